@@ -1,0 +1,16 @@
+// Test main: a QApplication on the main thread (the UI thread), then every test.
+#include "framework/UiThread.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    fw::initUiThread();
+    ::testing::InitGoogleTest(&argc, argv);
+    const int result = RUN_ALL_TESTS();
+    fw::shutdownUiThread();
+    return result;
+}
