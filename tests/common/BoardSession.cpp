@@ -1,0 +1,68 @@
+#include "BoardSession.h"
+
+#include "app/BoardCallbacks.h"
+#include "framework/UiThread.h"
+
+namespace testing_support {
+
+BoardSession::BoardSession()
+{
+    SimReset();
+    uint32_t error = 0;
+    handle_ = BoardOpen(0, ImageTransferHook, ScanBufferFreeCallback, DspInterruptCallback,
+                        ScanEndCallback, &first_, &second_, &error);
+    if (handle_ == BOARD_INVALID_HANDLE) {
+        ADD_FAILURE() << "BoardOpen failed with error " << error;
+        handle_ = 0;
+    }
+}
+
+BoardSession::~BoardSession()
+{
+    close();
+    SimReset();
+}
+
+void BoardSession::close()
+{
+    if (handle_ != 0) {
+        BoardClose(handle_);
+        handle_ = 0;
+    }
+}
+
+std::vector<SimCall> Journal()
+{
+    std::vector<SimCall> calls;
+    const size_t n = SimJournalCount();
+    for (size_t i = 0; i < n; ++i) {
+        SimCall c{};
+        if (SimJournalEntry(i, &c) == 0)
+            calls.push_back(c);
+    }
+    return calls;
+}
+
+std::vector<SimCall> JournalOf(int op)
+{
+    std::vector<SimCall> calls;
+    for (const SimCall &c : Journal())
+        if (c.op == op)
+            calls.push_back(c);
+    return calls;
+}
+
+void DialogTest::SetUp()
+{
+    board = std::make_unique<BoardSession>();
+    SimJournalClear();
+}
+
+void DialogTest::TearDown()
+{
+    fw::test::ClearWhenShown();
+    fw::DrainUiQueue();
+    board.reset();
+}
+
+} // namespace testing_support
