@@ -1,0 +1,60 @@
+#include "tools/LongOperation.h"
+
+#include "framework/UiThread.h"
+
+#include <QWidget>
+
+LongOperation::LongOperation(fw::Dialog &dlg, std::initializer_list<int> keepEnabled)
+    : dlg_(dlg), window_(dlg.GetSafeHwnd())
+{
+    if (QWidget *w = dlg_.widget())
+        caption_ = w->windowTitle().toStdString();
+    for (const fw::ControlTemplate &c : dlg_.dialogTemplate().controls) {
+        if (c.id < 0 || !dlg_.HasDlgItem(c.id))
+            continue;
+        bool keep = false;
+        for (int id : keepEnabled)
+            keep = keep || id == c.id;
+        if (keep)
+            continue;
+        saved_.emplace_back(c.id, dlg_.IsDlgItemEnabled(c.id));
+        dlg_.EnableDlgItem(c.id, false);
+    }
+}
+
+LongOperation::~LongOperation()
+{
+    if (!WindowAlive())
+        return;
+    for (const auto &[id, enabled] : saved_)
+        dlg_.EnableDlgItem(id, enabled);
+    if (QWidget *w = dlg_.widget())
+        w->setWindowTitle(QString::fromStdString(caption_));
+}
+
+bool LongOperation::WindowAlive() const
+{
+    return window_ != 0 && dlg_.GetSafeHwnd() == window_ && dlg_.IsWindow();
+}
+
+void LongOperation::Progress(std::string_view text)
+{
+    if (!WindowAlive())
+        return;
+    if (QWidget *w = dlg_.widget())
+        w->setWindowTitle(QString::fromStdString(caption_ + "  " + std::string(text)));
+}
+
+void LongOperation::Pause(int ms)
+{
+    fw::PumpEventsFor(ms);
+}
+
+bool LongOperation::WaitUntil(const std::function<bool()> &done, int sliceMs)
+{
+    while (WindowAlive()) {
+        if (fw::PumpingWaitUntil([&] { return done() || !WindowAlive(); }, sliceMs) && done())
+            return WindowAlive();
+    }
+    return false;
+}
