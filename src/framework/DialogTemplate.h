@@ -37,6 +37,7 @@ constexpr uint32_t Popup = 0x80000000;
 constexpr uint32_t Caption = 0x00C00000;
 constexpr uint32_t SysMenu = 0x00080000;
 constexpr uint32_t MinimizeBox = 0x00020000;
+constexpr uint32_t ThickFrame = 0x00040000; // sizing border
 constexpr uint32_t ModalFrame = 0x00000080; // DS_MODALFRAME
 constexpr uint32_t SetFont = 0x00000040;    // DS_SETFONT
 // extended
@@ -50,6 +51,7 @@ constexpr uint32_t EsAutoHScroll = 0x0080;
 constexpr uint32_t EsReadOnly = 0x0800;
 constexpr uint32_t EsWantReturn = 0x1000;
 constexpr uint32_t EsNumber = 0x2000;
+constexpr uint32_t EsNoHideSel = 0x0100; // selection stays shown without focus
 constexpr uint32_t EsUppercase = 0x0008;
 constexpr uint32_t EsRight = 0x0002;
 constexpr uint32_t EsCenter = 0x0001;

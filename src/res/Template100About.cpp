@@ -1,0 +1,15 @@
+// Version information dialog.
+#include "res/Templates.h"
+
+namespace res::tmpl {
+namespace {
+constexpr fw::ControlTemplate kControls[] = {
+    {IDC_STATIC, ControlKind::Icon, "128", 11, 17, 20, 20},
+    {IDC_STATIC, ControlKind::Static, "Pelora2 Version 1.0", 40, 10, 119, 8, SsNoPrefix},
+    {IDOK, ControlKind::DefPushButton, "OK", 178, 7, 50, 14, kButton},
+};
+} // namespace
+
+constinit const fw::DialogTemplate kAbout{
+    IDD_ABOUTBOX, "Pelora2のﾊﾞｰｼﾞｮﾝ情報", 235, 55, kPGothic, 9, kModalDialog, 0, kControls};
+} // namespace res::tmpl
