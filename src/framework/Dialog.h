@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+class QEventLoop;
 class QPainter;
 class QWidget;
 
@@ -119,6 +120,7 @@ private:
     friend struct DialogAccess;
     bool buildWindow(Dialog *owner, bool modal);
     void windowGone();
+    void leaveModalLoop();
     void runSystemMenu(QPoint globalPos);
 
     int templateId_;
@@ -127,6 +129,7 @@ private:
     WindowHandle handle_ = 0;
     bool modalRunning_ = false;
     int modalResult_ = 0;
+    QEventLoop *modalLoop_ = nullptr; // the running modal loop, while DoModal runs
     std::map<std::pair<int, int>, std::function<void()>> commands_;
     std::map<unsigned, std::function<std::intptr_t(std::uintptr_t, std::intptr_t)>> messages_;
     std::vector<SystemMenuItem> systemMenu_;

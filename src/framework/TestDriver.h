@@ -18,6 +18,8 @@ namespace fw::test {
 
 // The most recently created live dialog window of that template, or nullptr.
 Dialog *FindDialog(int templateId);
+// Every dialog whose window exists, oldest first.
+std::vector<Dialog *> LiveDialogs();
 
 // User actions. Click is refused (false) on a disabled or hidden control, as for a user.
 bool Click(Dialog &dlg, int id);
