@@ -4,6 +4,9 @@
 
 #include <QWidget>
 
+#include <chrono>
+#include <thread>
+
 LongOperation::LongOperation(fw::Dialog &dlg, std::initializer_list<int> keepEnabled)
     : dlg_(dlg), window_(dlg.GetSafeHwnd())
 {
@@ -47,7 +50,17 @@ void LongOperation::Progress(std::string_view text)
 
 void LongOperation::Pause(int ms)
 {
-    fw::PumpEventsFor(ms);
+    // Pending events are processed first, then the rest of the time is spent pumping; the last
+    // stretch is slept precisely, because the pump waits in slices of a few milliseconds and
+    // thousands of 10 ms pauses would otherwise add seconds.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
+    int rounds = 0;
+    fw::PumpingWaitUntil([&] { return rounds++ > 0; });
+    const Clock::time_point pumpUntil = deadline - std::chrono::microseconds(2500);
+    if (Clock::now() < pumpUntil)
+        fw::PumpingWaitUntil([&] { return Clock::now() >= pumpUntil; });
+    std::this_thread::sleep_until(deadline);
 }
 
 bool LongOperation::WaitUntil(const std::function<bool()> &done, int sliceMs)

@@ -26,7 +26,7 @@ public:
     // the operation; a window opened again later is a different one).
     bool WindowAlive() const;
     void Progress(std::string_view text);
-    // Processes events for about ms milliseconds (0: only what is pending).
+    // Processes events for ms milliseconds (0: only what is pending).
     void Pause(int ms);
     // Processes events until done() or the window has gone; false when the window went.
     bool WaitUntil(const std::function<bool()> &done, int sliceMs = 50);
