@@ -1,0 +1,644 @@
+#include "scan/RectScanDlg.h"
+
+#include "app/ToolProtocol.h"
+#include "framework/Clock.h"
+#include "framework/MessageBox.h"
+#include "framework/UiThread.h"
+#include "res/Resources.h"
+#include "scan/ScanToolGate.h"
+#include "tools/DumpViewDlg.h"
+
+#include <QPainter>
+#include <QTimer>
+#include <QWidget>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+using namespace res::rectscan;
+
+namespace {
+
+constexpr std::uint32_t kRequestBufferSize = CRectScanDlg::kBufferSize;
+constexpr int kRefreshIntervalMs = 16; // the picture is refreshed at most at screen rate
+
+std::int64_t NowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Indirect DSP write: the DSP-side address, then the value. Results are not looked at.
+void WriteDsp(BoardHandle board, std::uint32_t address, std::uint32_t value)
+{
+    IoWriteLong(board, REG_MAC_DSP_ADR_90, address);
+    IoWriteLong(board, REG_MAC_DSP_ADR_94, value);
+}
+
+} // namespace
+
+CRectScanDlg::CRectScanDlg() : fw::Dialog(res::IDD_RECT_SCAN)
+{
+    auto bind = [this](int id, void (CRectScanDlg::*handler)()) {
+        OnCommand(id, [this, handler] {
+            if (!m_bClosing)
+                (this->*handler)();
+        });
+    };
+    bind(IDC_START, &CRectScanDlg::OnStart);
+    bind(IDC_FRAME_STOP, &CRectScanDlg::OnFrameStop);
+    bind(IDC_LINE_STOP, &CRectScanDlg::OnLineStop);
+    bind(IDC_DUMP_VIEW, &CRectScanDlg::OnDumpView);
+    bind(IDC_ISSUE_REQUEST, &CRectScanDlg::OnIssueRequest);
+    bind(IDC_ACQUIRE_EXCLUSIVE, &CRectScanDlg::OnAcquireExclusive);
+    bind(IDC_RELEASE_EXCLUSIVE, &CRectScanDlg::OnReleaseExclusive);
+    bind(IDC_START_BY_BUTTON, &CRectScanDlg::OnStartByButton);
+    bind(IDC_START_BY_DSP, &CRectScanDlg::OnStartByDsp);
+    bind(IDC_ISSUE_AUTO, &CRectScanDlg::OnIssueAuto);
+    bind(IDC_ISSUE_MANUAL, &CRectScanDlg::OnIssueManual);
+    bind(IDC_ISSUE_BEFORE_START, &CRectScanDlg::OnIssueBeforeStart);
+    bind(IDC_ISSUE_AFTER_START, &CRectScanDlg::OnIssueAfterStart);
+    bind(IDC_HOOK_ISSUE_ON, &CRectScanDlg::OnHookIssueOn);
+    bind(IDC_HOOK_ISSUE_OFF, &CRectScanDlg::OnHookIssueOff);
+    bind(IDC_BUFFER_AP, &CRectScanDlg::OnBufferAp);
+    bind(IDC_BUFFER_DRIVER, &CRectScanDlg::OnBufferDriver);
+    OnCommand(IDC_HOOK_SLEEP, fw::EN_CHANGE, [this] { OnHookSleepChanged(); });
+}
+
+CRectScanDlg::~CRectScanDlg()
+{
+    // Normally WindDown has run; this only keeps a forgotten tool from outliving its buffers.
+    ReleaseSteps();
+    if (IsWindow())
+        DestroyWindow();
+}
+
+// ---- Initialisation and parameters (UI thread) ----
+
+bool CRectScanDlg::OnInitDialog()
+{
+    fw::Dialog::OnInitDialog();
+    m_bScanning = false;
+    m_pApBuffer.reset();
+    m_retiredAp.clear();
+    {
+        std::lock_guard<std::mutex> lock(m_requestLock);
+        m_requests.clear();
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mailLock);
+        m_pendingLog.clear();
+        m_bPictureDirty = false;
+        m_bWakePending = false;
+    }
+    m_shownPicture = QImage();
+    if (!m_repaintTimer) {
+        m_repaintTimer = std::make_unique<QTimer>();
+        m_repaintTimer->setSingleShot(true);
+        QObject::connect(m_repaintTimer.get(), &QTimer::timeout, [this] { RefreshPicture(); });
+    }
+
+    EnableDlgItem(IDC_DUMP_VIEW, false);
+    SetDlgItemText(IDC_STOP_TIMEOUT, "0");
+    SetDlgItemText(IDC_LINES_PER_FRAME, "1024");
+    SetDlgItemText(IDC_PIXELS_PER_LINE, "1024");
+    SetDlgItemText(IDC_START_COUNT, "1");
+    SetDlgItemText(IDC_HOOK_SLEEP, "0");
+    m_nHookSleepMs = 0;
+
+    ComboInsertString(IDC_SCAN_KIND, 0, "矩形");
+    ComboInsertString(IDC_SCAN_UNIT, 0, "フレーム単位");
+    ComboInsertString(IDC_SCAN_UNIT, 1, "ライン単位");
+    ComboInsertString(IDC_PIXEL_SIZE, 0, "8bit");
+    ComboInsertString(IDC_PIXEL_SIZE, 1, "16bit");
+    ComboInsertString(IDC_PIXEL_SIZE, 2, "32bit");
+    ComboSetCurSel(IDC_SCAN_KIND, 0);
+    ComboSetCurSel(IDC_SCAN_UNIT, 0);
+    ComboSetCurSel(IDC_PIXEL_SIZE, 0);
+
+    CheckRadioButton(IDC_START_BY_BUTTON, IDC_START_BY_DSP, IDC_START_BY_BUTTON);
+    SetDlgItemText(IDC_HOOK_CALLS, "0");
+    EditLimitText(IDC_LOG, 0);
+    EnableDlgItem(IDC_ISSUE_REQUEST, false);
+
+    CheckRadioButton(IDC_ISSUE_AUTO, IDC_ISSUE_MANUAL, IDC_ISSUE_AUTO);
+    m_bAutoIssue = true;
+    CheckRadioButton(IDC_ISSUE_BEFORE_START, IDC_ISSUE_AFTER_START, IDC_ISSUE_BEFORE_START);
+    m_bIssueBeforeStart = true;
+    CheckRadioButton(IDC_HOOK_ISSUE_ON, IDC_HOOK_ISSUE_OFF, IDC_HOOK_ISSUE_ON);
+    m_bHookIssue = true;
+    CheckRadioButton(IDC_BUFFER_AP, IDC_BUFFER_DRIVER, IDC_BUFFER_DRIVER);
+    m_bApBuffer = false;
+
+    {
+        std::lock_guard<std::mutex> lock(m_imageLock);
+        m_pImage = fw::ZeroBlock(kBufferSize); // checked at Start
+        m_nImageBytes = 0;
+        m_geometry = ScanGeometry{};
+        m_picture.Clear();
+        m_bPictureValid = false;
+    }
+
+    SetDlgItemText(IDC_START_DELAY, "0");
+    m_nStartDelayMs = 0;
+    SetDlgItemText(IDC_CLKOUT_WAIT, "1");
+    m_nClkoutWait = 1;
+    SetDlgItemText(IDC_REQUEST_COUNT, "1");
+    m_nRequestCount = 1;
+    SetDlgItemText(IDC_LINE_INT_INTERVAL, "1");
+
+    m_hAcquireEvent.Reset();
+    m_hReleaseEvent.Reset();
+    m_hQuitEvent.Reset();
+    m_hWorker = std::make_unique<ExclusiveRightWorker>(m_hBoard, m_hAcquireEvent, m_hReleaseEvent,
+                                                       m_hQuitEvent);
+
+    {
+        std::lock_guard<std::mutex> lock(m_mailLock);
+        m_wakeTarget = std::make_shared<CRectScanDlg *>(this);
+    }
+    m_bReleased = false;
+    m_bClosing = false;
+    g_pRectScanDlg.store(this);
+    return true;
+}
+
+void CRectScanDlg::OnHookSleepChanged()
+{
+    m_nHookSleepMs = GetDlgItemNumber(IDC_HOOK_SLEEP, 10);
+}
+
+void CRectScanDlg::OnStartByButton()
+{
+    SetDlgItemText(IDC_START, "開始");
+}
+
+void CRectScanDlg::OnStartByDsp()
+{
+    SetDlgItemText(IDC_START, "初期化");
+}
+
+void CRectScanDlg::OnIssueAuto()
+{
+    EnableDlgItem(IDC_ISSUE_REQUEST, false);
+    m_bAutoIssue = true;
+}
+
+void CRectScanDlg::OnIssueManual()
+{
+    EnableDlgItem(IDC_ISSUE_REQUEST, true);
+    m_bAutoIssue = false;
+}
+
+void CRectScanDlg::OnBufferAp()
+{
+    if (!m_pApBuffer) {
+        m_pApBuffer = fw::ZeroBlock(kRequestBufferSize);
+        if (!m_pApBuffer) {
+            fw::MessageBox(this, "バッファコピー用のメモリ確保ができませんでした。", std::nullopt,
+                           fw::MsgIcon::Stop);
+            return;
+        }
+    }
+    m_bApBuffer = true;
+}
+
+void CRectScanDlg::OnBufferDriver()
+{
+    ReleaseApBuffer();
+    m_bApBuffer = false;
+}
+
+// The library may still hold requests into the AP buffer (issued by a batch or by the hook's
+// re-issue); such a buffer is kept until the close, which drops the requests before freeing it.
+void CRectScanDlg::ReleaseApBuffer()
+{
+    if (!m_pApBuffer)
+        return;
+    const std::uint8_t *begin = m_pApBuffer.data();
+    const std::uint8_t *end = begin + m_pApBuffer.size();
+    bool requested = false;
+    {
+        std::lock_guard<std::mutex> lock(m_requestLock);
+        for (const auto &[start, size] : m_requests)
+            requested = requested || (start >= begin && start < end);
+    }
+    if (requested)
+        m_retiredAp.push_back(std::move(m_pApBuffer));
+    m_pApBuffer.reset();
+}
+
+void CRectScanDlg::RegisterRequest(const std::uint8_t *buffer, std::uint32_t size)
+{
+    if (buffer == nullptr)
+        return;
+    std::lock_guard<std::mutex> lock(m_requestLock);
+    m_requests[buffer] = size;
+}
+
+// ---- Start (UI thread) ----
+
+void CRectScanDlg::IssueRequestBatch()
+{
+    const std::uint32_t count = m_nRequestCount;
+    if (m_bApBuffer && m_pApBuffer) {
+        const std::uint32_t share = kRequestBufferSize / count;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            std::uint8_t *buffer = m_pApBuffer.data() + std::size_t(i) * share;
+            RegisterRequest(buffer, share); // before the library can deliver into it
+            ImageRequest(m_hBoard, buffer, share);
+        }
+    } else {
+        for (std::uint32_t i = 0; i < count; ++i)
+            ImageRequest(m_hBoard, nullptr, 0);
+    }
+}
+
+void CRectScanDlg::OnStart()
+{
+    auto abandon = [this](const char *text) {
+        fw::MessageBox(this, text, std::nullopt, fw::MsgIcon::Stop);
+    };
+    if (!m_pImage) {
+        abandon("画像バッファのメモリ確保ができていないため、Scanを開始できません。");
+        return;
+    }
+
+    SetDlgItemText(IDC_HOOK_CALLS, "0");
+    {
+        std::lock_guard<std::mutex> lock(m_imageLock);
+        std::memset(m_pImage.data(), 0, m_pImage.size());
+        m_picture.Clear();
+        m_bPictureValid = true; // the blank buffer draws a black picture
+    }
+    m_nHookCalls = 0;
+
+    const std::uint32_t lines = GetDlgItemNumber(IDC_LINES_PER_FRAME, 10);
+    const std::uint32_t pixels = GetDlgItemNumber(IDC_PIXELS_PER_LINE, 10);
+    m_nStartCount = GetDlgItemNumber(IDC_START_COUNT, 10);
+
+    {
+        std::lock_guard<std::mutex> lock(m_mailLock);
+        m_pendingLog.clear(); // text still on its way belongs to the log being emptied
+        m_bPictureDirty = true;
+        WakeUi();
+    }
+    SetDlgItemText(IDC_LOG, "");
+
+    m_nStartDelayMs = GetDlgItemNumber(IDC_START_DELAY, 10);
+    m_nClkoutWait = GetDlgItemNumber(IDC_CLKOUT_WAIT, 10);
+    m_nRequestCount = GetDlgItemNumber(IDC_REQUEST_COUNT, 10);
+
+    if (ComboGetCurSel(IDC_SCAN_KIND) == 0)
+        m_nScanKind = SCAN_KIND_AREA;
+    switch (ComboGetCurSel(IDC_SCAN_UNIT)) {
+    case 0: m_nScanUnit = SCAN_UNIT_FRAME; break;
+    case 1: m_nScanUnit = SCAN_UNIT_LINE; break;
+    default: break;
+    }
+    switch (ComboGetCurSel(IDC_PIXEL_SIZE)) {
+    case 0: m_nPixelBytes = 1; break;
+    case 1: m_nPixelBytes = 2; break;
+    case 2: m_nPixelBytes = 4; break;
+    default: break;
+    }
+    m_nLinesPerFrame = lines;
+    m_nPixelsPerLine = pixels;
+    {
+        std::lock_guard<std::mutex> lock(m_imageLock);
+        m_geometry = ScanGeometry{lines, pixels, m_nPixelBytes.load(), m_nScanUnit.load()};
+    }
+
+    const std::uint32_t area = lines * 65536u + pixels; // pixels above 65535 carry into lines
+    if (IoWriteLong(m_hBoard, REG_MAC_H_UDTCSR, area) != 0)
+        return abandon("レジスタライトが失敗しました。(MAC H-UDTCSR)");
+    if (IoWriteLong(m_hBoard, REG_MAC_L_UDTCSR, area) != 0)
+        return abandon("レジスタライトが失敗しました。(MAC L-UDTCSR)");
+    if (IoWriteLong(m_hBoard, REG_DIO_L_UDTCSR, area) != 0)
+        return abandon("レジスタライトが失敗しました。(DIO L-UDTCSR)");
+    if (ImageRequestClear(m_hBoard) != 0)
+        return abandon("矩形データ取得要求クリアが失敗しました。");
+
+    if (m_bAutoIssue && m_bIssueBeforeStart && m_nRequestCount >= 1)
+        IssueRequestBatch();
+
+    std::uint32_t unitFlags = m_nScanUnit;
+    if (IsDlgButtonChecked(IDC_NO_MASK_OPEN_DELAY))
+        unitFlags |= SCAN_NO_MASK_OPEN_DELAY;
+    const std::uint32_t lineInt = GetDlgItemNumber(IDC_LINE_INT_INTERVAL, 10, 255);
+
+    const std::int32_t prepared =
+        ScanPrepare(m_hBoard, m_nScanKind, unitFlags, m_nPixelBytes, lineInt);
+    if (prepared == BOARD_STATUS_SCAN_FIFO_INIT)
+        return abandon("走査FIFO初期化エラーが発生しました。");
+    if (prepared != 0)
+        return abandon("Scan起動準備が失敗しました。");
+
+    m_bScanning = true;
+    if (m_hScanEvent)
+        m_hScanEvent->Reset();
+    EnableDlgItem(IDC_DUMP_VIEW, false);
+    EnableDlgItem(IDC_FRAME_STOP, true);
+
+    if (IoWriteLong(m_hBoard, REG_DIO_IMG_GETMODE, 0) != 0)
+        return abandon("レジスタライトが失敗しました。(DIO_IMG_GETMODE_108)");
+
+    if (IsDlgButtonChecked(IDC_START_BY_BUTTON)) {
+        const std::uint32_t sizeCode = m_nPixelBytes == 1 ? 0 : m_nPixelBytes == 2 ? 1 : 2;
+        WriteDsp(m_hBoard, DSP_PARAM_BLOCK + 0, pixels);
+        WriteDsp(m_hBoard, DSP_PARAM_BLOCK + 1, lines);
+        WriteDsp(m_hBoard, DSP_PARAM_BLOCK + 2, sizeCode);
+        WriteDsp(m_hBoard, DSP_PARAM_BLOCK + 3, m_nStartCount);
+        WriteDsp(m_hBoard, DSP_PARAM_BLOCK + 7, m_nClkoutWait);
+        WriteDsp(m_hBoard, DSP_COMMAND_WORD, DSP_CMD_AREA_SCAN); // written last: starts the scan
+    }
+
+    fw::Sleep(m_nStartDelayMs); // the configured delay blocks the dialog on purpose
+
+    if (m_bAutoIssue && !m_bIssueBeforeStart && m_nRequestCount >= 1)
+        IssueRequestBatch();
+
+    // A running scan is never programmed twice: Start comes back with a successful stop.
+    EnableDlgItem(IDC_START, false);
+}
+
+// ---- Requests and exclusive right (UI thread) ----
+
+void CRectScanDlg::OnIssueRequest()
+{
+    if (ImageRequest(m_hBoard, nullptr, 0) != 0) {
+        fw::MessageBox(this, "矩形データ取得要求が失敗しました。", std::nullopt, fw::MsgIcon::Stop);
+        return;
+    }
+    AddLogStamped("  --> 画像取得要求発行\r\n");
+}
+
+void CRectScanDlg::OnAcquireExclusive()
+{
+    m_hAcquireEvent.Set();
+    AddLogStamped("  --> 排他権獲得実行\r\n"); // logged before the worker has made the call
+}
+
+void CRectScanDlg::OnReleaseExclusive()
+{
+    m_hReleaseEvent.Set();
+    AddLogStamped("  <-- 排他権開放実行\r\n");
+}
+
+// ---- Stop, close, paint, dump (UI thread) ----
+
+bool CRectScanDlg::StopScan(std::uint32_t kind)
+{
+    const std::uint32_t timeoutMs = GetDlgItemNumber(IDC_STOP_TIMEOUT, 10);
+    const std::int32_t result = ScanCancel(m_hBoard, kind, timeoutMs);
+    if (result == BOARD_STATUS_CANCEL_IN_PROGRESS) {
+        fw::MessageBox(this, "既にキャンセル処理を実行中です。", std::nullopt, fw::MsgIcon::Stop);
+        return false;
+    }
+    if (result != 0) {
+        fw::MessageBox(this, "Scanキャンセルが失敗しました。", std::nullopt, fw::MsgIcon::Stop);
+        return false;
+    }
+    EnableDlgItem(IDC_START, true);
+    EnableDlgItem(IDC_DUMP_VIEW, true);
+    m_bScanning = false;
+    return true;
+}
+
+void CRectScanDlg::OnDumpView()
+{
+    CDumpViewDlg dlg;
+    dlg.DoModal();
+}
+
+void CRectScanDlg::WaitUntilNoCallbackInside()
+{
+    fw::PumpingWaitUntil([] { return !ScanToolBusy(); });
+}
+
+// The release steps of the close, run once per opening: no callback reaches the dialog after
+// the first step, and none is inside it when its buffers go.
+bool CRectScanDlg::ReleaseSteps()
+{
+    if (m_bReleased)
+        return false;
+    m_bReleased = true;
+    m_bClosing = true;
+
+    CRectScanDlg *self = this;
+    g_pRectScanDlg.compare_exchange_strong(self, nullptr);
+
+    if (m_bScanning) {
+        if (IsWindow())
+            StopScan(CANCEL_FRAME);
+        else
+            ScanCancel(m_hBoard, CANCEL_FRAME, 0);
+        m_bScanning = false;
+    }
+
+    // Requests into our buffers must not outlive them.
+    bool requested = false;
+    {
+        std::lock_guard<std::mutex> lock(m_requestLock);
+        requested = !m_requests.empty();
+    }
+    if (requested && (m_pApBuffer || !m_retiredAp.empty()))
+        ImageRequestClear(m_hBoard);
+    WaitUntilNoCallbackInside();
+
+    {
+        std::lock_guard<std::mutex> lock(m_imageLock);
+        m_pImage.reset();
+        m_nImageBytes = 0;
+    }
+    m_pApBuffer.reset();
+    m_retiredAp.clear();
+    {
+        std::lock_guard<std::mutex> lock(m_requestLock);
+        m_requests.clear();
+    }
+
+    m_hQuitEvent.Set();
+    if (m_hWorker) {
+        ExclusiveRightWorker *worker = m_hWorker.get();
+        fw::PumpingWaitUntil([worker] { return worker->Finished(); });
+        m_hWorker.reset();
+    }
+
+    {
+        std::lock_guard<std::mutex> lock(m_mailLock);
+        if (m_wakeTarget) {
+            *m_wakeTarget = nullptr; // wakes still queued (UI thread) find no dialog
+            m_wakeTarget.reset();
+        }
+    }
+    if (m_repaintTimer)
+        m_repaintTimer->stop();
+    return true;
+}
+
+void CRectScanDlg::CloseTool()
+{
+    if (!IsWindow() || (m_bClosing && !m_bReleased))
+        return;
+    ReleaseSteps();
+    if (!IsWindow())
+        return;
+    FlushLog();
+    fw::Dialog::OnOK();
+    DestroyWindow();
+    fw::Dialog::PostMessage(m_hMenuWnd, WM_TOOL_CLOSED, TOOL_RECTSCAN, 0);
+}
+
+void CRectScanDlg::WindDown()
+{
+    if (IsWindow())
+        CloseTool();
+}
+
+void CRectScanDlg::OnOK()
+{
+    CloseTool();
+}
+
+// Esc and the close box close the tool completely, as "閉じる" does, so that its launch button
+// in the main menu comes back.
+void CRectScanDlg::OnCancel()
+{
+    CloseTool();
+}
+
+void CRectScanDlg::OnClose()
+{
+    CloseTool();
+}
+
+void CRectScanDlg::OnDestroy()
+{
+    // The window going away by other hands (the main menu's end) still runs the release steps.
+    ReleaseSteps();
+}
+
+void CRectScanDlg::OnPaint(QPainter &painter)
+{
+    if (m_shownPicture.isNull())
+        return;
+    const QRect frame = DlgItemRect(IDC_PICTURE);
+    painter.drawImage(frame.topLeft(), m_shownPicture);
+}
+
+// ---- Hand-over to the UI thread ----
+
+// Any thread, with m_mailLock held: one queued wake at a time.
+void CRectScanDlg::WakeUi()
+{
+    if (m_bWakePending || !m_wakeTarget)
+        return;
+    m_bWakePending = true;
+    std::shared_ptr<CRectScanDlg *> target = m_wakeTarget;
+    fw::PostToUi([target] {
+        if (*target)
+            (*target)->OnUiWake();
+    });
+}
+
+void CRectScanDlg::OnUiWake()
+{
+    bool pictureDirty = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mailLock);
+        m_bWakePending = false;
+        pictureDirty = m_bPictureDirty;
+    }
+    FlushLog();
+    if (IsWindow())
+        SetDlgItemText(IDC_HOOK_CALLS, std::to_string(m_nHookCalls.load()));
+    if (!pictureDirty)
+        return;
+    const std::int64_t since = NowMs() - m_lastRefreshMs;
+    if (since >= kRefreshIntervalMs)
+        RefreshPicture();
+    else if (!m_repaintTimer->isActive())
+        m_repaintTimer->start(int(kRefreshIntervalMs - since));
+}
+
+// UI thread: takes the latest picture. The dirty flag is cleared before the copy, so a delivery
+// drawn after the copy always brings another refresh.
+void CRectScanDlg::RefreshPicture()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mailLock);
+        if (!m_bPictureDirty)
+            return;
+        m_bPictureDirty = false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_imageLock);
+        m_shownPicture = m_bPictureValid ? m_picture.ToImage() : QImage();
+    }
+    m_lastRefreshMs = NowMs();
+    if (QWidget *w = widget())
+        w->update(DlgItemRect(IDC_PICTURE));
+}
+
+// UI thread: inserts the log text that has arrived from other threads, in arrival order.
+void CRectScanDlg::FlushLog()
+{
+    std::string text;
+    {
+        std::lock_guard<std::mutex> lock(m_mailLock);
+        text.swap(m_pendingLog);
+    }
+    if (!text.empty() && IsWindow())
+        EditReplaceSel(IDC_LOG, text);
+}
+
+void CRectScanDlg::AddLog(std::string_view text)
+{
+    std::string all;
+    {
+        std::lock_guard<std::mutex> lock(m_mailLock);
+        m_pendingLog.append(text);
+        if (!fw::IsUiThread()) {
+            WakeUi();
+            return;
+        }
+        all.swap(m_pendingLog); // earlier text from other threads goes in first
+    }
+    if (IsWindow())
+        EditReplaceSel(IDC_LOG, all);
+}
+
+// Callback thread, inside a ScanToolVisit (so m_wakeTarget stays put meanwhile).
+void CRectScanDlg::AddLogAndWait(std::string_view text)
+{
+    AddLog(text);
+    std::shared_ptr<CRectScanDlg *> target;
+    {
+        std::lock_guard<std::mutex> lock(m_mailLock);
+        target = m_wakeTarget;
+    }
+    if (target)
+        fw::SendToUi([target] {
+            if (*target)
+                (*target)->FlushLog();
+        });
+}
+
+void CRectScanDlg::AddLogStamped(std::string_view text)
+{
+    std::string line = fw::LocalTimeHms();
+    line.append(text);
+    AddLog(line);
+}
+
+void CRectScanDlg::ReadImage(const std::function<void(const std::uint8_t *, std::uint32_t)> &fn) const
+{
+    std::lock_guard<std::mutex> lock(m_imageLock);
+    if (!m_pImage || m_nImageBytes == 0)
+        fn(nullptr, 0);
+    else
+        fn(m_pImage.data(), m_nImageBytes);
+}

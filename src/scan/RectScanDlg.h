@@ -1,0 +1,166 @@
+// The rectangle-area scan tool (template 133): scan parameters, start sequence, requests,
+// exclusive right, the transfer log and the grey picture, stop and close, dump hand-over.
+//
+// Threads: every handler runs on the UI thread. The board library's callback threads enter
+// through ScanToolVisit (scan/ScanToolGate.h) and call OnImageTransfer / AddLogAndWait; they
+// never touch a widget: log text and the picture are handed to the UI thread through
+// m_mailLock-guarded slots and one queued wake at a time.
+#pragma once
+
+#include "board/pel2ctl.h"
+#include "framework/Dialog.h"
+#include "framework/Event.h"
+#include "framework/HeapBlock.h"
+#include "scan/ExclusiveRightWorker.h"
+#include "scan/ScanPicture.h"
+
+#include <QImage>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QTimer;
+
+class CRectScanDlg : public fw::Dialog {
+public:
+    static constexpr std::uint32_t kBufferSize = 0x2000000; // AP buffer and image buffer, 32 MB
+
+    CRectScanDlg();
+    ~CRectScanDlg() override;
+
+    // The main menu's wind-down: the whole close sequence when the window is open, else nothing.
+    void WindDown();
+
+    // Set by the main menu before Create().
+    BoardHandle m_hBoard = 0;
+    fw::AutoResetEvent *m_hScanEvent = nullptr;
+    fw::WindowHandle m_hMenuWnd = 0;
+
+    // Board library callback thread, inside a ScanToolVisit: one delivery. Returns the hook
+    // sleep time (ms) that the caller sleeps after leaving the dialog.
+    std::uint32_t OnImageTransfer(std::uint32_t flags, std::uint32_t startLine, std::uint32_t lineCount,
+                         std::uint32_t bufferKind, const std::uint8_t *data);
+    // Any thread: adds text to the log (inserted at once on the UI thread, else queued).
+    void AddLog(std::string_view text);
+    // Board library callback thread, inside a ScanToolVisit: adds text to the log and returns
+    // once the UI thread has inserted it (the log may be gone by then: the text is then lost).
+    void AddLogAndWait(std::string_view text);
+
+    // UI thread: runs fn on the captured image bytes (m_pImage, m_nImageBytes) with the image
+    // lock held; (nullptr, 0) when there is no data.
+    void ReadImage(const std::function<void(const std::uint8_t *, std::uint32_t)> &fn) const;
+    // UI thread: the picture as shown in control 1055 (null image before the first Start).
+    QImage ShownPicture() const { return m_shownPicture; }
+
+protected:
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    void OnClose() override;
+    void OnPaint(QPainter &painter) override;
+    void OnDestroy() override;
+
+private:
+    // Handlers (UI thread).
+    void OnStart();
+    void OnFrameStop() { StopScan(CANCEL_FRAME); }
+    void OnLineStop() { StopScan(CANCEL_LINE); }
+    void OnDumpView();
+    void OnIssueRequest();
+    void OnAcquireExclusive();
+    void OnReleaseExclusive();
+    void OnStartByButton();
+    void OnStartByDsp();
+    void OnIssueAuto();
+    void OnIssueManual();
+    void OnIssueBeforeStart() { m_bIssueBeforeStart = true; }
+    void OnIssueAfterStart() { m_bIssueBeforeStart = false; }
+    void OnHookIssueOn() { m_bHookIssue = true; }
+    void OnHookIssueOff() { m_bHookIssue = false; }
+    void OnBufferAp();
+    void OnBufferDriver();
+    void OnHookSleepChanged();
+
+    bool StopScan(std::uint32_t kind); // true when ScanCancel succeeded
+    void IssueRequestBatch();
+    void RegisterRequest(const std::uint8_t *buffer, std::uint32_t size);
+    void ReleaseApBuffer();
+    bool ReleaseSteps(); // steps 1-5 of the close sequence; false when they had run already
+    void CloseTool();    // the whole close: release, destroy the window, notify the main menu
+    void WaitUntilNoCallbackInside();
+    void AddLogStamped(std::string_view text);
+
+    // UI side of the hand-over (UI thread).
+    void WakeUi(); // any thread; called with m_mailLock held
+    void OnUiWake();
+    void RefreshPicture();
+    void FlushLog();
+
+    // Hook helpers (callback thread).
+    std::uint64_t RequestExtent(const std::uint8_t *data); // readable bytes from data, 0: unknown
+    void CopyDelivery(std::uint32_t startLine, std::uint32_t lineCount, std::uint32_t bufferKind,
+                      const std::uint8_t *data);
+    void DrawScanImage(std::uint32_t firstLine, std::uint32_t endLine); // m_imageLock held
+
+    // UI-thread state.
+    bool m_bScanning = false;
+    bool m_bIssueBeforeStart = true;
+    bool m_bApBuffer = false;
+    bool m_bReleased = true; // release steps done (or window never opened)
+    bool m_bClosing = false; // inside the close sequence: handlers do nothing
+    std::uint32_t m_nScanKind = 0;
+    std::uint32_t m_nStartCount = 0;
+    std::uint32_t m_nStartDelayMs = 0;
+    std::uint32_t m_nClkoutWait = 1;
+    fw::ZeroBlock m_pApBuffer;                // present only while AP mode is chosen
+    std::vector<fw::ZeroBlock> m_retiredAp;   // AP buffers left while a scan ran; freed at close
+    QImage m_shownPicture;                    // what control 1055 shows
+    std::unique_ptr<QTimer> m_repaintTimer;   // paces picture refreshes to the screen rate
+    std::int64_t m_lastRefreshMs = 0;
+
+    // Read by the callback threads, written by the UI thread.
+    std::atomic<bool> m_bAutoIssue{true};
+    std::atomic<bool> m_bHookIssue{true};
+    std::atomic<std::uint32_t> m_nRequestCount{1};
+    std::atomic<std::uint32_t> m_nScanUnit{1};
+    std::atomic<std::uint32_t> m_nPixelBytes{1};
+    std::atomic<std::uint32_t> m_nLinesPerFrame{0};
+    std::atomic<std::uint32_t> m_nPixelsPerLine{0};
+    std::atomic<std::uint32_t> m_nHookCalls{0};
+    std::atomic<std::uint32_t> m_nHookSleepMs{0}; // field 1062, mirrored on every edit
+
+    // The image: m_imageLock guards the contents of m_pImage, m_geometry, m_nImageBytes,
+    // m_picture and m_bPictureValid. The block itself lives from initialisation to the close.
+    mutable std::mutex m_imageLock;
+    fw::ZeroBlock m_pImage;
+    ScanGeometry m_geometry;
+    std::uint32_t m_nImageBytes = 0;
+    ScanPicture m_picture;
+    bool m_bPictureValid = false;
+
+    // m_requestLock guards m_requests: the program buffers of the requests this tool issued
+    // (start address -> size), so the hook reads only inside the request it was given.
+    std::mutex m_requestLock;
+    std::map<const std::uint8_t *, std::uint32_t> m_requests;
+
+    // m_mailLock guards the hand-over to the UI thread: m_pendingLog, m_bPictureDirty,
+    // m_bWakePending, m_wakeTarget (the pointer; *m_wakeTarget is UI-thread only).
+    std::mutex m_mailLock;
+    std::string m_pendingLog;
+    bool m_bPictureDirty = false;
+    bool m_bWakePending = false;
+    // Lets queued wakes find out, on the UI thread, whether this window is still there.
+    std::shared_ptr<CRectScanDlg *> m_wakeTarget;
+
+    fw::AutoResetEvent m_hAcquireEvent;
+    fw::AutoResetEvent m_hReleaseEvent;
+    fw::AutoResetEvent m_hQuitEvent;
+    std::unique_ptr<ExclusiveRightWorker> m_hWorker;
+};
