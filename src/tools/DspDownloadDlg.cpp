@@ -1,0 +1,99 @@
+#include "tools/DspDownloadDlg.h"
+
+#include "app/Pelora2Dlg.h"
+#include "framework/FileDialog.h"
+#include "framework/MessageBox.h"
+#include "framework/UiThread.h"
+#include "tools/LongOperation.h"
+
+#include <atomic>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr int IDD_DSP_DOWNLOAD = 129;
+constexpr int IDC_BROWSE = 1000;
+constexpr int IDC_DOWNLOAD = 1001;
+constexpr int IDC_PATH = 1004;
+
+} // namespace
+
+CDspDownloadDlg::CDspDownloadDlg() : fw::Dialog(IDD_DSP_DOWNLOAD)
+{
+    OnCommand(IDC_BROWSE, [this] { OnBrowse(); });
+    OnCommand(IDC_DOWNLOAD, [this] { OnDownload(); });
+}
+
+bool CDspDownloadDlg::OnInitDialog()
+{
+    SetDlgItemText(IDC_PATH, g_pStartupDlg ? g_pStartupDlg->m_strDspFilePath : std::string());
+    return true;
+}
+
+void CDspDownloadDlg::OnOK()
+{
+    if (!m_bDownloading)
+        fw::Dialog::OnOK();
+}
+
+void CDspDownloadDlg::OnCancel()
+{
+    if (!m_bDownloading)
+        fw::Dialog::OnCancel();
+}
+
+void CDspDownloadDlg::OnBrowse()
+{
+    fw::FileDialogRequest request;
+    request.save = false;
+    request.owner = GetSafeHwnd();
+    request.initialName = "*.idm";
+    request.filter = "*.*|*.*";
+    const std::optional<std::string> path = fw::ChooseFile(request);
+    if (!path)
+        return;
+    SetDlgItemText(IDC_PATH, *path);
+    // Only a browsed path is remembered; a typed one is used for the download alone.
+    if (g_pStartupDlg)
+        g_pStartupDlg->m_strDspFilePath = *path;
+}
+
+void CDspDownloadDlg::OnDownload()
+{
+    const std::string path = GetDlgItemText(IDC_PATH);
+    if (path.empty()) {
+        fw::MessageBox(this, "ダウンロードファイルを指定してください。", std::nullopt,
+                       fw::MsgIcon::Exclamation);
+        return;
+    }
+
+    // The library reads the whole file; on a slow board that takes a while. The call runs on a
+    // helper thread so the dialog stays painted while it takes no input; the handler still ends
+    // only when the download has.
+    std::atomic<bool> done{false};
+    int32_t result = 0; // written by the helper thread before done is set, read after the join
+    {
+        LongOperation busy(*this);
+        busy.Progress("ダウンロード中...");
+        m_bDownloading = true;
+        const BoardHandle hBoard = m_hBoard;
+        // Runs on its own short-lived thread: one DspDownload call.
+        std::thread worker([&result, &done, hBoard, &path] {
+            result = DspDownload(hBoard, path.c_str());
+            done.store(true, std::memory_order_release);
+        });
+        fw::PumpingWaitUntil([&] { return done.load(std::memory_order_acquire); });
+        worker.join();
+        m_bDownloading = false;
+    }
+
+    if (result == BOARD_STATUS_DSP_DOWNLOAD_FAULT)
+        fw::MessageBox(this, "ダウンロード中に障害が発生しました。", std::nullopt,
+                       fw::MsgIcon::Exclamation);
+    else if (result != 0)
+        fw::MessageBox(this, "ダウンロードが失敗しました。", std::nullopt, fw::MsgIcon::Exclamation);
+    else
+        fw::MessageBox(this, "ダウンロード完了");
+}

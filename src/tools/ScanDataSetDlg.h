@@ -1,0 +1,42 @@
+// Scan-data-set test: writes the scan data table into memory area 0, programs a one-line scan,
+// starts the DSP's off-board loop, waits, and shows how the board answers a second scan data
+// set while the scan runs. Modeless; the main menu owns the object.
+#pragma once
+
+#include "board/pel2ctl.h"
+#include "framework/Dialog.h"
+
+#include <cstdint>
+
+class CScanDataSetDlg : public fw::Dialog {
+public:
+    CScanDataSetDlg();
+    ~CScanDataSetDlg() override;
+
+    // Closes the open window exactly as "閉じる" does (ending a running wait); nothing when no
+    // window is open.
+    void WindDown();
+
+    BoardHandle m_hBoard = 0;
+    uint32_t m_dwWaitMs = 0;
+    fw::WindowHandle m_hMenuWnd = 0;
+
+    // The scan data table: 512 entries of two little-endian 16-bit words, 0x8000 + 64 * i each.
+    static constexpr uint32_t kTableEntries = 512;
+    static constexpr uint32_t kTableBytes = kTableEntries * 4;
+
+protected:
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+
+private:
+    void OnTest();
+    void RunTest();
+    void Fail(const char *text);
+    bool WriteScanDataTable();
+    bool WriteRegister(uint32_t offset, uint32_t value, const char *name);
+    // Waits m_dwWaitMs (0xFFFFFFFF: until the tool closes); false when the tool closed meanwhile.
+    bool Wait();
+    void CloseTool();
+};
