@@ -97,6 +97,58 @@ uint64_t SimOpenBoards(void);
  * 0 when the name is known. */
 int SimApplyScenario(const char *name);
 
+/* ---- Additions (documented in docs/simulator.md) ------------------------------------------ */
+
+/* Status values of the simulated board besides the ones in pel2ctl.h. */
+#define SIM_ERR_HANDLE 0x01   /* unknown or closed handle */
+#define SIM_ERR_PARAM 0x02    /* argument out of range or null pointer */
+#define SIM_ERR_STATE 0x03    /* not possible in the board's present state */
+#define SIM_ERR_BUSY 0x04     /* a scan, live video or off-board loop is running */
+#define SIM_ERR_TIMEOUT 0x05  /* ExclusiveAcquire time-out */
+#define SIM_ERR_NOT_HELD 0x06 /* ExclusiveRelease without holding the right */
+#define SIM_ERR_CLOSING 0x07  /* the board was closed while the call waited */
+#define SIM_ERR_DATA 0x08     /* ScanDataSet: the table in the memory window is invalid */
+#define SIM_ERR_FILE 0x31     /* DspDownload: the file is missing or unreadable */
+
+/* Read-only identification and status registers. */
+#define SIM_REG_BOARD_ID 0x00    /* 0x50454C32 */
+#define SIM_REG_REVISION 0x04    /* 0x00020001 */
+#define SIM_REG_STATUS 0x08      /* SIM_STATUS_* bits */
+#define SIM_REG_FRAME_COUNT 0x0C /* frames captured since open or reset */
+#define SIM_REG_DSP_STATUS 0x10  /* last DSP status value */
+#define SIM_REG_BOARD_INDEX 0x14 /* the board's index */
+#define SIM_STATUS_PREPARED 0x01
+#define SIM_STATUS_SCANNING 0x02
+#define SIM_STATUS_LIVE 0x04
+#define SIM_STATUS_LOOP 0x08
+#define SIM_STATUS_CANCELLING 0x10
+#define SIM_STATUS_DSP_LOADED 0x20
+#define SIM_STATUS_EXCLUSIVE 0x40
+
+/* DSP status values passed to DspInterruptCallback. */
+#define SIM_DSP_ACCEPTED 0x0100   /* | command: accepted (only with SimSetDspAnnounce) */
+#define SIM_DSP_LOOP_DONE 0x0404  /* the off-board loop ran dry (only with SimSetDspAnnounce) */
+#define SIM_DSP_REJECTED 0x8000   /* | command: rejected (bad block, not prepared, busy) */
+#define SIM_DSP_FAULT 0xC000      /* | command: planted DSP fault (SimSetDspRejectCommands) */
+
+/* How many tables the off-board loop can hold queued behind the one it consumes (default 1). */
+void SimSetScanDataQueueDepth(uint32_t depth);
+/* The DSP answers every command with SIM_DSP_FAULT and starts nothing. */
+void SimSetDspRejectCommands(int on);
+/* The DSP raises SIM_DSP_ACCEPTED for every accepted command and SIM_DSP_LOOP_DONE. */
+void SimSetDspAnnounce(int on);
+/* A cancelled area scan does not end by itself: it stops at the time-out with reason 4. */
+void SimSetCancelStalls(int on);
+/* Images not delivered so far on the first open board (what ErrorInfoGet answers). */
+void SimDropCounts(int32_t *noRequest, int32_t *hookBusy);
+/* The expected value of pixel (x, y) of frame `frame` of an area scan picture. */
+uint32_t SimAreaPixel(uint32_t x, uint32_t y, uint32_t pixels, uint32_t lines,
+                      uint32_t bytesPerPixel, uint32_t frame);
+/* Number of scenarios and their names and descriptions, for tools and documentation. */
+int SimScenarioCount(void);
+const char *SimScenarioName(int index);
+const char *SimScenarioDescription(int index);
+
 #ifdef __cplusplus
 }
 #endif
