@@ -438,7 +438,9 @@ bool CRectScanDlg::ReleaseSteps()
         m_bScanning = false;
     }
 
-    // Requests into our buffers must not outlive them.
+    WaitUntilNoCallbackInside();
+    // Requests into our buffers must not outlive them. No hook can re-issue one any more, and
+    // the library finishes any fill in progress before the clear returns.
     bool requested = false;
     {
         std::lock_guard<std::mutex> lock(m_requestLock);
@@ -446,7 +448,6 @@ bool CRectScanDlg::ReleaseSteps()
     }
     if (requested && (m_pApBuffer || !m_retiredAp.empty()))
         ImageRequestClear(m_hBoard);
-    WaitUntilNoCallbackInside();
 
     {
         std::lock_guard<std::mutex> lock(m_imageLock);

@@ -84,8 +84,8 @@ std::uint32_t CRectScanDlg::OnImageTransfer(std::uint32_t flags, std::uint32_t s
     // Keeps one request in flight per completed request. A count of 0 has no share: no re-issue.
     const std::uint32_t count = m_nRequestCount;
     if (m_bAutoIssue && m_bHookIssue && count >= 1) {
+        // The request batch registered this buffer already; a library buffer is not ours.
         const std::uint32_t share = kBufferSize / count;
-        RegisterRequest(data, share);
         ImageRequest(m_hBoard, const_cast<std::uint8_t *>(data), share);
     }
 
@@ -142,8 +142,8 @@ void CRectScanDlg::CopyDelivery(std::uint32_t startLine, std::uint32_t lineCount
         endLine = std::uint64_t(startLine) + lineCount;
     }
     std::uint64_t extent = programExtent;
-    if (library) // the library's buffer holds the frame's lines at their pitch
-        extent = endLine * BOARD_LINE_PITCH;
+    if (library) // the library's buffer holds the lines it says it delivered, at their pitch
+        extent = (std::uint64_t(startLine) + lineCount) * BOARD_LINE_PITCH;
     if (pitched && lineBytes > BOARD_LINE_PITCH)
         return; // such lines cannot lie at the pitch
 
