@@ -109,11 +109,12 @@ void Board::engineMain()
                     nextDue_ = now - due > duration ? now : due;
                 }
             } else {
-                // As fast as the program takes the data: wait for a request and for room.
+                // As fast as the program takes the data: wait for room and for a request (a
+                // pending cancel needs no request: the frame runs out without one).
                 if (!engineCv_.wait_until(lock, deadline, [&] {
                         return changed() ||
-                               (!requests_.empty() && queuedHooks_ < kMaxQueuedHooks &&
-                                !overrunPending_);
+                               ((!requests_.empty() || cancel_.pending) &&
+                                queuedHooks_ < kMaxQueuedHooks && !overrunPending_);
                     }))
                     timedOut = true;
                 else if (changed())

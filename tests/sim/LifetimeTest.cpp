@@ -66,6 +66,7 @@ TEST_F(SimTest, ClearAndResetDropRequestsForGood)
                        recorder().hooks.back().bufferKind == HOOK_BUFFER_LIBRARY;
             }));
             ASSERT_EQ(ScanCancel(h, CANCEL_FRAME, 0), 0);
+            ASSERT_TRUE(recorder().waitFor([] { return !recorder().ends.empty(); }));
         } else {
             EXPECT_FALSE(SimScanRunning());
         }

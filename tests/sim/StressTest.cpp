@@ -31,7 +31,7 @@ TEST_F(SimTest, ConcurrentCallersKeepTheBoardConsistent)
                 ImageRequest(h, buffers.back().get(), 64 * BOARD_LINE_PITCH);
             }
             ImageRequest(h, nullptr, 0);
-            std::this_thread::yield();
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
             EXPECT_EQ(ImageRequestClear(h), 0);
             if (i % 50 == 49) {
                 EXPECT_EQ(BoardReset(h), 0);
@@ -50,7 +50,7 @@ TEST_F(SimTest, ConcurrentCallersKeepTheBoardConsistent)
             IoWriteLong(h, REG_MAC_DSP_ADR_94, 32);
             IoWriteLong(h, REG_MAC_DSP_ADR_90, DSP_COMMAND_WORD);
             IoWriteLong(h, REG_MAC_DSP_ADR_94, DSP_CMD_AREA_SCAN);
-            std::this_thread::yield();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
             const int32_t r = ScanCancel(h, 1 + i % 2, i % 3 == 0 ? 0 : 5);
             EXPECT_TRUE(r == 0 || r == BOARD_STATUS_CANCEL_IN_PROGRESS) << r;
         }
