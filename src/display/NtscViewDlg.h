@@ -1,11 +1,130 @@
-// The live NTSC display dialog, as far as the image transfer hook needs it.
-// (Minimal placeholder until the display dialog itself is built.)
+// The live NTSC display (template 130): 640 x 480 video from the board, kept going by
+// ImageRequestThread, shown as a bitmap in the picture frame or through the overlay surface.
+//
+// Threads: every handler and the paint run on the UI thread. The board library's callback
+// threads reach the dialog only through g_pNtscViewDlg inside an NtscToolVisit (display/NtscHook.h)
+// and call OnFrameArrived; they never touch a widget. They copy the frame into the display buffer
+// and wake the UI thread (bitmap mode) or present it through the overlay library (overlay mode).
 #pragma once
 
-#include <atomic>
+#include "board/pel2ctl.h"
+#include "display/ImageRequestThread.h"
+#include "framework/Dialog.h"
+#include "framework/Event.h"
+#include "framework/HeapBlock.h"
 
-class CNtscViewDlg;
+#include <QPoint>
+#include <QRect>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class QObject;
+class QTimer;
+
+class CNtscViewDlg : public fw::Dialog {
+public:
+    static constexpr std::uint32_t kFrameWidth = 640;
+    static constexpr std::uint32_t kFrameHeight = 480;
+    static constexpr std::uint32_t kFrameBytes = kFrameWidth * kFrameHeight * 3; // 921,600
+    static constexpr std::uint32_t kMaxBufferSize = 0x100000;
+
+    CNtscViewDlg();
+    ~CNtscViewDlg() override;
+
+    // Set by the main menu before DoModal().
+    BoardHandle m_hBoard = 0;
+
+    // Board library callback thread, inside an NtscToolVisit: one delivery (Frame arrival).
+    void OnFrameArrived(std::uint32_t flags, std::uint32_t bufferKind, const std::uint8_t *data);
+
+    // What the dialog holds, for tests and tools (UI thread).
+    bool IsRunning() const { return m_bRunning.load(); }
+    bool IsOverlay() const { return m_bOverlay.load(); }
+    std::uint32_t BufferSize() const { return m_dwBufferSize; }
+    const std::uint8_t *BufferA() const { return m_pBufferA.data(); }
+    const std::uint8_t *BufferB() const { return m_pBufferB.data(); }
+    bool HasDisplayBuffer() const;
+    std::vector<std::uint8_t> DisplayBufferCopy() const; // empty while there is none
+    std::uint32_t KeyRed() const { return m_nKeyRed.load(); }
+    std::uint32_t KeyGreen() const { return m_nKeyGreen.load(); }
+    std::uint32_t KeyBlue() const { return m_nKeyBlue.load(); }
+    std::uint64_t FramesCopied() const { return m_nFramesCopied.load(); }
+    bool ThreadRunning() const { return m_hThread != nullptr && !m_hThread->Finished(); }
+
+protected:
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    void OnClose() override;
+    void OnPaint(QPainter &painter) override;
+    void OnDestroy() override;
+
+private:
+    // Handlers (UI thread).
+    void OnStart();
+    void OnStopButton();
+    bool OnStop(); // true when the image get mode was switched off
+    void OnOverlay();
+    void OnBitmap();
+    void OnKeyChanged();
+    void OnFrameWake();
+
+    void CloseSequence(); // once per opening; the window may already be going
+    void EndTool();       // the close sequence, then the end of the modal run
+    void DestroySurface();
+    void PresentOverlay(); // m_frameLock held by the caller
+    void ScheduleRepaint();
+    void RepaintPicture();
+    QPoint OverlayPosition() const; // any thread: where the overlay goes on the screen
+    QRect PictureRect() const; // inside the border of control 1023, in dialog pixels
+
+    // Callback-thread helper: bytes readable from a delivery, 0 when unknown.
+    std::uint32_t DeliveryExtent(std::uint32_t bufferKind, const std::uint8_t *data) const;
+
+    // UI-thread state.
+    std::uint32_t m_dwBufferSize = 0;
+    bool m_bClosed = true;          // close sequence done (or window never opened)
+    bool m_bRequestsIssued = false; // requests may name our buffers
+    bool m_bBusy = false;           // inside a handler that may pump events
+    bool m_bCloseRequested = false; // a close asked for while busy: run when the handler ends
+    std::unique_ptr<ImageRequestThread> m_hThread;
+    std::unique_ptr<QTimer> m_repaintTimer; // paces bitmap repaints to the screen rate
+    std::unique_ptr<QObject> m_originWatcher; // keeps m_screenOrigin up to date
+    std::int64_t m_lastRepaintMs = 0;
+
+    // The thread's events belong to the dialog, so a late signal never reaches a released one.
+    // m_hFrameEvent is published by the thread while it waits for frames; the hook signals it.
+    fw::AutoResetEvent m_frameEvent;
+    fw::AutoResetEvent m_stopEvent;
+    std::atomic<fw::AutoResetEvent *> m_hFrameEvent{nullptr};
+
+    // Read by the callback threads, written by the UI thread.
+    std::atomic<bool> m_bRunning{false};
+    std::atomic<bool> m_bOverlay{false};
+    std::atomic<std::uint32_t> m_keyField[3]{192, 192, 192}; // fields 1071-1073, mirrored on edit
+    std::atomic<std::uint32_t> m_nKeyRed{192}, m_nKeyGreen{192}, m_nKeyBlue{192};
+    std::atomic<fw::WindowHandle> m_hWnd{0};
+    std::atomic<std::uint64_t> m_screenOrigin{0}; // client (0, 0) on the screen, x and y packed
+    std::atomic<bool> m_bWakePending{false};
+    std::atomic<std::uint64_t> m_nFramesCopied{0};
+
+    // m_frameLock guards the display buffer (block and contents), the request buffers' blocks
+    // and m_dwRequestedSize. Held for copies and look-ups only, never across a library call.
+    mutable std::mutex m_frameLock;
+    fw::ZeroBlock m_pDisplayBuffer;
+    fw::ZeroBlock m_pBufferA;
+    fw::ZeroBlock m_pBufferB;
+    std::uint32_t m_dwRequestedSize = 0; // size passed with the request buffers by the last Start
+
+    // m_hookLock serialises Frame arrival (callback threads only), so the display buffer has
+    // one writer at a time and the overlay may read it without m_frameLock.
+    std::mutex m_hookLock;
+};
 
 // The open NTSC display dialog, null while none is open. Written on the UI thread, read by the
-// board library's callback threads in the hook's dispatch.
+// board library's callback threads in the hook's dispatch (through NtscToolVisit).
 extern std::atomic<CNtscViewDlg *> g_pNtscViewDlg;
