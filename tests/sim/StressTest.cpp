@@ -12,13 +12,15 @@ TEST_F(SimTest, ConcurrentCallersKeepTheBoardConsistent)
     {
         std::lock_guard lock(recorder().mutex);
         recorder().inHook = [handle = h](const HookCall &c) {
-            // Read what was delivered, as a hook would, and keep a library request coming.
-            if (c.data != nullptr && c.flags != HOOK_FLAG_AREA_SIZE && c.flags != HOOK_FLAG_LINE_OVERRUN) {
+            // Read what was delivered into the library's buffer (program buffers are freed by
+            // another thread: keeping the hook away from them is the program's business) and
+            // hand the library's buffer back as the program's re-issue does.
+            if (c.bufferKind == HOOK_BUFFER_LIBRARY && c.data != nullptr &&
+                c.flags != HOOK_FLAG_AREA_SIZE && c.flags != HOOK_FLAG_LINE_OVERRUN) {
                 volatile uint8_t sink = static_cast<const uint8_t *>(c.data)[0];
                 (void)sink;
+                ImageRequest(handle, c.data, 0x100000);
             }
-            if (c.bufferKind == HOOK_BUFFER_LIBRARY)
-                ImageRequest(handle, c.data, 0x100000); // hands the library's buffer back
         };
     }
     std::vector<std::thread> threads;
