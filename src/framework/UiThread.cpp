@@ -139,6 +139,11 @@ void DrainUiQueue()
             }
             fn = std::move(q.items.front());
             q.items.pop_front();
+            // If fn runs a nested event loop, what is queued behind it (or arrives meanwhile)
+            // must still be woken for, so keep a wake event pending while items remain.
+            q.wakePending = !q.items.empty();
+            if (q.wakePending)
+                QCoreApplication::postEvent(q.waker, new QEvent(kWakeEvent));
         }
         // One at a time, so a call that runs a nested event loop keeps later calls in order.
         fn();

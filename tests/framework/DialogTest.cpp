@@ -176,3 +176,17 @@ TEST(Dialog, ControlsByIdAndDisabledControlsRefuseClicks)
     EXPECT_FALSE(dlg.HasDlgItem(4242));
     EXPECT_EQ(dlg.GetDlgItemText(4242), "");
 }
+
+TEST(Dialog, ModalRunFromQueuedWorkStillRunsLaterQueuedWork)
+{
+    // A queued call that opens a modal dialog must not starve what is queued after it: the
+    // dialog's own actions arrive through the same queue.
+    bool ended = false;
+    fw::PostToUi([&] {
+        Probe dlg(kAbout);
+        fw::test::WhenShown(kAbout, [](fw::Dialog &d) { fw::test::Click(d, fw::IDOK); });
+        dlg.DoModal();
+        ended = true;
+    });
+    EXPECT_TRUE(fw::test::WaitUntil([&] { return ended; }, 5000));
+}
