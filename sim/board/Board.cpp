@@ -322,9 +322,9 @@ void Board::startAreaLocked(const AreaScan &scan)
     const bool maskDelay = (prepUnit_ & SCAN_NO_MASK_OPEN_DELAY) == 0;
     prepared_ = false;
     setModeLocked(Mode::Area);
+    // Paced scans wait for the mask to open before the first image.
     if (maskDelay)
         nextDue_ += std::chrono::milliseconds(kMaskOpenDelayMs);
-    maskDelayPending_ = maskDelay;
 }
 
 void Board::endScanLocked(int32_t reason)

@@ -176,7 +176,9 @@ void Board::areaEvent(std::unique_lock<std::mutex> &lock, bool stepped)
     if (backlog >= 2)
         recordOverrunLocked(static_cast<uint32_t>(backlog));
 
-    if (queuedHooks_ >= kMaxQueuedHooks) {
+    const bool slotFree = std::find(slotBusy_.begin(), slotBusy_.end(), false) != slotBusy_.end();
+    const bool needsSlot = !requests_.empty() && requests_.front().buffer == nullptr;
+    if (queuedHooks_ >= kMaxQueuedHooks || (needsSlot && !slotFree)) {
         // The hook is still busy with earlier deliveries: this image is lost.
         ++dropHookBusy_;
         if (!s.frameUnit && !overrunPending_) {
@@ -285,7 +287,9 @@ void Board::liveEvent(std::unique_lock<std::mutex> &lock, bool stepped)
     bool delivered = false;
     if (requests_.empty()) {
         ++dropNoRequest_;
-    } else if (queuedHooks_ >= kMaxQueuedHooks) {
+    } else if (queuedHooks_ >= kMaxQueuedHooks ||
+               (requests_.front().buffer == nullptr &&
+                std::find(slotBusy_.begin(), slotBusy_.end(), false) == slotBusy_.end())) {
         ++dropHookBusy_;
     } else {
         const Request r = requests_.front();
