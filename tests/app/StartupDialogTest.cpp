@@ -1,0 +1,148 @@
+// The start-up dialog as a user meets it: choosing a board, the open failures, the main menu run
+// and the single close of the board at the end.
+#include "app/Pelora2Dlg.h"
+#include "common/BoardSession.h"
+#include "framework/TestDriver.h"
+#include "res/Resources.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+using fw::test::Click;
+using fw::test::FindDialog;
+using fw::test::WhenShown;
+
+namespace {
+
+constexpr int kStart = res::startup::IDC_START;
+constexpr int kBoardList = res::startup::IDC_BOARD_ID;
+
+class StartupDialog : public ::testing::Test {
+protected:
+    void SetUp() override { SimReset(); }
+    void TearDown() override
+    {
+        fw::test::ClearWhenShown();
+        g_pStartupDlg = nullptr;
+        SimReset();
+    }
+    fw::test::Sinks sinks;
+};
+
+} // namespace
+
+TEST_F(StartupDialog, ListsBothBoardsAndClosingBeforeAnyOpenClosesNothing)
+{
+    CPelora2Dlg dlg;
+    WhenShown(res::IDD_PELORA2_DIALOG, [&](fw::Dialog &d) {
+        EXPECT_EQ(d.ComboGetCount(kBoardList), 2);
+        EXPECT_EQ(d.ComboGetItemText(kBoardList, 0), "0");
+        EXPECT_EQ(d.ComboGetItemText(kBoardList, 1), "1");
+        EXPECT_EQ(d.ComboGetCurSel(kBoardList), 0);
+        EXPECT_EQ(g_pStartupDlg, &dlg);
+        EXPECT_EQ(dlg.m_hBoard, 0u);
+        EXPECT_EQ(dlg.m_dwAreaOffset[3], 0x1800000u);
+        EXPECT_EQ(dlg.m_dwAreaOffset[6], 0x1000000u);
+        fw::test::PressCloseBox(d);
+    });
+    dlg.DoModal();
+    EXPECT_TRUE(JournalOf(SIM_OP_BoardClose).empty());
+    EXPECT_TRUE(JournalOf(SIM_OP_BoardOpen).empty());
+}
+
+TEST_F(StartupDialog, EachOpenFailureShowsItsMessageAndASecondStartSucceeds)
+{
+    struct Case {
+        int32_t error;
+        const char *text;
+    };
+    const Case cases[] = {{16, "指定された基板IDは既にオープン済みです。"},
+                          {17, "指定された基板IDは実装されていません。"},
+                          {18, "指定された基板IDが重複しています。"},
+                          {99, "デバイス オープンが失敗しました。"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.error);
+        sinks.boxes->clear();
+        SimReset();
+        SimInjectResult(SIM_OP_BoardOpen, c.error, 1);
+        CPelora2Dlg dlg;
+        bool menuSeen = false;
+        WhenShown(res::IDD_PELORA2_DIALOG, [&](fw::Dialog &d) {
+            Click(d, kStart); // fails
+            EXPECT_TRUE(d.IsWindowVisible());
+            EXPECT_EQ(dlg.m_hBoard, 0u);
+            Click(d, kStart); // opens and runs the menu
+        });
+        WhenShown(res::IDD_MAIN_MENU, [&](fw::Dialog &menu) {
+            menuSeen = true;
+            EXPECT_FALSE(dlg.IsWindowVisible());
+            EXPECT_NE(dlg.m_hBoard, 0u);
+            fw::test::PressEscape(menu);
+        });
+        dlg.DoModal();
+        EXPECT_TRUE(menuSeen);
+        const auto boxes = sinks.boxes->boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, c.text);
+        EXPECT_EQ(boxes[0].caption, "Pelora2");
+        EXPECT_EQ(boxes[0].icon, fw::MsgIcon::Stop);
+        EXPECT_EQ(JournalOf(SIM_OP_BoardOpen).size(), 2u);
+        EXPECT_EQ(JournalOf(SIM_OP_BoardClose).size(), 1u);
+    }
+}
+
+TEST_F(StartupDialog, BoardOneIsNotInstalledByDefault)
+{
+    CPelora2Dlg dlg;
+    WhenShown(res::IDD_PELORA2_DIALOG, [&](fw::Dialog &d) {
+        fw::test::SelectIndex(d, kBoardList, 1);
+        Click(d, kStart);
+        fw::test::PressEscape(d);
+    });
+    dlg.DoModal();
+    const auto opens = JournalOf(SIM_OP_BoardOpen);
+    ASSERT_EQ(opens.size(), 1u);
+    EXPECT_EQ(opens[0].args[0], 1u); // board index 1 passed
+    EXPECT_TRUE(sinks.boxes->contains("指定された基板IDは実装されていません。"));
+    EXPECT_TRUE(JournalOf(SIM_OP_BoardClose).empty());
+}
+
+TEST_F(StartupDialog, SuccessfulStartKeepsAreaBasesAndEndsWithOneClose)
+{
+    CPelora2Dlg dlg;
+    void *first = nullptr;
+    WhenShown(res::IDD_PELORA2_DIALOG, [&](fw::Dialog &d) { Click(d, kStart); });
+    WhenShown(res::IDD_MAIN_MENU, [&](fw::Dialog &menu) {
+        first = dlg.m_pAreaBase[0];
+        EXPECT_NE(first, nullptr);
+        for (int i = 1; i < 4; ++i)
+            EXPECT_EQ(dlg.m_pAreaBase[i], first);
+        EXPECT_NE(dlg.m_pAreaBase[4], nullptr);
+        EXPECT_EQ(dlg.m_pAreaBase[5], dlg.m_pAreaBase[4]);
+        EXPECT_EQ(dlg.AreaStart(0), static_cast<std::uint8_t *>(first)); // area 0 at the base
+        fw::test::PressCloseBox(menu);
+    });
+    dlg.DoModal();
+    EXPECT_NE(first, nullptr);
+    EXPECT_EQ(dlg.m_hBoard, 0u);
+    EXPECT_EQ(JournalOf(SIM_OP_BoardClose).size(), 1u);
+    EXPECT_EQ(SimOpenBoards(), 0u);
+    EXPECT_EQ(FindDialog(res::IDD_PELORA2_DIALOG), nullptr);
+    EXPECT_TRUE(sinks.boxes->boxes().empty());
+}
+
+TEST_F(StartupDialog, FailedCloseAtTheEndIsReportedWithTheStopIcon)
+{
+    CPelora2Dlg dlg;
+    WhenShown(res::IDD_PELORA2_DIALOG, [&](fw::Dialog &d) { Click(d, kStart); });
+    WhenShown(res::IDD_MAIN_MENU, [&](fw::Dialog &menu) {
+        SimInjectResult(SIM_OP_BoardClose, 5, 1);
+        fw::test::PressEscape(menu);
+    });
+    dlg.DoModal();
+    const auto boxes = sinks.boxes->boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "デバイス クローズが失敗しました。");
+    EXPECT_EQ(boxes[0].icon, fw::MsgIcon::Stop);
+    EXPECT_EQ(JournalOf(SIM_OP_BoardClose).size(), 1u);
+}
