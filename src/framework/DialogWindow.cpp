@@ -5,6 +5,7 @@
 #include "framework/Messages.h"
 
 #include <QAbstractItemView>
+#include <QFontMetrics>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -44,6 +45,24 @@ QString withoutPrefix(QString text)
 QString q(std::string_view s)
 {
     return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
+
+// The stand-in fonts run wider than the faces the layouts were drawn for. A text that would not
+// fit on its line is drawn condensed instead of being clipped or wrapped out of sight.
+void condenseToFit(QWidget *w, const QString &text, int available)
+{
+    if (text.isEmpty() || available <= 0)
+        return;
+    QFont font = w->font();
+    const int needed = QFontMetrics(font).horizontalAdvance(text);
+    if (needed <= available)
+        return;
+    const int stretch = std::max(60, 100 * available / needed - 1);
+    font.setStretch(stretch);
+    // Where the face cannot be stretched, a smaller size keeps the text whole.
+    if (QFontMetrics(font).horizontalAdvance(text) > available && font.pointSizeF() > 0)
+        font.setPointSizeF(std::max(6.0, font.pointSizeF() * available / needed));
+    w->setFont(font);
 }
 
 } // namespace
@@ -107,6 +126,7 @@ QWidget *DialogWindow::makeControl(const ControlTemplate &c, QButtonGroup *&radi
     case ControlKind::PushButton:
     case ControlKind::DefPushButton: {
         auto *b = new QPushButton(text, this);
+        condenseToFit(b, withoutPrefix(text), rect.width() - 8);
         b->setAutoDefault(false);
         b->setDefault(c.kind == ControlKind::DefPushButton);
         connect(b, &QPushButton::clicked, this, [this, id = c.id] {
@@ -118,6 +138,7 @@ QWidget *DialogWindow::makeControl(const ControlTemplate &c, QButtonGroup *&radi
     }
     case ControlKind::CheckBox: {
         auto *b = new QCheckBox(text, this);
+        condenseToFit(b, withoutPrefix(text), rect.width() - 20);
         connect(b, &QCheckBox::clicked, this, [this, id = c.id] {
             if (owner_)
                 owner_->DispatchCommand(id, BN_CLICKED);
@@ -127,6 +148,7 @@ QWidget *DialogWindow::makeControl(const ControlTemplate &c, QButtonGroup *&radi
     }
     case ControlKind::RadioButton: {
         auto *b = new QRadioButton(text, this);
+        condenseToFit(b, withoutPrefix(text), rect.width() - 20);
         b->setAutoExclusive(false);
         if (!radioGroup) {
             radioGroup = new QButtonGroup(this);
@@ -148,6 +170,7 @@ QWidget *DialogWindow::makeControl(const ControlTemplate &c, QButtonGroup *&radi
     }
     case ControlKind::GroupBox:
         w = new QGroupBox(text, this);
+        condenseToFit(w, withoutPrefix(text), rect.width() - 16);
         w->setAttribute(Qt::WA_TransparentForMouseEvents);
         break;
     case ControlKind::Static: {
@@ -159,7 +182,13 @@ QWidget *DialogWindow::makeControl(const ControlTemplate &c, QButtonGroup *&radi
                          : align == style::SsRight ? Qt::AlignRight
                                                    : Qt::AlignLeft) |
                         Qt::AlignTop);
-        l->setWordWrap(align != style::SsCenter && align != style::SsRight);
+        const int lineHeight = QFontMetrics(l->font()).height();
+        const bool multiLine = rect.height() >= 2 * lineHeight - 2;
+        l->setWordWrap(multiLine);
+        if (!multiLine) {
+            condenseToFit(l, l->text(), rect.width());
+            rect.setHeight(std::max(rect.height(), QFontMetrics(l->font()).height()));
+        }
         if (c.style & style::SsSunken)
             l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         w = l;
