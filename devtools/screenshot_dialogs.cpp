@@ -1,0 +1,182 @@
+// Renders every dialog of the program, as its class initialises it on the simulated board, into
+// PNG files with a plain caption bar, so layouts and texts can be checked by eye:
+//     screenshot_dialogs OUTPUT_DIR
+// Runs on any Qt platform (offscreen by default).
+#include "app/AboutDlg.h"
+#include "app/BoardCallbacks.h"
+#include "app/MainMenuDlg.h"
+#include "app/OperationInfoDlg.h"
+#include "app/Pelora2Dlg.h"
+#include "display/NtscViewDlg.h"
+#include "framework/Look.h"
+#include "framework/MessageBox.h"
+#include "framework/UiThread.h"
+#include "res/Resources.h"
+#include "scan/RectScanDlg.h"
+#include "tools/DspDownloadDlg.h"
+#include "tools/DumpViewDlg.h"
+#include "tools/FrameMemoryDlg.h"
+#include "tools/ReadResultDlg.h"
+#include "tools/RegisterDlg.h"
+#include "tools/ScanDataSetDlg.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPainter>
+#include <QPixmap>
+#include <QWidget>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+QImage withCaption(fw::Dialog &dlg)
+{
+    QWidget *w = dlg.widget();
+    w->show();
+    fw::PumpEventsFor(100);
+    const QPixmap body = w->grab();
+    const int bar = 22;
+    QImage out(body.width() + 2, body.height() + bar + 1, QImage::Format_RGB32);
+    out.fill(QColor(0x80, 0x80, 0x80));
+    QPainter p(&out);
+    p.fillRect(1, 1, body.width(), bar - 1, QColor(0x00, 0x00, 0x80));
+    QFont font = fw::TemplateFont("ＭＳ Ｐゴシック", 9);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRect(6, 1, body.width() - 8, bar - 1), Qt::AlignVCenter | Qt::AlignLeft,
+               w->windowTitle());
+    p.drawPixmap(1, bar, body);
+    return out;
+}
+
+void save(const QImage &image, const QString &dir, const QString &name)
+{
+    const QString path = dir + "/" + name + ".png";
+    if (!image.save(path))
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+    else
+        std::printf("%s\n", qPrintable(path));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(dir);
+    fw::setAppTitle("Pelora2");
+    fw::initUiThread();
+    fw::InitClassicLook();
+    fw::setIconProvider([](int id) { return id == res::IDR_MAINFRAME ? res::AppIconPixmap(32) : QPixmap(); });
+
+    void *first = nullptr, *second = nullptr;
+    uint32_t error = 0;
+    const BoardHandle board = BoardOpen(0, ImageTransferHook, ScanBufferFreeCallback,
+                                        DspInterruptCallback, ScanEndCallback, &first, &second, &error);
+    if (board == BOARD_INVALID_HANDLE) {
+        std::fprintf(stderr, "BoardOpen failed: %u\n", error);
+        return 1;
+    }
+
+    {
+        CPelora2Dlg startup;
+        startup.Create();
+        const QImage startupShot = withCaption(startup);
+        save(startupShot, dir, "102-startup");
+        CAboutDlg about;
+        about.Create();
+        save(withCaption(about), dir, "100-version");
+
+        CMainMenuDlg menu;
+        menu.m_hBoard = board;
+        menu.m_hScanEvent = startup.m_hScanEvent.get();
+        menu.Create();
+        const QImage menuShot = withCaption(menu);
+        save(menuShot, dir, "138-main-menu");
+
+        // The start-up dialog beside the main menu, for the README.
+        QImage overview(startupShot.width() + menuShot.width() + 30,
+                        std::max(startupShot.height(), menuShot.height()) + 20, QImage::Format_RGB32);
+        overview.fill(QColor(0x40, 0x60, 0x80));
+        {
+            QPainter p(&overview);
+            p.drawImage(10, 10, startupShot);
+            p.drawImage(startupShot.width() + 20, 10, menuShot);
+        }
+        save(overview, dir, "overview");
+
+        menu.m_dlgRectScan.m_hBoard = board;
+        menu.m_dlgRectScan.m_hScanEvent = startup.m_hScanEvent.get();
+        menu.m_dlgRectScan.m_hMenuWnd = menu.GetSafeHwnd();
+        menu.m_dlgRectScan.Create();
+        save(withCaption(menu.m_dlgRectScan), dir, "133-rect-scan");
+
+        CDumpViewDlg dump;
+        dump.Create();
+        save(withCaption(dump), dir, "140-dump-view");
+        dump.DestroyWindow();
+        menu.m_dlgRectScan.WindDown();
+
+        menu.m_dlgRegister.m_hBoard = board;
+        menu.m_dlgRegister.m_hMenuWnd = menu.GetSafeHwnd();
+        menu.m_dlgRegister.Create();
+        save(withCaption(menu.m_dlgRegister), dir, "135-register");
+        menu.m_dlgRegister.WindDown();
+
+        menu.m_dlgScanDataSet.m_hBoard = board;
+        menu.m_dlgScanDataSet.m_hMenuWnd = menu.GetSafeHwnd();
+        menu.m_dlgScanDataSet.Create();
+        save(withCaption(menu.m_dlgScanDataSet), dir, "142-scan-data-set");
+        menu.m_dlgScanDataSet.WindDown();
+
+        {
+            CDspDownloadDlg dsp;
+            dsp.m_hBoard = board;
+            dsp.Create();
+            save(withCaption(dsp), dir, "129-dsp-download");
+        }
+        {
+            CNtscViewDlg ntsc;
+            ntsc.m_hBoard = board;
+            ntsc.Create();
+            save(withCaption(ntsc), dir, "130-ntsc-view");
+            ntsc.DestroyWindow();
+        }
+        {
+            CFrameMemoryDlg frame;
+            frame.m_hBoard = board;
+            frame.Create();
+            save(withCaption(frame), dir, "136-frame-memory");
+        }
+        {
+            std::vector<uint8_t> bytes(0x100);
+            for (size_t i = 0; i < bytes.size(); ++i)
+                bytes[i] = static_cast<uint8_t>(i * 7 + 3);
+            CReadResultDlg result;
+            result.m_nBank = 1;
+            result.m_dwOffset = 0x10;
+            result.m_dwSize = static_cast<uint32_t>(bytes.size());
+            result.m_pData = bytes.data();
+            result.Create();
+            save(withCaption(result), dir, "137-read-result");
+            result.DestroyWindow();
+        }
+        {
+            COperationInfoDlg info;
+            info.m_hBoard = board;
+            info.Create();
+            save(withCaption(info), dir, "141-operation-info");
+        }
+        menu.DestroyWindow();
+        startup.DestroyWindow();
+    }
+    BoardClose(board);
+    fw::shutdownUiThread();
+    return 0;
+}
