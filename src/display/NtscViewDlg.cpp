@@ -398,26 +398,46 @@ void CNtscViewDlg::RepaintPicture()
 
 void CNtscViewDlg::OnPaint(QPainter &painter)
 {
-    std::lock_guard<std::mutex> lock(m_frameLock);
-    if (!m_pDisplayBuffer)
-        return; // nothing before the first Start
-    if (m_bOverlay) {
-        // The key as last stored. A callback presenting right now shows the newer frame anyway,
-        // and a paint must not wait for it.
-        std::unique_lock<std::mutex> overlay(g_overlayLock, std::try_to_lock);
-        if (overlay.owns_lock())
-            PresentOverlayLocked(m_pDisplayBuffer.data(), OverlayPosition(),
-                                 OverlayKey{m_nKeyRed.load(), m_nKeyGreen.load(), m_nKeyBlue.load()});
-        return;
+    {
+        std::lock_guard<std::mutex> lock(m_frameLock);
+        if (!m_pDisplayBuffer)
+            return; // nothing before the first Start
+        if (m_bOverlay) {
+            // The key as last stored. A callback presenting right now shows the newer frame
+            // anyway, and a paint must not wait for it.
+            std::unique_lock<std::mutex> overlay(g_overlayLock, std::try_to_lock);
+            if (overlay.owns_lock())
+                PresentOverlayLocked(
+                    m_pDisplayBuffer.data(), OverlayPosition(),
+                    OverlayKey{m_nKeyRed.load(), m_nKeyGreen.load(), m_nKeyBlue.load()});
+            return;
+        }
+        // Only a copy under the lock, so the callback thread is never kept from the next frame
+        // by the drawing.
+        m_paintCopy.assign(m_pDisplayBuffer.data(), m_pDisplayBuffer.data() + kFrameBytes);
     }
     // Unscaled, from the top left inside the frame's border; what does not fit is cut off.
+    ToPicture(m_paintCopy.data(), m_picture);
     const QRect target = PictureRect();
-    const QImage frame(m_pDisplayBuffer.data(), int(kFrameWidth), int(kFrameHeight),
-                       int(kFrameWidth * 3), QImage::Format_BGR888);
     painter.save();
     painter.setClipRect(target);
-    painter.drawImage(target.topLeft(), frame);
+    painter.drawImage(target.topLeft(), m_picture);
     painter.restore();
+}
+
+// B G R bytes to 32-bit pixels here rather than in Qt, whose conversion of a picture this size
+// runs on pool threads.
+void CNtscViewDlg::ToPicture(const std::uint8_t *frame, QImage &picture)
+{
+    if (picture.width() != int(kFrameWidth) || picture.height() != int(kFrameHeight) ||
+        picture.format() != QImage::Format_RGB32)
+        picture = QImage(int(kFrameWidth), int(kFrameHeight), QImage::Format_RGB32);
+    for (std::uint32_t y = 0; y < kFrameHeight; ++y) {
+        const std::uint8_t *src = frame + std::size_t(y) * kFrameWidth * 3;
+        auto *dst = reinterpret_cast<QRgb *>(picture.scanLine(int(y)));
+        for (std::uint32_t x = 0; x < kFrameWidth; ++x, src += 3)
+            dst[x] = qRgb(src[2], src[1], src[0]);
+    }
 }
 
 // ---- Close (UI thread) ----

@@ -13,6 +13,7 @@
 #include "framework/Event.h"
 #include "framework/HeapBlock.h"
 
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 
@@ -81,6 +82,7 @@ private:
     void RepaintPicture();
     QPoint OverlayPosition() const; // any thread: where the overlay goes on the screen
     QRect PictureRect() const; // inside the border of control 1023, in dialog pixels
+    static void ToPicture(const std::uint8_t *frame, QImage &picture);
 
     // Callback-thread helper: bytes readable from a delivery, 0 when unknown.
     std::uint32_t DeliveryExtent(std::uint32_t bufferKind, const std::uint8_t *data) const;
@@ -95,6 +97,8 @@ private:
     std::unique_ptr<QTimer> m_repaintTimer; // paces bitmap repaints to the screen rate
     std::unique_ptr<QObject> m_originWatcher; // keeps m_screenOrigin up to date
     std::int64_t m_lastRepaintMs = 0;
+    std::vector<std::uint8_t> m_paintCopy; // the display buffer as the last paint took it
+    QImage m_picture;                      // what the picture frame shows in bitmap mode
 
     // The thread's events belong to the dialog, so a late signal never reaches a released one.
     // m_hFrameEvent is published by the thread while it waits for frames; the hook signals it.

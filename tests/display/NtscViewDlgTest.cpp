@@ -30,7 +30,7 @@ QColor FramePixel(const std::vector<std::uint8_t> &frame, int x, int y)
 QImage GrabPicture(CNtscViewDlg &dlg)
 {
     const QRect frame = dlg.DlgItemRect(IDC_PICTURE).adjusted(1, 1, -1, -1);
-    return dlg.widget()->grab(frame).toImage().convertToFormat(QImage::Format_RGB32);
+    return dlg.widget()->grab(frame).toImage();
 }
 
 bool WaitFrames(CNtscViewDlg &dlg, std::uint64_t n)
