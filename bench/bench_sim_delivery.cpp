@@ -108,7 +108,7 @@ void BM_LiveVideoRate(benchmark::State &state)
     const uint64_t start = g_hooks.load();
     const auto t0 = std::chrono::steady_clock::now();
     for (auto _ : state)
-        std::this_thread::sleep_for(std::chrono::seconds(2));
+        std::this_thread::sleep_for(std::chrono::seconds(5));
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     state.counters["fps"] = static_cast<double>(g_hooks.load() - start) / seconds;

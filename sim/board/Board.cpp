@@ -351,7 +351,6 @@ int32_t Board::imageRequest(void *buffer, uint32_t size)
         p = nullptr;
     requests_.push_back(Request{p, p == nullptr ? 0 : size});
     engineCv_.notify_all();
-    ++wakeSerial_;
     return kOk;
 }
 

@@ -69,12 +69,48 @@ bool textPixel(const Overlay &o, uint32_t x, uint32_t y)
 
 uint64_t maxValue(uint32_t bytesPerPixel) { return (uint64_t{1} << (8 * bytesPerPixel)) - 1; }
 
-// Per-thread cache of the half-scale horizontal gradient of one geometry.
-struct RowTemplate {
-    uint32_t pixels = 0, bytesPerPixel = 0;
-    std::vector<uint32_t> half; // gx / 2 per pixel
-    std::vector<uint8_t> row;   // one line as bytes
+// Per-thread cache of one geometry: the gradient and grid without the moving parts, the whole
+// frame when it is small enough, so that a frame is mostly block copies.
+struct BaseFrame {
+    uint32_t pixels = 0, lines = 0, bytesPerPixel = 0;
+    std::vector<uint8_t> rows; // lines x line bytes, or empty when too large
+    std::vector<uint8_t> row;  // scratch line for large frames
 };
+
+constexpr size_t kMaxCachedFrame = size_t{64} << 20;
+
+// The gradient and the grid of line y.
+void baseLine(uint8_t *row, uint32_t y, uint32_t pixels, uint32_t lines, uint32_t bytesPerPixel)
+{
+    const uint64_t max = maxValue(bytesPerPixel);
+    const uint64_t half = (lines > 1 ? uint64_t{y} * max / (lines - 1) : 0) / 2;
+    const bool gridLine = y % kGrid == 0;
+    for (uint32_t x = 0; x < pixels; ++x) {
+        uint64_t v = (pixels > 1 ? uint64_t{x} * max / (pixels - 1) : 0) / 2 + half;
+        if (gridLine || x % kGrid == 0)
+            v = max;
+        for (uint32_t b = 0; b < bytesPerPixel; ++b)
+            row[size_t{x} * bytesPerPixel + b] = static_cast<uint8_t>(v >> (8 * b));
+    }
+}
+
+// The moving square and the frame number over line y.
+void patchLine(uint8_t *row, uint32_t y, uint32_t pixels, uint32_t bytesPerPixel, const Overlay &o)
+{
+    const uint64_t max = maxValue(bytesPerPixel);
+    auto put = [&](uint32_t x, uint64_t v) {
+        for (uint32_t b = 0; b < bytesPerPixel; ++b)
+            row[size_t{x} * bytesPerPixel + b] = static_cast<uint8_t>(v >> (8 * b));
+    };
+    if (y >= o.squareY && y < o.squareY + o.squareSize)
+        for (uint32_t x = o.squareX; x < std::min(pixels, o.squareX + o.squareSize); ++x)
+            put(x, 0);
+    const uint32_t boxX0 = o.textX - std::min(o.textX, o.scale), boxX1 = o.textX + o.textW + o.scale;
+    const uint32_t boxY0 = o.textY - std::min(o.textY, o.scale), boxY1 = o.textY + o.textH + o.scale;
+    if (y >= boxY0 && y < boxY1)
+        for (uint32_t x = boxX0; x < std::min(pixels, boxX1); ++x)
+            put(x, textPixel(o, x, y) ? max : 0);
+}
 
 } // namespace
 
@@ -101,70 +137,32 @@ uint32_t synthAreaPixel(uint32_t x, uint32_t y, uint32_t pixels, uint32_t lines,
 void synthAreaLines(uint8_t *dst, size_t pitch, uint32_t pixels, uint32_t lines,
                     uint32_t bytesPerPixel, uint32_t firstLine, uint32_t count, uint32_t frame)
 {
-    thread_local RowTemplate t;
-    const uint64_t max = maxValue(bytesPerPixel);
+    thread_local BaseFrame base;
     const size_t lineBytes = size_t{pixels} * bytesPerPixel;
-    if (t.pixels != pixels || t.bytesPerPixel != bytesPerPixel) {
-        t.pixels = pixels;
-        t.bytesPerPixel = bytesPerPixel;
-        t.half.resize(pixels);
-        for (uint32_t x = 0; x < pixels; ++x)
-            t.half[x] = static_cast<uint32_t>((pixels > 1 ? uint64_t{x} * max / (pixels - 1) : 0) / 2);
-        t.row.resize(lineBytes + 4);
+    if (base.pixels != pixels || base.lines != lines || base.bytesPerPixel != bytesPerPixel) {
+        base.pixels = pixels;
+        base.lines = lines;
+        base.bytesPerPixel = bytesPerPixel;
+        base.rows.clear();
+        base.rows.shrink_to_fit();
+        base.row.resize(lineBytes);
+        if (lineBytes * lines <= kMaxCachedFrame) {
+            base.rows.resize(lineBytes * lines);
+            for (uint32_t y = 0; y < lines; ++y)
+                baseLine(base.rows.data() + y * lineBytes, y, pixels, lines, bytesPerPixel);
+        }
     }
     const Overlay o = overlayFor(pixels, lines, frame);
-    const uint32_t boxX0 = o.textX - std::min(o.textX, o.scale), boxX1 = o.textX + o.textW + o.scale;
-    const uint32_t boxY0 = o.textY - std::min(o.textY, o.scale), boxY1 = o.textY + o.textH + o.scale;
-    uint8_t *row = t.row.data();
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t y = firstLine + i;
-        const uint32_t add = static_cast<uint32_t>((lines > 1 ? uint64_t{y} * max / (lines - 1) : 0) / 2);
-        const bool gridLine = y % kGrid == 0;
-        // The gradient, written in the pixel size (the loops vectorise).
-        switch (bytesPerPixel) {
-        case 1:
-            if (gridLine) {
-                std::memset(row, 0xFF, lineBytes);
-            } else {
-                for (uint32_t x = 0; x < pixels; ++x)
-                    row[x] = static_cast<uint8_t>(t.half[x] + add);
-            }
-            break;
-        case 2: {
-            uint16_t *r = reinterpret_cast<uint16_t *>(row);
-            for (uint32_t x = 0; x < pixels; ++x)
-                r[x] = gridLine ? 0xFFFF : static_cast<uint16_t>(t.half[x] + add);
-            break;
+        uint8_t *row = dst + size_t{i} * pitch;
+        if (!base.rows.empty()) {
+            std::memcpy(row, base.rows.data() + size_t{y} * lineBytes, lineBytes);
+        } else {
+            baseLine(base.row.data(), y, pixels, lines, bytesPerPixel);
+            std::memcpy(row, base.row.data(), lineBytes);
         }
-        case 4: {
-            uint32_t *r = reinterpret_cast<uint32_t *>(row);
-            for (uint32_t x = 0; x < pixels; ++x)
-                r[x] = gridLine ? 0xFFFFFFFFu : t.half[x] + add;
-            break;
-        }
-        default:
-            for (uint32_t x = 0; x < pixels; ++x) {
-                const uint32_t v = gridLine ? 0xFFFFFFu : t.half[x] + add;
-                row[3 * x] = static_cast<uint8_t>(v);
-                row[3 * x + 1] = static_cast<uint8_t>(v >> 8);
-                row[3 * x + 2] = static_cast<uint8_t>(v >> 16);
-            }
-            break;
-        }
-        auto put = [&](uint32_t x, uint64_t v) {
-            for (uint32_t b = 0; b < bytesPerPixel; ++b)
-                row[size_t{x} * bytesPerPixel + b] = static_cast<uint8_t>(v >> (8 * b));
-        };
-        if (!gridLine)
-            for (uint32_t x = 0; x < pixels; x += kGrid)
-                put(x, max);
-        if (y >= o.squareY && y < o.squareY + o.squareSize)
-            for (uint32_t x = o.squareX; x < std::min(pixels, o.squareX + o.squareSize); ++x)
-                put(x, 0);
-        if (y >= boxY0 && y < boxY1)
-            for (uint32_t x = boxX0; x < std::min(pixels, boxX1); ++x)
-                put(x, textPixel(o, x, y) ? max : 0);
-        std::memcpy(dst + size_t{i} * pitch, row, lineBytes);
+        patchLine(row, y, pixels, bytesPerPixel, o);
     }
 }
 
