@@ -232,16 +232,22 @@ void CNtscViewDlg::OnStopButton()
     OnStop();
 }
 
+// Waits pumping, since the thread may be showing a message box.
+void CNtscViewDlg::StopThread()
+{
+    if (!m_hThread)
+        return;
+    // The stop event belongs to the dialog, so a thread that has not reached its wait yet still
+    // finds the signal there.
+    m_stopEvent.Set();
+    ImageRequestThread *thread = m_hThread.get();
+    fw::PumpingWaitUntil([thread] { return thread->Finished(); });
+    m_hThread.reset();
+}
+
 bool CNtscViewDlg::OnStop()
 {
-    if (m_hThread) {
-        // The stop event belongs to the dialog, so a thread that has not reached its wait yet
-        // still finds the signal there.
-        m_stopEvent.Set();
-        ImageRequestThread *thread = m_hThread.get();
-        fw::PumpingWaitUntil([thread] { return thread->Finished(); });
-        m_hThread.reset();
-    }
+    StopThread();
     if (IoWriteLong(m_hBoard, REG_DIO_IMG_GETMODE, 0) != 0) {
         fw::MessageBox(this, "レジスタライトが失敗しました。(DIO_IMG_GETMODE_108)", std::nullopt,
                        fw::MsgIcon::Stop);
@@ -454,6 +460,7 @@ void CNtscViewDlg::CloseSequence()
         OnStop();
         m_bRunning = false;
     }
+    StopThread(); // there is none unless running; kept for a dialog released some other way
     if (m_bRequestsIssued) {
         ImageRequestClear(m_hBoard);
         m_bRequestsIssued = false;

@@ -69,6 +69,7 @@ private:
     void OnStart();
     void OnStopButton();
     bool OnStop(); // true when the image get mode was switched off
+    void StopThread();
     void OnOverlay();
     void OnBitmap();
     void OnKeyChanged();
@@ -93,7 +94,6 @@ private:
     bool m_bRequestsIssued = false; // requests may name our buffers
     bool m_bBusy = false;           // inside a handler that may pump events
     bool m_bCloseRequested = false; // a close asked for while busy: run when the handler ends
-    std::unique_ptr<ImageRequestThread> m_hThread;
     std::unique_ptr<QTimer> m_repaintTimer; // paces bitmap repaints to the screen rate
     std::unique_ptr<QObject> m_originWatcher; // keeps m_screenOrigin up to date
     std::int64_t m_lastRepaintMs = 0;
@@ -105,6 +105,7 @@ private:
     fw::AutoResetEvent m_frameEvent;
     fw::AutoResetEvent m_stopEvent;
     std::atomic<fw::AutoResetEvent *> m_hFrameEvent{nullptr};
+    std::unique_ptr<ImageRequestThread> m_hThread; // after the events it uses
 
     // Read by the callback threads, written by the UI thread.
     std::atomic<bool> m_bRunning{false};
