@@ -15,7 +15,10 @@ namespace {
 
 std::atomic<uint64_t> g_hooks{0};
 
-void EmptyHook(uint32_t, uint32_t, uint32_t, uint32_t, void *) { g_hooks.fetch_add(1, std::memory_order_relaxed); }
+void EmptyHook(uint32_t, uint32_t, uint32_t, uint32_t, void *)
+{
+    g_hooks.fetch_add(1, std::memory_order_relaxed);
+}
 void NoEvent(int32_t) {}
 
 constexpr uint32_t kPixels = 1024, kLines = 1024;
@@ -28,9 +31,11 @@ BoardHandle OpenForScan(uint32_t frameUnitFlags, uint32_t bytesPerPixel, uint32_
     SimSetFrameRate(0);
     void *first = nullptr, *second = nullptr;
     uint32_t error = 0;
-    const BoardHandle h = BoardOpen(0, EmptyHook, NoEvent, NoEvent, NoEvent, &first, &second, &error);
+    const BoardHandle h =
+        BoardOpen(0, EmptyHook, NoEvent, NoEvent, NoEvent, &first, &second, &error);
     IoWriteLong(h, REG_MAC_H_UDTCSR, lines << 16 | pixels);
-    ScanPrepare(h, SCAN_KIND_AREA, frameUnitFlags | SCAN_NO_MASK_OPEN_DELAY, bytesPerPixel, lineInt);
+    ScanPrepare(h, SCAN_KIND_AREA, frameUnitFlags | SCAN_NO_MASK_OPEN_DELAY, bytesPerPixel,
+                lineInt);
     auto dsp = [&](uint32_t address, uint32_t value) {
         IoWriteLong(h, REG_MAC_DSP_ADR_90, address);
         IoWriteLong(h, REG_MAC_DSP_ADR_94, value);
@@ -100,7 +105,8 @@ void BM_LiveVideoRate(benchmark::State &state)
     SimReset();
     void *first = nullptr, *second = nullptr;
     uint32_t error = 0;
-    const BoardHandle h = BoardOpen(0, EmptyHook, NoEvent, NoEvent, NoEvent, &first, &second, &error);
+    const BoardHandle h =
+        BoardOpen(0, EmptyHook, NoEvent, NoEvent, NoEvent, &first, &second, &error);
     for (int i = 0; i < 200; ++i)
         ImageRequest(h, nullptr, 0);
     ScanPrepare(h, 1, 1, 3, 0);

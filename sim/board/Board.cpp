@@ -94,11 +94,15 @@ uint32_t Board::statusBitsLocked() const
     return s;
 }
 
-static bool isReadOnly(uint32_t byteOffset) { return byteOffset < 0x18; }
+static bool isReadOnly(uint32_t byteOffset)
+{
+    return byteOffset < 0x18;
+}
 
 int32_t Board::readRegister(uint32_t offset, unsigned bytes, uint32_t *value)
 {
-    if (value == nullptr || offset > BOARD_REGISTER_WINDOW || bytes > BOARD_REGISTER_WINDOW - offset)
+    if (value == nullptr || offset > BOARD_REGISTER_WINDOW ||
+        bytes > BOARD_REGISTER_WINDOW - offset)
         return kErrParam;
     std::lock_guard lock(mutex_);
     const uint32_t live[6] = {kBoardIdValue, kRevisionValue, statusBitsLocked(),
@@ -106,8 +110,8 @@ int32_t Board::readRegister(uint32_t offset, unsigned bytes, uint32_t *value)
     uint32_t v = 0;
     for (unsigned i = 0; i < bytes; ++i) {
         const uint32_t at = offset + i;
-        const uint8_t b = isReadOnly(at) ? static_cast<uint8_t>(live[at / 4] >> (8 * (at % 4)))
-                                         : regs_[at];
+        const uint8_t b =
+            isReadOnly(at) ? static_cast<uint8_t>(live[at / 4] >> (8 * (at % 4))) : regs_[at];
         v |= uint32_t{b} << (8 * i);
     }
     *value = v;
@@ -470,8 +474,7 @@ int32_t Board::reset()
 
 // ---- frame memory ----------------------------------------------------------------------------
 
-int32_t Board::frameMemory(bool write, uint32_t bank, uint32_t offset, uint32_t count,
-                           void *buffer)
+int32_t Board::frameMemory(bool write, uint32_t bank, uint32_t offset, uint32_t count, void *buffer)
 {
     if (bank >= FRAME_MEMORY_BANKS || count == 0 || count > FRAME_MEMORY_MAX_TRANSFER ||
         offset > FRAME_MEMORY_BANK_SIZE || count > FRAME_MEMORY_BANK_SIZE - offset ||
@@ -544,8 +547,7 @@ int32_t Board::operationInfo(uint32_t *first, uint32_t *histories[4], uint32_t *
         *first = deliveriesMade_;
     const std::array<uint32_t, OPERATION_HISTORY_LENGTH> *sources[4] = {
         &overrunHistory_, &lineHistory_, &flagHistory_, &hookTimeHistory_};
-    const uint32_t sourceIndex[4] = {overrunIndex_, deliveryIndex_, deliveryIndex_,
-                                     deliveryIndex_};
+    const uint32_t sourceIndex[4] = {overrunIndex_, deliveryIndex_, deliveryIndex_, deliveryIndex_};
     for (int i = 0; i < 4; ++i) {
         if (histories[i] != nullptr)
             std::memcpy(histories[i], sources[i]->data(), OPERATION_HISTORY_LENGTH * 4);

@@ -30,12 +30,12 @@ struct Callbacks {
 };
 
 // Read-only registers of the window (documented in docs/simulator.md).
-constexpr uint32_t kRegBoardId = 0x00;      // 0x50454C32 "PEL2"
-constexpr uint32_t kRegRevision = 0x04;     // hardware and firmware revision
-constexpr uint32_t kRegStatus = 0x08;       // live status bits
-constexpr uint32_t kRegFrameCount = 0x0C;   // frames captured since open or reset
-constexpr uint32_t kRegDspStatus = 0x10;    // last DSP status (what DspInterruptCallback got)
-constexpr uint32_t kRegBoardIndex = 0x14;   // the board's index
+constexpr uint32_t kRegBoardId = 0x00;    // 0x50454C32 "PEL2"
+constexpr uint32_t kRegRevision = 0x04;   // hardware and firmware revision
+constexpr uint32_t kRegStatus = 0x08;     // live status bits
+constexpr uint32_t kRegFrameCount = 0x0C; // frames captured since open or reset
+constexpr uint32_t kRegDspStatus = 0x10;  // last DSP status (what DspInterruptCallback got)
+constexpr uint32_t kRegBoardIndex = 0x14; // the board's index
 constexpr uint32_t kBoardIdValue = 0x50454C32;
 constexpr uint32_t kRevisionValue = 0x00020001;
 
@@ -76,7 +76,8 @@ public:
     int32_t dspDownload(const char *path);
     int32_t streamBufferSet(uint32_t a, uint32_t b, uint32_t c, uint32_t d);
     int32_t scanDataSet(uint32_t offset, uint32_t byteCount);
-    int32_t scanPrepare(uint32_t kind, uint32_t unitFlags, uint32_t bytesPerPixel, uint32_t lineInt);
+    int32_t scanPrepare(uint32_t kind, uint32_t unitFlags, uint32_t bytesPerPixel,
+                        uint32_t lineInt);
     int32_t imageRequest(void *buffer, uint32_t size);
     int32_t errorInfo(int32_t *noRequest, int32_t *hookBusy);
     int32_t imageRequestClear();

@@ -64,7 +64,8 @@ void Board::engineMain()
         const uint64_t seen = wakeSerial_;
         auto changed = [&] { return stop_ || modeSerial_ != serial || wakeSerial_ != seen; };
         const bool hasDeadline = mode_ == Mode::Area && cancel_.pending && cancel_.hasDeadline;
-        const Clock::time_point deadline = hasDeadline ? cancel_.deadline : Clock::time_point::max();
+        const Clock::time_point deadline =
+            hasDeadline ? cancel_.deadline : Clock::time_point::max();
         bool stepped = false;
         bool timedOut = false;
 
@@ -112,9 +113,8 @@ void Board::engineMain()
                 // As fast as the program takes the data: wait for room and for a request (a
                 // pending cancel needs no request: the frame runs out without one).
                 if (!engineCv_.wait_until(lock, deadline, [&] {
-                        return changed() ||
-                               ((!requests_.empty() || cancel_.pending) &&
-                                queuedHooks_ < kMaxQueuedHooks && !overrunPending_);
+                        return changed() || ((!requests_.empty() || cancel_.pending) &&
+                                             queuedHooks_ < kMaxQueuedHooks && !overrunPending_);
                     }))
                     timedOut = true;
                 else if (changed())
@@ -206,10 +206,10 @@ void Board::areaEvent(std::unique_lock<std::mutex> &lock, bool stepped)
         // Bytes from the delivered address to the end of the last line written.
         const size_t needed = pitched ? size_t{start + count - 1} * BOARD_LINE_PITCH + lineBytes
                                       : size_t{count} * lineBytes;
-        const bool fits = pitched ? lineBytes <= BOARD_LINE_PITCH &&
-                                        (library ? start + count <= kLibraryLines
-                                                 : needed <= r.size)
-                                  : needed <= r.size;
+        const bool fits = pitched
+                              ? lineBytes <= BOARD_LINE_PITCH &&
+                                    (library ? start + count <= kLibraryLines : needed <= r.size)
+                              : needed <= r.size;
         Delivery d;
         d.startLine = start;
         d.lineCount = count;
@@ -394,7 +394,8 @@ void Board::deliveryMain()
                 slotBusy_[d.librarySlot] = false;
             lineHistory_[deliveryIndex_] = d.lineCount;
             flagHistory_[deliveryIndex_] = d.flags;
-            hookTimeHistory_[deliveryIndex_] = static_cast<uint32_t>(std::min<int64_t>(micros, UINT32_MAX));
+            hookTimeHistory_[deliveryIndex_] =
+                static_cast<uint32_t>(std::min<int64_t>(micros, UINT32_MAX));
             deliveryIndex_ = (deliveryIndex_ + 1) % OPERATION_HISTORY_LENGTH;
             engineCv_.notify_all();
             idleCv_.notify_all();

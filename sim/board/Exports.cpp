@@ -47,10 +47,9 @@ BoardHandle BoardOpen(uint32_t boardIndex, ImageTransferHookFn imageTransferHook
             *errorCode = static_cast<uint32_t>(*injected);
         h = BOARD_INVALID_HANDLE;
     } else {
-        h = Registry::instance().open(boardIndex,
-                                      Callbacks{imageTransferHook, scanBufferFree, dspInterrupt,
-                                                scanEnd},
-                                      firstAddress, secondAddress, errorCode);
+        h = Registry::instance().open(
+            boardIndex, Callbacks{imageTransferHook, scanBufferFree, dspInterrupt, scanEnd},
+            firstAddress, secondAddress, errorCode);
     }
     Journal::instance().record(SIM_OP_BoardOpen,
                                {boardIndex, argFn(imageTransferHook), argFn(scanBufferFree),
@@ -107,8 +106,8 @@ int32_t ScanDataSet(BoardHandle h, uint32_t offset, uint32_t byteCount)
 int32_t ScanPrepare(BoardHandle h, uint32_t scanKind, uint32_t unitFlags, uint32_t bytesPerPixel,
                     uint32_t lineIntInterval)
 {
-    return dispatch(SIM_OP_ScanPrepare, scanKind, {scanKind, unitFlags, bytesPerPixel, lineIntInterval},
-                    h, [&](Board &b) {
+    return dispatch(SIM_OP_ScanPrepare, scanKind,
+                    {scanKind, unitFlags, bytesPerPixel, lineIntInterval}, h, [&](Board &b) {
                         return b.scanPrepare(scanKind, unitFlags, bytesPerPixel, lineIntInterval);
                     });
 }

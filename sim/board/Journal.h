@@ -28,7 +28,13 @@ private:
 };
 
 // Argument helpers for the journal.
-inline uint64_t arg(const void *p) { return reinterpret_cast<uintptr_t>(p); }
-template <typename F> inline uint64_t argFn(F *f) { return reinterpret_cast<uintptr_t>(f); }
+inline uint64_t arg(const void *p)
+{
+    return reinterpret_cast<uintptr_t>(p);
+}
+template <typename F> inline uint64_t argFn(F *f)
+{
+    return reinterpret_cast<uintptr_t>(f);
+}
 
 } // namespace sim

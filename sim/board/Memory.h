@@ -11,7 +11,7 @@
 namespace sim {
 
 constexpr size_t kWindowBytes = 0x2000000 + 0x100000; // 33 MiB: the first address output
-constexpr size_t kSecondBlockBytes = 0x10000;          // 64 KiB: the second address output
+constexpr size_t kSecondBlockBytes = 0x10000;         // 64 KiB: the second address output
 
 // Anonymous zero-filled mapping, reserved on first use.
 class Mapping {
@@ -20,9 +20,9 @@ public:
     ~Mapping();
     Mapping(const Mapping &) = delete;
     Mapping &operator=(const Mapping &) = delete;
-    uint8_t *get(); // maps on first call; null when the system refuses
+    uint8_t *get();  // maps on first call; null when the system refuses
     uint8_t *peek(); // the mapping if it exists, without creating it
-    void discard(); // pages back to zero
+    void discard();  // pages back to zero
     size_t size() const { return bytes_; }
 
 private:
@@ -57,7 +57,7 @@ private:
         bool replace;
         uint8_t value, andMask, orMask;
     };
-    std::mutex mutex_; // guards faults_
+    std::mutex mutex_;                 // guards faults_
     std::map<uint64_t, Fault> faults_; // key: bank << 32 | offset
 };
 

@@ -28,7 +28,7 @@ public:
     void holdElsewhere(bool held);
 
 private:
-    std::mutex mutex_; // guards boards_, nextSerial_, holders_, elsewhere_
+    std::mutex mutex_;                // guards boards_, nextSerial_, holders_, elsewhere_
     std::condition_variable rightCv_; // exclusive right became free or a board closed
     std::map<BoardHandle, std::shared_ptr<Board>> boards_;
     uint32_t nextSerial_ = 1;

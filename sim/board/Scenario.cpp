@@ -19,7 +19,10 @@ namespace sim {
 
 namespace {
 
-void always(int op, int32_t result) { Injector::instance().add(op, false, 0, result, -1); }
+void always(int op, int32_t result)
+{
+    Injector::instance().add(op, false, 0, result, -1);
+}
 
 struct Entry {
     ScenarioInfo info;
@@ -63,8 +66,10 @@ const std::vector<Entry> &entries()
          [] { always(SIM_OP_ImageRequestClear, kErrState); }},
         {{"cancel-busy", "ScanCancel answers 288: a cancel is already running"},
          [] { always(SIM_OP_ScanCancel, BOARD_STATUS_CANCEL_IN_PROGRESS); }},
-        {{"cancel-fails", "ScanCancel fails with 0x03"}, [] { always(SIM_OP_ScanCancel, kErrState); }},
-        {{"cancel-timeout", "a cancelled scan never ends by itself: it stops at the time-out (reason 4)"},
+        {{"cancel-fails", "ScanCancel fails with 0x03"},
+         [] { always(SIM_OP_ScanCancel, kErrState); }},
+        {{"cancel-timeout",
+          "a cancelled scan never ends by itself: it stops at the time-out (reason 4)"},
          [] { globals().cancelStalls = true; }},
         {{"exclusive-held", "another program holds the exclusive right"},
          [] { Registry::instance().holdElsewhere(true); }},
@@ -93,9 +98,12 @@ const std::vector<Entry> &entries()
              always(SIM_OP_IoWriteLong, kErrState);
              always(SIM_OP_IoWriteShort, kErrState);
          }},
-        {{"stream-fails", "StreamBufferSet fails"}, [] { always(SIM_OP_StreamBufferSet, kErrState); }},
-        {{"scandata-fails", "ScanDataSet fails with 0x08"}, [] { always(SIM_OP_ScanDataSet, kErrData); }},
-        {{"scandata-overflow", "the off-board loop can queue no table: a set while it runs gives 113"},
+        {{"stream-fails", "StreamBufferSet fails"},
+         [] { always(SIM_OP_StreamBufferSet, kErrState); }},
+        {{"scandata-fails", "ScanDataSet fails with 0x08"},
+         [] { always(SIM_OP_ScanDataSet, kErrData); }},
+        {{"scandata-overflow",
+          "the off-board loop can queue no table: a set while it runs gives 113"},
          [] { globals().scanDataQueueDepth = 0; }},
         {{"slow-scan", "area scans at 2 frames (and 2 x lines) per second"},
          [] { Settings::instance().setFrameRate(2.0); }},

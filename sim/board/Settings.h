@@ -52,7 +52,8 @@ public:
     // gate's lock; whoever sets the condition calls wake()) or the deadline passes. A taken event
     // counts as in flight until done() or giveBack().
     enum class Take { Taken, Stopped, TimedOut };
-    Take take(const std::function<bool()> &stop, const std::chrono::steady_clock::time_point *deadline);
+    Take take(const std::function<bool()> &stop,
+              const std::chrono::steady_clock::time_point *deadline);
     void giveBack(); // a taken event that could not be used
     void wake();
     // The event taken by take() is over (hook returned or nothing was delivered).

@@ -59,9 +59,15 @@ void SimInjectResultAt(int op, uint32_t firstArg, int32_t result, int32_t times)
     Injector::instance().add(op, true, firstArg, result, times);
 }
 
-void SimClearInjections(void) { Injector::instance().clear(); }
+void SimClearInjections(void)
+{
+    Injector::instance().clear();
+}
 
-void SimHoldExclusiveElsewhere(int held) { Registry::instance().holdElsewhere(held != 0); }
+void SimHoldExclusiveElsewhere(int held)
+{
+    Registry::instance().holdElsewhere(held != 0);
+}
 
 void SimPlantFrameByte(uint32_t bank, uint32_t offset, uint8_t value)
 {
@@ -73,40 +79,76 @@ void SimPlantStuckBits(uint32_t bank, uint32_t offset, uint8_t andMask, uint8_t 
     FrameFaults::instance().plantStuck(bank, offset, andMask, orMask);
 }
 
-void SimClearFrameFaults(void) { FrameFaults::instance().clear(); }
+void SimClearFrameFaults(void)
+{
+    FrameFaults::instance().clear();
+}
 
-void SimSetFrameRate(double framesPerSecond) { Settings::instance().setFrameRate(framesPerSecond); }
+void SimSetFrameRate(double framesPerSecond)
+{
+    Settings::instance().setFrameRate(framesPerSecond);
+}
 
 void SimSetLineRate(double linesPerSecond)
 {
     Settings::instance().setLineRate(linesPerSecond > 0 ? linesPerSecond : 0.0);
 }
 
-void SimSetStepMode(int on) { StepGate::instance().setOn(on != 0); }
+void SimSetStepMode(int on)
+{
+    StepGate::instance().setOn(on != 0);
+}
 
-void SimStep(int deliveries) { StepGate::instance().allow(deliveries); }
+void SimStep(int deliveries)
+{
+    StepGate::instance().allow(deliveries);
+}
 
 int SimWaitIdle(uint32_t timeoutMs)
 {
-    const bool idle = StepGate::instance().waitIdle(
-        timeoutMs, [] { return globals().activeEngines.load() > 0; });
+    const bool idle =
+        StepGate::instance().waitIdle(timeoutMs, [] { return globals().activeEngines.load() > 0; });
     return idle ? 0 : -1;
 }
 
-size_t SimJournalCount(void) { return Journal::instance().count(); }
+size_t SimJournalCount(void)
+{
+    return Journal::instance().count();
+}
 
-int SimJournalEntry(size_t index, SimCall *out) { return Journal::instance().entry(index, out) ? 0 : -1; }
+int SimJournalEntry(size_t index, SimCall *out)
+{
+    return Journal::instance().entry(index, out) ? 0 : -1;
+}
 
-void SimJournalClear(void) { Journal::instance().clear(); }
+void SimJournalClear(void)
+{
+    Journal::instance().clear();
+}
 
 const char *SimOpName(int op)
 {
-    static const char *const names[SIM_OP_COUNT] = {
-        "",           "BoardOpen",       "BoardClose",       "DspDownload",       "IoReadLong",
-        "IoWriteLong", "StreamBufferSet", "ScanDataSet",     "ScanPrepare",       "ImageRequest",
-        "ErrorInfoGet", "ImageRequestClear", "ScanCancel",   "BoardReset",        "ExclusiveAcquire",
-        "ExclusiveRelease", "FrameMemoryRead", "FrameMemoryWrite", "IoReadShort", "IoWriteShort",
-        "OperationInfoGet"};
+    static const char *const names[SIM_OP_COUNT] = {"",
+                                                    "BoardOpen",
+                                                    "BoardClose",
+                                                    "DspDownload",
+                                                    "IoReadLong",
+                                                    "IoWriteLong",
+                                                    "StreamBufferSet",
+                                                    "ScanDataSet",
+                                                    "ScanPrepare",
+                                                    "ImageRequest",
+                                                    "ErrorInfoGet",
+                                                    "ImageRequestClear",
+                                                    "ScanCancel",
+                                                    "BoardReset",
+                                                    "ExclusiveAcquire",
+                                                    "ExclusiveRelease",
+                                                    "FrameMemoryRead",
+                                                    "FrameMemoryWrite",
+                                                    "IoReadShort",
+                                                    "IoWriteShort",
+                                                    "OperationInfoGet"};
     return op > 0 && op < SIM_OP_COUNT ? names[op] : "";
 }
 
@@ -122,21 +164,45 @@ uint32_t SimReadRegister(uint32_t offset)
     return b ? b->registerValue(offset) : 0;
 }
 
-int SimScanRunning(void) { return globals().activeEngines.load() > 0 ? 1 : 0; }
+int SimScanRunning(void)
+{
+    return globals().activeEngines.load() > 0 ? 1 : 0;
+}
 
-uint64_t SimHookCalls(void) { return Settings::instance().hookCalls.load(); }
+uint64_t SimHookCalls(void)
+{
+    return Settings::instance().hookCalls.load();
+}
 
-uint64_t SimOpenBoards(void) { return Registry::instance().all().size(); }
+uint64_t SimOpenBoards(void)
+{
+    return Registry::instance().all().size();
+}
 
-int SimApplyScenario(const char *name) { return applyScenarios(name != nullptr ? name : ""); }
+int SimApplyScenario(const char *name)
+{
+    return applyScenarios(name != nullptr ? name : "");
+}
 
-void SimSetScanDataQueueDepth(uint32_t depth) { globals().scanDataQueueDepth = depth; }
+void SimSetScanDataQueueDepth(uint32_t depth)
+{
+    globals().scanDataQueueDepth = depth;
+}
 
-void SimSetDspRejectCommands(int on) { globals().dspRejectsCommands = on != 0; }
+void SimSetDspRejectCommands(int on)
+{
+    globals().dspRejectsCommands = on != 0;
+}
 
-void SimSetDspAnnounce(int on) { globals().dspAnnouncesCommands = on != 0; }
+void SimSetDspAnnounce(int on)
+{
+    globals().dspAnnouncesCommands = on != 0;
+}
 
-void SimSetCancelStalls(int on) { globals().cancelStalls = on != 0; }
+void SimSetCancelStalls(int on)
+{
+    globals().cancelStalls = on != 0;
+}
 
 void SimDropCounts(int32_t *noRequest, int32_t *hookBusy)
 {
@@ -155,7 +221,10 @@ uint32_t SimAreaPixel(uint32_t x, uint32_t y, uint32_t pixels, uint32_t lines,
     return synthAreaPixel(x, y, pixels, lines, bytesPerPixel, frame);
 }
 
-int SimScenarioCount(void) { return static_cast<int>(scenarioList().size()); }
+int SimScenarioCount(void)
+{
+    return static_cast<int>(scenarioList().size());
+}
 
 const char *SimScenarioName(int index)
 {

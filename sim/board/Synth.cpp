@@ -67,7 +67,10 @@ bool textPixel(const Overlay &o, uint32_t x, uint32_t y)
     return (kDigits[o.digits[digit] - '0'][cy] >> (4 - col)) & 1;
 }
 
-uint64_t maxValue(uint32_t bytesPerPixel) { return (uint64_t{1} << (8 * bytesPerPixel)) - 1; }
+uint64_t maxValue(uint32_t bytesPerPixel)
+{
+    return (uint64_t{1} << (8 * bytesPerPixel)) - 1;
+}
 
 // Per-thread cache of one geometry: the gradient and grid without the moving parts, the whole
 // frame when it is small enough, so that a frame is mostly block copies.
@@ -105,8 +108,10 @@ void patchLine(uint8_t *row, uint32_t y, uint32_t pixels, uint32_t bytesPerPixel
     if (y >= o.squareY && y < o.squareY + o.squareSize)
         for (uint32_t x = o.squareX; x < std::min(pixels, o.squareX + o.squareSize); ++x)
             put(x, 0);
-    const uint32_t boxX0 = o.textX - std::min(o.textX, o.scale), boxX1 = o.textX + o.textW + o.scale;
-    const uint32_t boxY0 = o.textY - std::min(o.textY, o.scale), boxY1 = o.textY + o.textH + o.scale;
+    const uint32_t boxX0 = o.textX - std::min(o.textX, o.scale),
+                   boxX1 = o.textX + o.textW + o.scale;
+    const uint32_t boxY0 = o.textY - std::min(o.textY, o.scale),
+                   boxY1 = o.textY + o.textH + o.scale;
     if (y >= boxY0 && y < boxY1)
         for (uint32_t x = boxX0; x < std::min(pixels, boxX1); ++x)
             put(x, textPixel(o, x, y) ? max : 0);

@@ -75,11 +75,11 @@ int SimWaitIdle(uint32_t timeoutMs);
 
 /* Journal of calls, oldest first. */
 typedef struct SimCall {
-    int op;                /* SimOp */
-    uint64_t args[10];     /* arguments after the handle, pointers as addresses */
+    int op;            /* SimOp */
+    uint64_t args[10]; /* arguments after the handle, pointers as addresses */
     int argCount;
-    int32_t result;        /* for BoardOpen: the handle */
-    uint64_t timeNs;       /* monotonic */
+    int32_t result;  /* for BoardOpen: the handle */
+    uint64_t timeNs; /* monotonic */
 } SimCall;
 size_t SimJournalCount(void);
 int SimJournalEntry(size_t index, SimCall *out); /* 0 when out was filled */
@@ -90,7 +90,7 @@ const char *SimOpName(int op);
 uint32_t SimReadDspMemory(uint32_t address);
 uint32_t SimReadRegister(uint32_t offset);
 int SimScanRunning(void);
-uint64_t SimHookCalls(void);          /* ImageTransferHook calls since SimReset */
+uint64_t SimHookCalls(void); /* ImageTransferHook calls since SimReset */
 uint64_t SimOpenBoards(void);
 
 /* Applies a named fault scenario, as the PELORA_SIM_SCENARIO environment variable does at load.
@@ -126,10 +126,10 @@ int SimApplyScenario(const char *name);
 #define SIM_STATUS_EXCLUSIVE 0x40
 
 /* DSP status values passed to DspInterruptCallback. */
-#define SIM_DSP_ACCEPTED 0x0100   /* | command: accepted (only with SimSetDspAnnounce) */
-#define SIM_DSP_LOOP_DONE 0x0404  /* the off-board loop ran dry (only with SimSetDspAnnounce) */
-#define SIM_DSP_REJECTED 0x8000   /* | command: rejected (bad block, not prepared, busy) */
-#define SIM_DSP_FAULT 0xC000      /* | command: planted DSP fault (SimSetDspRejectCommands) */
+#define SIM_DSP_ACCEPTED 0x0100  /* | command: accepted (only with SimSetDspAnnounce) */
+#define SIM_DSP_LOOP_DONE 0x0404 /* the off-board loop ran dry (only with SimSetDspAnnounce) */
+#define SIM_DSP_REJECTED 0x8000  /* | command: rejected (bad block, not prepared, busy) */
+#define SIM_DSP_FAULT 0xC000     /* | command: planted DSP fault (SimSetDspRejectCommands) */
 
 /* How many tables the off-board loop can hold queued behind the one it consumes (default 1). */
 void SimSetScanDataQueueDepth(uint32_t depth);

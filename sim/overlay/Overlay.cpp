@@ -26,9 +26,12 @@ namespace {
 struct ScenarioAtLoad {
     ScenarioAtLoad()
     {
-        const char *names = std::getenv("PELORA_SIM_SCENARIO");
-        if (names != nullptr && std::string(",") .append(names).append(",").find(",overlay-fails,") !=
-                                    std::string::npos)
+        const char *env = std::getenv("PELORA_SIM_SCENARIO");
+        std::string names = ",";
+        for (const char *c = env; c != nullptr && *c != '\0'; ++c)
+            if (*c != ' ')
+                names += *c;
+        if ((names + ",").find(",overlay-fails,") != std::string::npos)
             state().failCreate = -1;
     }
 } scenarioAtLoad;
@@ -100,7 +103,8 @@ int32_t OverlayWriteImage(OverlaySurface surface, const OverlayImage *image)
             return 1;
         const uint8_t *src = static_cast<const uint8_t *>(image->pixels);
         for (uint32_t y = 0; y < height; ++y)
-            std::memcpy(it->second.pixels.data() + ((image->top + y) * OVERLAY_WIDTH + image->left) * 3,
+            std::memcpy(it->second.pixels.data() +
+                            ((image->top + y) * OVERLAY_WIDTH + image->left) * 3,
                         src + size_t{y} * width * 3, size_t{width} * 3);
         ++it->second.version;
         ++state().writes;
@@ -114,7 +118,8 @@ int32_t OverlayWriteImage(OverlaySurface surface, const OverlayImage *image)
 int32_t OverlayShow(OverlaySurface surface, const OverlayPlacement *placement)
 {
     if (placement == nullptr ||
-        !validRect(placement->srcLeft, placement->srcTop, placement->srcRight, placement->srcBottom) ||
+        !validRect(placement->srcLeft, placement->srcTop, placement->srcRight,
+                   placement->srcBottom) ||
         placement->destWidth == 0 || placement->destHeight == 0 || placement->destWidth > 8192 ||
         placement->destHeight > 8192 || placement->keyRed > 255 || placement->keyGreen > 255 ||
         placement->keyBlue > 255)
@@ -202,6 +207,9 @@ int OverlaySimLastPlacement(OverlaySurface surface, OverlayPlacement *out)
     return 0;
 }
 
-int OverlaySimHasWindows(void) { return haveGui() ? 1 : 0; }
+int OverlaySimHasWindows(void)
+{
+    return haveGui() ? 1 : 0;
+}
 
 } // extern "C"

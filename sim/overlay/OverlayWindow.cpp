@@ -66,8 +66,8 @@ bool isOverlayWindow(const QWidget *w)
 // With no window of the program under the destination the whole picture shows.
 QRegion keyMask(const QRect &dest, const OverlayPlacement &p)
 {
-    const QRgb key = qRgb(static_cast<int>(p.keyRed), static_cast<int>(p.keyGreen),
-                          static_cast<int>(p.keyBlue));
+    const QRgb key =
+        qRgb(static_cast<int>(p.keyRed), static_cast<int>(p.keyGreen), static_cast<int>(p.keyBlue));
     QRegion visible;
     bool covered = false;
     for (QWidget *top : QApplication::topLevelWidgets()) {
@@ -107,7 +107,8 @@ void syncOnGui()
                 continue;
             Snapshot s{handle, surface.placement, surface.version, {}};
             auto it = windows().find(handle);
-            if (it == windows().end() || !it->second.widget || it->second.widget->version != s.version)
+            if (it == windows().end() || !it->second.widget ||
+                it->second.widget->version != s.version)
                 s.image = QImage(surface.pixels.data(), OVERLAY_WIDTH, OVERLAY_HEIGHT,
                                  OVERLAY_WIDTH * 3, QImage::Format_BGR888)
                               .copy();
@@ -131,13 +132,15 @@ void syncOnGui()
             w.widget = new OverlayWindow;
         OverlayWindow *win = w.widget;
         const OverlayPlacement &p = s.placement;
-        const QRect dest(p.destX, p.destY, static_cast<int>(p.destWidth), static_cast<int>(p.destHeight));
+        const QRect dest(p.destX, p.destY, static_cast<int>(p.destWidth),
+                         static_cast<int>(p.destHeight));
         const bool moved = std::memcmp(&win->placement, &p, sizeof p) != 0;
         if (!s.image.isNull())
             win->image = std::move(s.image);
         win->version = s.version;
-        win->source = QRect(QPoint(static_cast<int>(p.srcLeft), static_cast<int>(p.srcTop)),
-                            QPoint(static_cast<int>(p.srcRight) - 1, static_cast<int>(p.srcBottom) - 1));
+        win->source =
+            QRect(QPoint(static_cast<int>(p.srcLeft), static_cast<int>(p.srcTop)),
+                  QPoint(static_cast<int>(p.srcRight) - 1, static_cast<int>(p.srcBottom) - 1));
         win->placement = p;
         if (win->geometry() != dest)
             win->setGeometry(dest);
@@ -154,7 +157,10 @@ void syncOnGui()
 
 } // namespace
 
-bool haveGui() { return qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr; }
+bool haveGui()
+{
+    return qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr;
+}
 
 // Any thread: at most one sync waits in the GUI thread's queue at a time.
 void scheduleSync()
@@ -164,7 +170,8 @@ void scheduleSync()
         return;
     if (syncPending.exchange(true))
         return;
-    QMetaObject::invokeMethod(app, [] { syncOnGui(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [] { syncOnGui(); }, Qt::QueuedConnection);
 }
 
 } // namespace overlay

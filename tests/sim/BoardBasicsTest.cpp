@@ -12,7 +12,8 @@ TEST(SimOpen, StatusValuesAndHandles)
               BOARD_INVALID_HANDLE);
     EXPECT_EQ(error, 17u);
 
-    const BoardHandle h = BoardOpen(0, Hook, BufferFree, DspInterrupt, ScanEnd, &first, &second, &error);
+    const BoardHandle h =
+        BoardOpen(0, Hook, BufferFree, DspInterrupt, ScanEnd, &first, &second, &error);
     ASSERT_NE(h, BOARD_INVALID_HANDLE);
     EXPECT_NE(h, 0u);
     EXPECT_EQ(error, 0u);
@@ -33,7 +34,8 @@ TEST(SimOpen, StatusValuesAndHandles)
               BOARD_INVALID_HANDLE);
     EXPECT_EQ(error, 18u);
     SimSetDuplicated(1, 0);
-    const BoardHandle h1 = BoardOpen(1, Hook, BufferFree, DspInterrupt, ScanEnd, &first, &second, &error);
+    const BoardHandle h1 =
+        BoardOpen(1, Hook, BufferFree, DspInterrupt, ScanEnd, &first, &second, &error);
     ASSERT_NE(h1, BOARD_INVALID_HANDLE);
     EXPECT_NE(h1, h);
     uint32_t value = 0;
@@ -46,7 +48,8 @@ TEST(SimOpen, StatusValuesAndHandles)
     EXPECT_NE(ImageRequest(h, nullptr, 0), 0);
     EXPECT_NE(IoReadLong(0, 0x44, &value), 0);
     // A new open of the same board never reuses the closed handle.
-    const BoardHandle again = BoardOpen(0, Hook, BufferFree, DspInterrupt, ScanEnd, &first, &second, &error);
+    const BoardHandle again =
+        BoardOpen(0, Hook, BufferFree, DspInterrupt, ScanEnd, &first, &second, &error);
     ASSERT_NE(again, BOARD_INVALID_HANDLE);
     EXPECT_NE(again, h);
     EXPECT_EQ(SimOpenBoards(), 2u);
@@ -80,7 +83,8 @@ TEST_F(SimTest, RegisterWindowBoundsWidthsAndReadOnlyRegisters)
     EXPECT_EQ(v, 0x556677BEu);
 
     // Geometry and mode registers keep what is written.
-    for (uint32_t reg : {REG_MAC_H_UDTCSR, REG_MAC_L_UDTCSR, REG_DIO_L_UDTCSR, REG_DIO_IMG_GETMODE}) {
+    for (uint32_t reg :
+         {REG_MAC_H_UDTCSR, REG_MAC_L_UDTCSR, REG_DIO_L_UDTCSR, REG_DIO_IMG_GETMODE}) {
         ASSERT_EQ(IoWriteLong(h, reg, 0x04000400), 0);
         ASSERT_EQ(IoReadLong(h, reg, &v), 0);
         EXPECT_EQ(v, 0x04000400u) << reg;
@@ -148,7 +152,8 @@ TEST_F(SimTest, InjectionsAnswerInsteadOfTheBoardAndTheJournalRecordsCalls)
     SimInjectResult(SIM_OP_BoardOpen, 18, 1);
     uint32_t error = 0;
     void *a = nullptr, *b = nullptr;
-    EXPECT_EQ(BoardOpen(0, Hook, BufferFree, DspInterrupt, ScanEnd, &a, &b, &error), BOARD_INVALID_HANDLE);
+    EXPECT_EQ(BoardOpen(0, Hook, BufferFree, DspInterrupt, ScanEnd, &a, &b, &error),
+              BOARD_INVALID_HANDLE);
     EXPECT_EQ(error, 18u);
     SimInjectResult(SIM_OP_BoardClose, 1, 1);
     EXPECT_EQ(BoardClose(h), 1);

@@ -86,7 +86,8 @@ TEST_F(SimTest, DspDownloadTellsValidDamagedAndMissingPrograms)
     EXPECT_EQ(DspDownload(h, (dir / "area_scan.idm").string().c_str()), 0);
     EXPECT_TRUE(SimReadRegister(SIM_REG_STATUS) & SIM_STATUS_DSP_LOADED);
     EXPECT_NE(SimReadDspMemory(0x80000000), 0u);
-    EXPECT_EQ(DspDownload(h, (dir / "damaged.idm").string().c_str()), BOARD_STATUS_DSP_DOWNLOAD_FAULT);
+    EXPECT_EQ(DspDownload(h, (dir / "damaged.idm").string().c_str()),
+              BOARD_STATUS_DSP_DOWNLOAD_FAULT);
     EXPECT_FALSE(SimReadRegister(SIM_REG_STATUS) & SIM_STATUS_DSP_LOADED);
     const int32_t missing = DspDownload(h, (dir / "no-such-file.idm").string().c_str());
     EXPECT_NE(missing, 0);
@@ -102,7 +103,8 @@ TEST_F(SimTest, DspDownloadTellsValidDamagedAndMissingPrograms)
         std::ofstream(path) << text;
         EXPECT_EQ(DspDownload(h, path.string().c_str()), BOARD_STATUS_DSP_DOWNLOAD_FAULT) << text;
     }
-    std::ofstream(path) << "IDM1 PEL2\r\nENTRY 80000010 ; start\r\n@80000010\r\n1 2 FFFFFFFF\r\nCHECKSUM 2\r\n";
+    std::ofstream(path)
+        << "IDM1 PEL2\r\nENTRY 80000010 ; start\r\n@80000010\r\n1 2 FFFFFFFF\r\nCHECKSUM 2\r\n";
     EXPECT_EQ(DspDownload(h, path.string().c_str()), 0);
     EXPECT_EQ(SimReadDspMemory(0x80000012), 0xFFFFFFFFu);
     std::filesystem::remove(path);

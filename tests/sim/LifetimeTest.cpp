@@ -74,7 +74,8 @@ TEST_F(SimTest, ClearAndResetDropRequestsForGood)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         std::lock_guard lock(recorder().mutex);
         for (size_t i = 1; i < buffers.size(); ++i) {
-            EXPECT_TRUE(std::all_of(buffers[i].begin(), buffers[i].end(), [](uint8_t b) { return b == 0xC3; }))
+            EXPECT_TRUE(std::all_of(buffers[i].begin(), buffers[i].end(),
+                                    [](uint8_t b) { return b == 0xC3; }))
                 << "buffer " << i << " written after it was dropped";
             for (const HookCall &c : recorder().hooks)
                 EXPECT_NE(c.data, buffers[i].data());
@@ -105,7 +106,7 @@ TEST_F(SimTest, CloseWaitsForABlockedHookWithoutLockingTheLibrary)
         closed = true;
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_FALSE(closed.load()); // still waiting for the hook
+    EXPECT_FALSE(closed.load());                       // still waiting for the hook
     EXPECT_NE(IoReadLong(h, SIM_REG_BOARD_ID, &v), 0); // the handle is already gone
     const size_t before = recorder().hookCount();
     block.release();

@@ -88,7 +88,8 @@ TEST_F(SimTest, LineUnitRunsFollowTheLineInterruptInterval)
 {
     constexpr uint32_t pixels = 50, lines = 10, lineInt = 4, bpp = 4;
     const uint32_t lineBytes = pixels * bpp;
-    std::vector<std::vector<uint8_t>> buffers(3, std::vector<uint8_t>(lineInt * lineBytes + 16, 0xEE));
+    std::vector<std::vector<uint8_t>> buffers(3,
+                                              std::vector<uint8_t>(lineInt * lineBytes + 16, 0xEE));
     {
         std::lock_guard lock(recorder().mutex);
         recorder().copyBytes = lineInt * lineBytes;
@@ -115,7 +116,8 @@ TEST_F(SimTest, LineUnitRunsFollowTheLineInterruptInterval)
     }
     // Program buffers: the run's lines back to back, nothing past them.
     for (int i = 0; i < 3; ++i) {
-        expectLines(buffers[i].data(), lineBytes, pixels, lines, bpp, 0, wantStart[i], wantCount[i]);
+        expectLines(buffers[i].data(), lineBytes, pixels, lines, bpp, 0, wantStart[i],
+                    wantCount[i]);
         EXPECT_EQ(buffers[i][wantCount[i] * lineBytes], 0xEE);
         EXPECT_EQ(buffers[i].back(), 0xEE);
     }

@@ -17,7 +17,8 @@ void Hook(uint32_t flags, uint32_t startLine, uint32_t lineCount, uint32_t buffe
         std::lock_guard lock(r.mutex);
         if (r.copyBytes != 0 && data != nullptr && flags != HOOK_FLAG_AREA_SIZE &&
             flags != HOOK_FLAG_LINE_OVERRUN)
-            call.copy.assign(static_cast<uint8_t *>(data), static_cast<uint8_t *>(data) + r.copyBytes);
+            call.copy.assign(static_cast<uint8_t *>(data),
+                             static_cast<uint8_t *>(data) + r.copyBytes);
         inHook = r.inHook;
     }
     if (inHook)

@@ -31,7 +31,7 @@ struct Recorder {
     std::condition_variable cv;
     std::vector<HookCall> hooks;
     std::vector<int32_t> ends, bufferFree, dsp;
-    size_t copyBytes = 0; // bytes of each delivery to keep (0: none)
+    size_t copyBytes = 0;                         // bytes of each delivery to keep (0: none)
     std::function<void(const HookCall &)> inHook; // runs inside the hook, without the lock
 
     void clear()
