@@ -203,6 +203,7 @@ private:
     Cancel cancel_;
     uint32_t liveFrame_ = 0;
     std::chrono::steady_clock::time_point nextDue_;
+    bool pacedEvent_ = false; // the event in progress came from the board's own clock
 
     std::deque<Request> requests_;
     uint64_t generation_ = 0; // bumps when requests are dropped: stale deliveries are skipped

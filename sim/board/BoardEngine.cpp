@@ -68,6 +68,7 @@ void Board::engineMain()
             hasDeadline ? cancel_.deadline : Clock::time_point::max();
         bool stepped = false;
         bool timedOut = false;
+        pacedEvent_ = false;
 
         if (gate.on()) {
             // One event per permission, each after the previous hook call has returned.
@@ -108,6 +109,7 @@ void Board::engineMain()
                 } else {
                     // Frames keep their rhythm; after a long stall the board does not catch up.
                     nextDue_ = now - due > duration ? now : due;
+                    pacedEvent_ = true;
                 }
             } else {
                 // As fast as the program takes the data: wait for room and for a request (a
@@ -172,8 +174,10 @@ void Board::areaEvent(std::unique_lock<std::mutex> &lock, bool stepped)
     const uint32_t frameNumber = s.frame;
     bool delivered = false;
 
+    // On the board's own clock, two or more deliveries still pending is an event-wait overrun
+    // (unpaced, the engine waits for the program instead).
     const size_t backlog = queuedHooks_ + (hookRunning_ ? 1 : 0);
-    if (backlog >= 2)
+    if (pacedEvent_ && backlog >= 2)
         recordOverrunLocked(static_cast<uint32_t>(backlog));
 
     const bool slotFree = std::find(slotBusy_.begin(), slotBusy_.end(), false) != slotBusy_.end();
@@ -284,6 +288,9 @@ void Board::liveEvent(std::unique_lock<std::mutex> &lock, bool stepped)
 {
     const uint32_t frame = liveFrame_++;
     ++frameCount_;
+    const size_t backlog = queuedHooks_ + (hookRunning_ ? 1 : 0);
+    if (pacedEvent_ && backlog >= 2)
+        recordOverrunLocked(static_cast<uint32_t>(backlog));
     bool delivered = false;
     if (requests_.empty()) {
         ++dropNoRequest_;
