@@ -273,3 +273,33 @@ TEST_F(SimTest, CancelsEndTheScanWithTheirReason)
     ASSERT_TRUE(recorder().waitFor([] { return !recorder().ends.empty(); }));
     EXPECT_EQ(ends(), std::vector<int32_t>{SCAN_END_TIMEOUT});
 }
+
+TEST_F(SimTest, HandingTheLibraryBufferBackAsksForTheLibraryBufferAgain)
+{
+    // The program's hook re-issues the delivered address with its own share size, also for the
+    // library's buffer: the library must not take that size on trust.
+    {
+        std::lock_guard lock(recorder().mutex);
+        recorder().inHook = [handle = h](const HookCall &c) {
+            if (c.bufferKind == HOOK_BUFFER_LIBRARY) {
+                EXPECT_EQ(ImageRequest(handle, c.data, 0x2000000), 0);
+            }
+        };
+    }
+    SimSetStepMode(1);
+    ASSERT_EQ(ImageRequest(h, nullptr, 0), 0);
+    startArea(64, 4096, 2, false, 1024, 0);
+    SimStep(5);
+    ASSERT_EQ(SimWaitIdle(10000), 0);
+    const auto calls = hooks();
+    ASSERT_EQ(calls.size(), 5u);
+    for (const HookCall &c : calls) {
+        EXPECT_EQ(c.bufferKind, HOOK_BUFFER_LIBRARY);
+        EXPECT_EQ(c.flags & HOOK_FLAG_AREA_SIZE, 0u);
+    }
+    EXPECT_EQ(calls[3].flags, HOOK_FLAG_LINES | HOOK_FLAG_FRAME);
+    EXPECT_EQ(calls[4].startLine, 0u);
+    int32_t noRequest = 0, hookBusy = 0;
+    ASSERT_EQ(ErrorInfoGet(h, &noRequest, &hookBusy), 0);
+    EXPECT_EQ(noRequest, 0);
+}
