@@ -19,6 +19,16 @@ extern OverlaySurface g_hOverlaySurface; // 0 while there is none
 // thread that waits for the UI thread can finish.
 std::unique_lock<std::mutex> LockOverlayPumping();
 
+// A screen point in one word, so that x and y are published together through one atomic.
+inline std::uint64_t PackScreenPoint(QPoint p)
+{
+    return (std::uint64_t(std::uint32_t(p.x())) << 32) | std::uint32_t(p.y());
+}
+inline QPoint UnpackScreenPoint(std::uint64_t v)
+{
+    return QPoint(int(std::int32_t(std::uint32_t(v >> 32))), int(std::int32_t(std::uint32_t(v))));
+}
+
 struct OverlayKey {
     std::uint32_t red, green, blue;
 };

@@ -85,6 +85,8 @@ private:
     QRect PictureRect() const; // inside the border of control 1023, in dialog pixels
     static void ToPicture(const std::uint8_t *frame, QImage &picture);
 
+    static constexpr unsigned WM_NTSC_FRAME = fw::WM_USER + 0x30; // a frame waits to be drawn
+
     // Callback-thread helper: bytes readable from a delivery, 0 when unknown.
     std::uint32_t DeliveryExtent(std::uint32_t bufferKind, const std::uint8_t *data) const;
 

@@ -102,19 +102,3 @@ TEST_F(NtscViewTest, CloseDoesNotWaitForAHookHeldInAMessageBox)
     EXPECT_TRUE(sinks.boxes->contains("画像転送完了用Hook関数Call"));
     EXPECT_EQ(OverlaySimSurfaceCount(), 0);
 }
-
-TEST_F(NtscViewTest, ReopeningStartsAfresh)
-{
-    for (int round = 0; round < 2; ++round) {
-        Run([&](CNtscViewDlg &dlg) {
-            EXPECT_FALSE(dlg.IsOverlay());
-            EXPECT_FALSE(dlg.HasDisplayBuffer());
-            EXPECT_TRUE(dlg.IsDlgButtonChecked(IDC_BMP));
-            ASSERT_TRUE(Click(dlg, IDC_START));
-            ASSERT_TRUE(fw::test::WaitUntil([&] { return dlg.FramesCopied() >= 2; }, 5000));
-            ASSERT_TRUE(Click(dlg, IDC_OVERLAY));
-        });
-        EXPECT_EQ(OverlaySimSurfaceCount(), 0);
-    }
-    EXPECT_TRUE(sinks.boxes->boxes().empty());
-}
