@@ -514,7 +514,16 @@ void Dialog::runSystemMenu(QPoint globalPos)
     }
     for (const auto &[action, command] : extra)
         if (action == chosen)
-            OnSysCommand(command);
+            DispatchSysCommand(command);
+}
+
+void Dialog::DispatchSysCommand(unsigned command)
+{
+    if (command == 0xF060) { // SC_CLOSE
+        DispatchMessage(WM_CLOSE, 0, 0);
+        return;
+    }
+    OnSysCommand(command);
 }
 
 void Dialog::DispatchCommand(int id, int notification)

@@ -91,6 +91,13 @@ public:
 
     // Called by the framework for user actions; tests use fw::test helpers to reach these.
     void DispatchCommand(int id, int notification);
+    void DispatchSysCommand(unsigned command); // a system-menu choice
+    struct SystemMenuItem {
+        unsigned command;
+        std::string text;
+    };
+    // The entries appended to the system menu, after its own "閉じる(&C)" and a separator.
+    const std::vector<SystemMenuItem> &SystemMenuItems() const { return systemMenu_; }
     std::intptr_t DispatchMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
 
 protected:
@@ -108,10 +115,6 @@ protected:
     virtual void OnDestroy() {}                      // the window is about to go
     virtual void OnMinimizedChanged(bool) {}
     // Extra entries appended to the window's system menu (shown on Alt+Space / right click).
-    struct SystemMenuItem {
-        unsigned command;
-        std::string text;
-    };
     void AppendSystemMenu(unsigned command, std::string text);
     virtual void OnSysCommand(unsigned command) { (void)command; }
 

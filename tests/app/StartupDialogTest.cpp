@@ -146,3 +146,24 @@ TEST_F(StartupDialog, FailedCloseAtTheEndIsReportedWithTheStopIcon)
     EXPECT_EQ(boxes[0].icon, fw::MsgIcon::Stop);
     EXPECT_EQ(JournalOf(SIM_OP_BoardClose).size(), 1u);
 }
+
+TEST_F(StartupDialog, SystemMenuEndsWithTheVersionEntryWhichShowsTheVersionDialog)
+{
+    CPelora2Dlg dlg;
+    bool versionShown = false;
+    WhenShown(res::IDD_PELORA2_DIALOG, [&](fw::Dialog &d) {
+        const auto &items = d.SystemMenuItems();
+        ASSERT_EQ(items.size(), 1u);
+        EXPECT_EQ(items[0].command, res::IDM_ABOUTBOX);
+        EXPECT_EQ(items[0].text, "Pelora2 のﾊﾞｰｼﾞｮﾝ情報(&A)...");
+        d.DispatchSysCommand(res::IDM_ABOUTBOX | 0x3); // the low four bits are ignored
+        EXPECT_TRUE(versionShown);
+        fw::test::PressEscape(d);
+    });
+    WhenShown(res::IDD_ABOUTBOX, [&](fw::Dialog &about) {
+        versionShown = about.IsModalRunning();
+        fw::test::Click(about, fw::IDOK);
+    });
+    dlg.DoModal();
+    EXPECT_TRUE(versionShown);
+}
