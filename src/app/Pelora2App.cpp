@@ -47,6 +47,9 @@ int RunPelora2(int argc, char **argv)
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelora2"));
+    // The program ends when the start-up dialog's modal run returns, never because Qt saw its
+    // last window go (that would end every running modal loop at once).
+    QApplication::setQuitOnLastWindowClosed(false);
     fw::setAppTitle("Pelora2");
     fw::initUiThread();
     g_theApp.InitInstance();

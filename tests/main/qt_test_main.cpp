@@ -10,6 +10,7 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
     fw::setAppTitle("Pelora2"); // the program's title, whatever the test binary is called
     fw::initUiThread();
     fw::InitClassicLook();
