@@ -8,6 +8,7 @@
 #include "framework/UiThread.h"
 #include "res/Resources.h"
 #include "scan/RectScanDlg.h"
+#include "tools/DumpViewDlg.h"
 #include "tools/HexListing.h"
 
 #include <QApplication>
@@ -65,11 +66,11 @@ int main(int argc, char **argv)
             const auto t0 = std::chrono::steady_clock::now();
             fw::test::Click(dump, res::dumpview::IDC_SHOW);
             ms = Micros(t0, std::chrono::steady_clock::now()) / 1000;
-            length = std::size_t(dump.EditGetLength(res::dumpview::IDC_LISTING));
+            length = static_cast<CDumpViewDlg &>(dump).ListingText().size();
             fw::test::PressEscape(dump);
         });
         fw::test::Click(scan, IDC_DUMP_VIEW);
-        std::printf("dump view show 0..%-8s %32s %9.1f ms (%zu characters in the edit)\n", end, "", ms, length);
+        std::printf("dump view show 0..%-8s %32s %9.1f ms (%zu characters listed)\n", end, "", ms, length);
     }
     scan.WindDown();
     fw::shutdownUiThread();

@@ -5,6 +5,9 @@
 #include "scan/RectScanDlg.h"
 #include "scan/ScanToolGate.h"
 #include "tools/HexListing.h"
+#include "tools/ListingView.h"
+
+#include <QWidget>
 
 #include <cstdio>
 
@@ -59,9 +62,39 @@ void CDumpViewDlg::OnShow()
             return refuse("オフセット指定がデータサイズを越えました。");
         if (start >= end)
             return refuse("開始オフセットが不正な値です。");
-        hexlisting::FillListing(*this, IDC_LISTING, data + start, end - start, start,
-                                hexlisting::LineStart::Address);
+        if (end - start <= kEditListingLimit) {
+            ShowLongListing(false);
+            hexlisting::FillListing(*this, IDC_LISTING, data + start, end - start, start,
+                                    hexlisting::LineStart::Address);
+        } else {
+            ShowLongListing(true);
+            m_longListing->setListing(hexlisting::ListingText(data + start, end - start, start,
+                                                              hexlisting::LineStart::Address));
+        }
     });
+}
+
+void CDumpViewDlg::ShowLongListing(bool show)
+{
+    if (show && !m_longListing && widget()) {
+        m_longListing = new ListingView(widget());
+        m_longListing->setGeometry(DlgItemRect(IDC_LISTING));
+    }
+    if (m_longListing) {
+        m_longListing->setVisible(show);
+        if (!show)
+            m_longListing->setListing(std::string()); // gives the long text back
+    }
+    ShowDlgItem(IDC_LISTING, !show);
+    if (show && m_longListing)
+        m_longListing->setFocus();
+}
+
+std::string CDumpViewDlg::ListingText() const
+{
+    if (m_longListing && !m_longListing->isHidden())
+        return m_longListing->listing();
+    return GetDlgItemText(IDC_LISTING);
 }
 
 void CDumpViewDlg::OnSave()

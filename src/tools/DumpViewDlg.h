@@ -5,9 +5,21 @@
 
 #include "framework/Dialog.h"
 
+#include <QPointer>
+
+#include <string>
+
+class ListingView;
+
 class CDumpViewDlg : public fw::Dialog {
 public:
+    // Listings of more bytes than this appear in a view that lays out only the lines on screen
+    // (the edit would take minutes over megabytes); smaller ones go into the edit itself.
+    static constexpr std::uint32_t kEditListingLimit = 0x40000;
+
     CDumpViewDlg();
+    // UI thread: the listing as shown (the edit's text, or the long listing view's).
+    std::string ListingText() const;
 
 protected:
     bool OnInitDialog() override;
@@ -15,4 +27,7 @@ protected:
 private:
     void OnShow();
     void OnSave();
+    void ShowLongListing(bool show);
+
+    QPointer<ListingView> m_longListing; // child of the window, made when first needed
 };

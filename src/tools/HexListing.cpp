@@ -13,9 +13,16 @@ namespace {
 constexpr char kHex[] = "0123456789ABCDEF";
 constexpr std::size_t kAddressField = 9; // " %07X "
 
-// " %07X " for addresses below 0x10000000; wider ones get every digit.
+// " %07X " without printf for the usual 7 digits; wider addresses get every digit.
 void PutAddress(char *&out, std::uint64_t address)
 {
+    if (address < 0x10000000) {
+        *out++ = ' ';
+        for (int shift = 24; shift >= 0; shift -= 4)
+            *out++ = kHex[(address >> shift) & 15];
+        *out++ = ' ';
+        return;
+    }
     char field[24];
     const int n = std::snprintf(field, sizeof field, " %07llX ",
                                 static_cast<unsigned long long>(address));

@@ -3,7 +3,11 @@
 
 #include "tools/DumpViewDlg.h"
 #include "tools/HexListing.h"
+#include "tools/ListingView.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QWidget>
 #include <gmock/gmock.h>
 
 #include <filesystem>
@@ -108,6 +112,37 @@ TEST_F(DumpViewTest, RangesAndListing)
         const std::string body = listing.substr(hexlisting::kHeader.size());
         EXPECT_EQ(body.substr(0, 26), hexlisting::ListingData(image.data() + 8, 8, 8, hexlisting::LineStart::Address));
         EXPECT_EQ(body.substr(26, 9), " 0000010 ");
+    });
+}
+
+TEST_F(DumpViewTest, LongListingIsExactAndCopiesWhole)
+{
+    Capture();
+    const std::vector<std::uint8_t> image = Image();
+    InDumpView([&](fw::Dialog &dlg) {
+        auto &dump = static_cast<CDumpViewDlg &>(dlg);
+        fw::test::Type(dump, dv::IDC_START_OFFSET, "3");
+        fw::test::Type(dump, dv::IDC_END_OFFSET, "4B000"); // beyond what the edit takes
+        ASSERT_TRUE(fw::test::Click(dump, dv::IDC_SHOW));
+        const std::string expected =
+            hexlisting::ListingText(image.data() + 3, 0x4B000 - 3, 3, hexlisting::LineStart::Address);
+        EXPECT_TRUE(dump.ListingText() == expected);
+        EXPECT_FALSE(dump.IsDlgItemVisible(dv::IDC_LISTING));
+        // Select all and copy: exactly the listing.
+        ListingView *view = dump.widget()->findChild<ListingView *>();
+        ASSERT_NE(view, nullptr);
+        QKeyEvent selectAll(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier);
+        QKeyEvent copy(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier);
+        QApplication::sendEvent(view, &selectAll);
+        QApplication::sendEvent(view, &copy);
+        EXPECT_TRUE(view->allSelected());
+        EXPECT_TRUE(view->selectedText() == expected); // what the copy puts on the clipboard
+        // A short range goes back into the edit.
+        fw::test::Type(dump, dv::IDC_END_OFFSET, "40");
+        ASSERT_TRUE(fw::test::Click(dump, dv::IDC_SHOW));
+        EXPECT_TRUE(dump.IsDlgItemVisible(dv::IDC_LISTING));
+        EXPECT_EQ(dump.ListingText(), hexlisting::ListingText(image.data() + 3, 0x3D, 3,
+                                                              hexlisting::LineStart::Address));
     });
 }
 
