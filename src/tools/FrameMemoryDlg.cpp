@@ -6,6 +6,7 @@
 #include "tools/ReadResultDlg.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -178,6 +179,18 @@ bool CFrameMemoryDlg::RunCompare(uint8_t *buffer, uint8_t base)
         }
     }
 
+    // Each pause lasts the prescribed time; what one oversleeps is taken off the next, so the
+    // 2688 pauses of a compare add up to their nominal total instead of drifting by seconds.
+    using Clock = std::chrono::steady_clock;
+    const Clock::duration pause = std::chrono::milliseconds(g_nComparePauseMs);
+    Clock::duration overslept{0};
+    auto takePause = [&] {
+        const Clock::time_point start = Clock::now();
+        const Clock::duration wanted = std::max(pause - overslept, Clock::duration{0});
+        busy.PauseUntil(start + wanted);
+        overslept = (Clock::now() - start) - wanted;
+    };
+
     for (uint32_t bank = 0; bank < FRAME_MEMORY_BANKS; ++bank) {
         const uint8_t expected = static_cast<uint8_t>(base + bank);
         uint8_t pattern[4096];
@@ -193,7 +206,7 @@ bool CFrameMemoryDlg::RunCompare(uint8_t *buffer, uint8_t base)
                 return false;
             }
             for (uint32_t start = 0; start < kChunk; start += kPauseEvery) {
-                busy.Pause(g_nComparePauseMs);
+                takePause();
                 const uint32_t end = std::min(start + kPauseEvery, kChunk);
                 for (uint32_t piece = start; piece < end; piece += sizeof pattern) {
                     const uint32_t length = std::min<uint32_t>(sizeof pattern, end - piece);

@@ -50,11 +50,15 @@ void LongOperation::Progress(std::string_view text)
 
 void LongOperation::Pause(int ms)
 {
-    // Pending events are processed first, then the rest of the time is spent pumping; the last
-    // stretch is slept precisely, because the pump waits in slices of a few milliseconds and
-    // thousands of 10 ms pauses would otherwise add seconds.
+    PauseUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms));
+}
+
+void LongOperation::PauseUntil(std::chrono::steady_clock::time_point deadline)
+{
+    // Pending events are processed first, then the time is spent pumping; the last stretch is
+    // slept precisely, because the pump waits in slices of a few milliseconds and thousands of
+    // short pauses would otherwise add seconds.
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
     int rounds = 0;
     fw::PumpingWaitUntil([&] { return rounds++ > 0; });
     const Clock::time_point pumpUntil = deadline - std::chrono::microseconds(2500);

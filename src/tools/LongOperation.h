@@ -7,6 +7,7 @@
 
 #include "framework/Dialog.h"
 
+#include <chrono>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -28,6 +29,7 @@ public:
     void Progress(std::string_view text);
     // Processes events for ms milliseconds (0: only what is pending).
     void Pause(int ms);
+    void PauseUntil(std::chrono::steady_clock::time_point deadline);
     // Processes events until done() or the window has gone; false when the window went.
     bool WaitUntil(const std::function<bool()> &done, int sliceMs = 50);
 
