@@ -78,7 +78,6 @@ private:
     void CloseSequence(); // once per opening; the window may already be going
     void EndTool();       // the close sequence, then the end of the modal run
     void DestroySurface();
-    void PresentOverlay(); // m_frameLock held by the caller
     void ScheduleRepaint();
     void RepaintPicture();
     QPoint OverlayPosition() const; // any thread: where the overlay goes on the screen
@@ -120,7 +119,8 @@ private:
     std::atomic<std::uint64_t> m_nFramesCopied{0};
 
     // m_frameLock guards the display buffer (block and contents), the request buffers' blocks
-    // and m_dwRequestedSize. Held for copies and look-ups only, never across a library call.
+    // and m_dwRequestedSize. Callback threads hold it for a copy only; the UI thread for a copy,
+    // or in overlay mode for one overlay presentation (which never waits for the UI thread).
     mutable std::mutex m_frameLock;
     fw::ZeroBlock m_pDisplayBuffer;
     fw::ZeroBlock m_pBufferA;
