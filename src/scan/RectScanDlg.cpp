@@ -422,9 +422,9 @@ void CRectScanDlg::WaitUntilNoCallbackInside()
 // the first step, and none is inside it when its buffers go.
 bool CRectScanDlg::ReleaseSteps()
 {
-    if (m_bReleased)
+    if (m_bReleased || m_bReleasing)
         return false;
-    m_bReleased = true;
+    m_bReleasing = true; // the waits below pump events: a second close must not start over
     m_bClosing = true;
 
     CRectScanDlg *self = this;
@@ -477,12 +477,14 @@ bool CRectScanDlg::ReleaseSteps()
     }
     if (m_repaintTimer)
         m_repaintTimer->stop();
+    m_bReleased = true;
+    m_bReleasing = false;
     return true;
 }
 
 void CRectScanDlg::CloseTool()
 {
-    if (!IsWindow() || (m_bClosing && !m_bReleased))
+    if (!IsWindow() || m_bReleasing)
         return;
     ReleaseSteps();
     if (!IsWindow())

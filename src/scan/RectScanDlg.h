@@ -113,7 +113,8 @@ private:
     bool m_bScanning = false;
     bool m_bIssueBeforeStart = true;
     bool m_bApBuffer = false;
-    bool m_bReleased = true; // release steps done (or window never opened)
+    bool m_bReleased = true;   // release steps done (or window never opened)
+    bool m_bReleasing = false; // release steps under way (their waits pump events)
     bool m_bClosing = false; // inside the close sequence: handlers do nothing
     std::uint32_t m_nScanKind = 0;
     std::uint32_t m_nStartCount = 0;

@@ -98,12 +98,15 @@ TEST_F(ScanToolTest, CloseWaitsForAHookHeldInItsBoxWithoutDeadlock)
         hook.join();
         FAIL() << "the hook showed no box";
     }
-    // The user answers the box while the close waits.
-    QTimer::singleShot(200, [&] { sinks.boxes->releaseAll(); });
+    // The user presses Esc again while the close waits, then answers the box.
+    QTimer::singleShot(100, [&] { fw::test::PressEscape(scan); });
+    QTimer::singleShot(300, [&] { sinks.boxes->releaseAll(); });
     ASSERT_TRUE(Click(fw::IDOK));
     EXPECT_TRUE(hookDone.load()); // the close returned only after the hook had left
     hook.join();
     EXPECT_FALSE(scan.IsWindow());
+    fw::PumpEventsFor(20);
+    EXPECT_EQ(menu.closed.size(), 1u); // closed once
     sinks.boxes->setHold(false);
 }
 
