@@ -185,7 +185,8 @@ bool CScanDataSetDlg::Wait()
     const bool endless = m_dwWaitMs == kWaitForever;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_dwWaitMs);
 
-    LongOperation busy(*this);
+    // "閉じる" stays usable: closing the tool is how a long or endless wait is ended.
+    LongOperation busy(*this, {fw::IDOK});
     char text[64];
     for (;;) {
         if (!busy.WindowAlive())

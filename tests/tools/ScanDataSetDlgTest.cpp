@@ -233,14 +233,14 @@ TEST_F(ScanDataSetDlgTest, MissingMemoryAreaIsNeverWritten)
 
 TEST_F(ScanDataSetDlgTest, ClosingEndsAnEndlessWait)
 {
-    // Once the tool waits, close it with its close box as a user would.
+    // Once the tool waits, close it with its close button as a user would.
     std::function<void()> closeWhenWaiting = [&] {
         if (JournalOf(SIM_OP_ScanPrepare).empty()) {
             fw::PostToUi(closeWhenWaiting);
             return;
         }
-        EXPECT_FALSE(Click(tool, IDC_TEST)); // no input while waiting
-        fw::test::PressCloseBox(tool);
+        EXPECT_FALSE(Click(tool, IDC_TEST)); // no other input while waiting
+        EXPECT_TRUE(Click(tool, fw::IDOK));
     };
     fw::PostToUi(closeWhenWaiting);
     EXPECT_TRUE(RunTest("4294967295").empty());
@@ -254,7 +254,8 @@ TEST_F(ScanDataSetDlgTest, ClosingEndsAnEndlessWait)
     ASSERT_TRUE(tool.Create());
     EXPECT_EQ(tool.GetDlgItemText(IDC_WAIT), "0");
     EXPECT_EQ(tool.m_dwWaitMs, 0u);
-    Click(tool, fw::IDOK);
+    fw::test::PressCloseBox(tool); // closes for good as well
+    EXPECT_FALSE(tool.IsWindow());
     ASSERT_TRUE(fw::test::WaitUntil([&] { return menu.closed.size() == 2; }));
 }
 
