@@ -1,6 +1,8 @@
 #include "Journal.h"
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 
 namespace sim {
 
@@ -28,6 +30,18 @@ void Journal::record(int op, std::initializer_list<uint64_t> args, int32_t resul
     }
     call.result = result;
     call.timeNs = timeNs;
+    // PELORA_SIM_TRACE=1 prints every call, for developers watching the program by hand.
+    static const bool trace = [] {
+        const char *v = std::getenv("PELORA_SIM_TRACE");
+        return v != nullptr && *v != '\0' && *v != '0';
+    }();
+    if (trace) {
+        std::fprintf(stderr, "[sim] %s(", SimOpName(op));
+        for (int i = 0; i < call.argCount; ++i)
+            std::fprintf(stderr, i == 0 ? "0x%llx" : ", 0x%llx",
+                         static_cast<unsigned long long>(call.args[i]));
+        std::fprintf(stderr, ") = %d\n", static_cast<int>(result));
+    }
     std::lock_guard lock(mutex_);
     if (calls_.size() == kCapacity)
         calls_.pop_front();
