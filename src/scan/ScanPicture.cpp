@@ -63,10 +63,16 @@ void ScanPicture::DrawLines(const std::uint8_t *image, std::size_t imageSize, co
     }
 }
 
+// Converted here rather than by Qt: the screen's own format draws without a conversion, which
+// Qt would hand to worker threads of its own.
 QImage ScanPicture::ToImage() const
 {
-    QImage image(kWidth, kHeight, QImage::Format_Grayscale8);
-    for (int y = 0; y < kHeight; ++y)
-        std::memcpy(image.scanLine(y), Row(y), kWidth);
+    QImage image(kWidth, kHeight, QImage::Format_RGB32);
+    for (int y = 0; y < kHeight; ++y) {
+        auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
+        const std::uint8_t *in = Row(y);
+        for (int x = 0; x < kWidth; ++x)
+            out[x] = qRgb(in[x], in[x], in[x]);
+    }
     return image;
 }

@@ -31,7 +31,7 @@ public:
     // (imageSize bytes). Lines that do not lie wholly inside the buffer draw black.
     void DrawLines(const std::uint8_t *image, std::size_t imageSize, const ScanGeometry &g,
                    std::uint32_t firstLine, std::uint32_t endLine);
-    // A copy as an 8-bit grey image of kWidth x kHeight.
+    // A copy as a 32-bit image (grey r = g = b) of kWidth x kHeight.
     QImage ToImage() const;
     const std::uint8_t *Row(int y) const { return grey_.data() + std::size_t(y) * kWidth; }
 

@@ -119,6 +119,7 @@ TEST_F(DumpViewTest, LongListingIsExactAndCopiesWhole)
 {
     Capture();
     const std::vector<std::uint8_t> image = Image();
+    ASSERT_EQ(image.size(), 0x4B000u);
     InDumpView([&](fw::Dialog &dlg) {
         auto &dump = static_cast<CDumpViewDlg &>(dlg);
         fw::test::Type(dump, dv::IDC_START_OFFSET, "3");
@@ -150,6 +151,7 @@ TEST_F(DumpViewTest, SaveWritesTheWholeImage)
 {
     Capture();
     const std::vector<std::uint8_t> image = Image();
+    ASSERT_EQ(image.size(), 0x4B000u);
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "pelora_dump_test";
     std::filesystem::create_directories(dir);
     const std::filesystem::path file = dir / "dump.dat";

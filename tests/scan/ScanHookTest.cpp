@@ -88,7 +88,7 @@ TEST_F(ScanToolTest, DeliveriesEndInThePictureTheBoardSent)
                         const std::uint32_t sy = std::uint32_t(ty) * lines / 260;
                         const std::uint8_t want =
                             GreyOf(sim::synthAreaPixel(sx, sy, pixels, lines, bytes, 0), bytes);
-                        wrong += picture.constScanLine(ty)[tx] != want;
+                        wrong += qRed(picture.pixel(tx, ty)) != want;
                     }
                 EXPECT_EQ(wrong, 0);
             }
