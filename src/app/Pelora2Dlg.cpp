@@ -5,6 +5,7 @@
 #include "app/MainMenuDlg.h"
 #include "framework/Look.h"
 #include "framework/MessageBox.h"
+#include "framework/UiThread.h"
 #include "res/Resources.h"
 
 #include <QIcon>
@@ -93,7 +94,7 @@ void CPelora2Dlg::OnStart()
     const int boardIndex = ComboGetCurSel(res::startup::IDC_BOARD_ID);
 
     if (m_hBoard != 0) {
-        if (BoardClose(m_hBoard) != 0)
+        if (CloseBoard() != 0)
             fw::MessageBox(this, "デバイス クローズが失敗しました。");
         m_hBoard = 0;
     }
@@ -127,10 +128,20 @@ void CPelora2Dlg::OnStart()
     }
 }
 
+std::int32_t CPelora2Dlg::CloseBoard()
+{
+    // BoardClose waits until no callback runs; a callback may be waiting for the UI thread (a
+    // message box), so the UI thread keeps processing events meanwhile.
+    std::int32_t result = 0;
+    const BoardHandle board = m_hBoard;
+    fw::RunWhilePumping([&] { result = BoardClose(board); });
+    return result;
+}
+
 std::intptr_t CPelora2Dlg::OnCloseMessage()
 {
     if (m_hBoard != 0) {
-        if (BoardClose(m_hBoard) != 0)
+        if (CloseBoard() != 0)
             fw::MessageBox(this, "デバイス クローズが失敗しました。", std::nullopt, fw::MsgIcon::Stop);
         m_hBoard = 0; // closed exactly once, whatever else arrives
     }

@@ -34,6 +34,7 @@ protected:
 private:
     void OnStart();
     std::intptr_t OnCloseMessage();
+    std::int32_t CloseBoard();
 };
 
 // The start-up dialog, set at its initialisation and never cleared.

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <thread>
 
 namespace fw {
 namespace {
@@ -168,6 +169,21 @@ bool PumpingWaitUntil(const std::function<bool()> &done, int timeoutMs)
         if (q.items.empty())
             q.posted.wait_for(lock, std::chrono::milliseconds(2));
     }
+}
+
+void RunWhilePumping(const std::function<void()> &fn)
+{
+    if (!IsUiThread()) {
+        fn();
+        return;
+    }
+    std::atomic<bool> done{false};
+    std::thread helper([&] { // helper thread: runs fn for the waiting UI thread
+        fn();
+        done = true;
+    });
+    PumpingWaitUntil([&] { return done.load(); });
+    helper.join();
 }
 
 void PumpEventsFor(int ms)

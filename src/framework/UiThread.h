@@ -19,6 +19,10 @@ bool SendToUi(std::function<void()> fn);
 // UI thread: process events (and the UI queue) until done() is true or timeoutMs passes
 // (-1: no limit). Returns done().
 bool PumpingWaitUntil(const std::function<bool()> &done, int timeoutMs = -1);
+// Runs fn to its end. On the UI thread fn runs on a helper thread while the UI thread keeps
+// processing events: for calls that wait on other threads which may themselves need the UI thread
+// (closing the board waits for its callbacks, and a callback may be showing a message box).
+void RunWhilePumping(const std::function<void()> &fn);
 // UI thread: process events for about ms milliseconds.
 void PumpEventsFor(int ms);
 // UI thread: run what is queued for the UI thread now.

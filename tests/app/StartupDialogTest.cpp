@@ -5,6 +5,7 @@
 #include "framework/TestDriver.h"
 #include "res/Resources.h"
 
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace testing_support;
@@ -166,4 +167,28 @@ TEST_F(StartupDialog, SystemMenuEndsWithTheVersionEntryWhichShowsTheVersionDialo
     });
     dlg.DoModal();
     EXPECT_TRUE(versionShown);
+}
+
+TEST_F(StartupDialog, ClosingTheBoardWhileANotificationWaitsInItsBoxDoesNotHang)
+{
+    // BoardClose waits for running callbacks; this one waits for the user to answer its box.
+    sinks.boxes->setHold(true);
+    CPelora2Dlg dlg;
+    WhenShown(res::IDD_PELORA2_DIALOG, [&](fw::Dialog &d) { Click(d, kStart); });
+    WhenShown(res::IDD_MAIN_MENU, [&](fw::Dialog &menu) {
+        SimSetDspAnnounce(1);
+        IoWriteLong(dlg.m_hBoard, REG_MAC_DSP_ADR_90, DSP_COMMAND_WORD);
+        IoWriteLong(dlg.m_hBoard, REG_MAC_DSP_ADR_94, 0x99);
+        ASSERT_TRUE(fw::test::WaitUntil([&] { return sinks.boxes->heldCount() == 1; }));
+        // The user answers the box only while the board is being closed.
+        QTimer::singleShot(300, [&] { sinks.boxes->releaseAll(); });
+        fw::test::PressEscape(menu);
+    });
+    dlg.DoModal();
+    EXPECT_EQ(JournalOf(SIM_OP_BoardClose).size(), 1u);
+    EXPECT_EQ(SimOpenBoards(), 0u);
+    const auto boxes = sinks.boxes->boxes();
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes[0].caption, "DSP割込み発生");
+    EXPECT_FALSE(boxes[0].fromUiThread);
 }
