@@ -149,12 +149,9 @@ void CFrameMemoryDlg::OnCompare()
         return;
     }
     const uint8_t base = static_cast<uint8_t>(GetDlgItemNumber(IDC_FILL, 16) & 0xFF);
-    bool finished = false;
-    {
-        m_bBusy = true;
-        finished = RunCompare(buffer.data(), base);
-        m_bBusy = false;
-    }
+    m_bBusy = true;
+    const bool finished = RunCompare(buffer.data(), base);
+    m_bBusy = false;
     buffer.reset();
     if (finished)
         AppendLog("Cmp Check終了\r\n");
@@ -179,16 +176,16 @@ bool CFrameMemoryDlg::RunCompare(uint8_t *buffer, uint8_t base)
         }
     }
 
-    // Each pause lasts the prescribed time; what one oversleeps is taken off the next, so the
-    // 2688 pauses of a compare add up to their nominal total instead of drifting by seconds.
+    // Each pause lasts the prescribed time; what the pauses oversleep is taken off the next
+    // ones, so the 2688 pauses of a compare add up to their nominal total instead of drifting
+    // by seconds.
     using Clock = std::chrono::steady_clock;
     const Clock::duration pause = std::chrono::milliseconds(g_nComparePauseMs);
     Clock::duration overslept{0};
     auto takePause = [&] {
         const Clock::time_point start = Clock::now();
-        const Clock::duration wanted = std::max(pause - overslept, Clock::duration{0});
-        busy.PauseUntil(start + wanted);
-        overslept = (Clock::now() - start) - wanted;
+        busy.PauseUntil(start + std::max(pause - overslept, Clock::duration{0}));
+        overslept = std::max(overslept + (Clock::now() - start) - pause, Clock::duration{0});
     };
 
     for (uint32_t bank = 0; bank < FRAME_MEMORY_BANKS; ++bank) {
