@@ -78,15 +78,31 @@ QRegion keyMask(const QRect &dest, const OverlayPlacement &p)
         if (common.isEmpty())
             continue;
         covered = true;
-        const QImage shot = top->grab(QRect(common.topLeft() - frame.topLeft(), common.size()))
-                                .toImage()
-                                .convertToFormat(QImage::Format_RGB32);
+        // No format conversion: Qt runs large conversions on its own worker threads, which the
+        // thread sanitizer cannot follow. A grab is 32-bit already; the mask compares raw pixels.
+        QImage shot = top->grab(QRect(common.topLeft() - frame.topLeft(), common.size())).toImage();
+        if (shot.depth() != 32)
+            shot = shot.convertToFormat(QImage::Format_RGB32);
         const QImage mask = shot.createMaskFromColor(key, Qt::MaskOutColor);
         QRegion part(QBitmap::fromImage(mask));
         part.translate(common.topLeft() - dest.topLeft());
         visible += part;
     }
     return covered ? visible : QRegion(QRect(QPoint(0, 0), dest.size()));
+}
+
+// Blue, green, red rows to a 32-bit image in our own loop (a Qt conversion of a picture this
+// size would run on Qt's worker threads, out of the thread sanitizer's sight).
+QImage toRgb32(const uint8_t *bgr)
+{
+    QImage out(OVERLAY_WIDTH, OVERLAY_HEIGHT, QImage::Format_RGB32);
+    for (uint32_t y = 0; y < OVERLAY_HEIGHT; ++y) {
+        const uint8_t *in = bgr + y * OVERLAY_WIDTH * 3;
+        auto *row = reinterpret_cast<QRgb *>(out.scanLine(static_cast<int>(y)));
+        for (uint32_t x = 0; x < OVERLAY_WIDTH; ++x, in += 3)
+            row[x] = qRgb(in[2], in[1], in[0]);
+    }
+    return out;
 }
 
 // GUI thread.
@@ -109,9 +125,7 @@ void syncOnGui()
             auto it = windows().find(handle);
             if (it == windows().end() || !it->second.widget ||
                 it->second.widget->version != s.version)
-                s.image = QImage(surface.pixels.data(), OVERLAY_WIDTH, OVERLAY_HEIGHT,
-                                 OVERLAY_WIDTH * 3, QImage::Format_BGR888)
-                              .copy();
+                s.image = toRgb32(surface.pixels.data());
             shown.push_back(std::move(s));
         }
     }
