@@ -528,8 +528,13 @@ void CRectScanDlg::OnPaint(QPainter &painter)
 {
     if (m_shownPicture.isNull())
         return;
-    const QRect frame = DlgItemRect(IDC_PICTURE);
-    painter.drawImage(frame.topLeft(), m_shownPicture);
+    // Drawn in strips: a format conversion of a whole large image would run on Qt's worker
+    // threads, which the thread sanitizer cannot follow.
+    const QPoint at = DlgItemRect(IDC_PICTURE).topLeft();
+    constexpr int kStrip = 16;
+    for (int y = 0; y < m_shownPicture.height(); y += kStrip)
+        painter.drawImage(at + QPoint(0, y), m_shownPicture,
+                          QRect(0, y, m_shownPicture.width(), kStrip));
 }
 
 // ---- Hand-over to the UI thread ----

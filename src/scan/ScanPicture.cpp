@@ -67,7 +67,7 @@ void ScanPicture::DrawLines(const std::uint8_t *image, std::size_t imageSize, co
 // Qt would hand to worker threads of its own.
 QImage ScanPicture::ToImage() const
 {
-    QImage image(kWidth, kHeight, QImage::Format_RGB32);
+    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied); // opaque
     for (int y = 0; y < kHeight; ++y) {
         auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
         const std::uint8_t *in = Row(y);

@@ -118,7 +118,12 @@ protected:
             SimWaitIdle(20000);
             idle = true;
         });
-        EXPECT_TRUE(fw::test::WaitUntil([&] { return idle.load(); }, 25000));
+        EXPECT_TRUE(fw::test::WaitUntil([&] { return idle.load(); }, 25000))
+            << "hook calls " << SimHookCalls() << ", scan running " << SimScanRunning() << ", log:\n"
+            << Log();
+        EXPECT_TRUE(SimScanRunning() || SimHookCalls() != 0)
+            << "no scan ran; boxes: " << sinks.boxes->count()
+            << (sinks.boxes->count() ? " first: " + sinks.boxes->boxes()[0].text : std::string());
         waiter.join();
         Settle();
     }
