@@ -217,6 +217,7 @@ private:
 
     std::array<std::unique_ptr<Mapping>, kLibrarySlots> librarySlots_;
     std::array<bool, kLibrarySlots> slotBusy_{};
+    uint8_t *takeLibrarySlotLocked(int &slot);
 
     int32_t dropNoRequest_ = 0;
     int32_t dropHookBusy_ = 0;

@@ -226,15 +226,8 @@ void Board::areaEvent(std::unique_lock<std::mutex> &lock, bool stepped)
         } else {
             uint8_t *base = r.buffer;
             int slot = -1;
-            if (library) {
-                for (int i = 0; i < kLibrarySlots && slot < 0; ++i)
-                    if (!slotBusy_[i])
-                        slot = i;
-                if (!librarySlots_[slot])
-                    librarySlots_[slot] = std::make_unique<Mapping>(kLibrarySlotBytes);
-                base = librarySlots_[slot]->get();
-                slotBusy_[slot] = true;
-            }
+            if (library)
+                base = takeLibrarySlotLocked(slot);
             const uint64_t generation = generation_;
             ++writers_;
             lock.unlock();
@@ -314,15 +307,8 @@ void Board::liveEvent(std::unique_lock<std::mutex> &lock, bool stepped)
         } else {
             uint8_t *base = r.buffer;
             int slot = -1;
-            if (base == nullptr) {
-                for (int i = 0; i < kLibrarySlots && slot < 0; ++i)
-                    if (!slotBusy_[i])
-                        slot = i;
-                if (!librarySlots_[slot])
-                    librarySlots_[slot] = std::make_unique<Mapping>(kLibrarySlotBytes);
-                base = librarySlots_[slot]->get();
-                slotBusy_[slot] = true;
-            }
+            if (base == nullptr)
+                base = takeLibrarySlotLocked(slot);
             const uint64_t generation = generation_;
             ++writers_;
             lock.unlock();
@@ -428,6 +414,24 @@ void Board::eventMain()
             fn(e.value);
         lock.lock();
     }
+}
+
+
+// With mutex_ held, and only after a free slot was seen: marks the first free library buffer
+// busy and returns it (its index in slot). nullptr when none is free.
+uint8_t *Board::takeLibrarySlotLocked(int &slot)
+{
+    for (int i = 0; i < kLibrarySlots; ++i) {
+        if (slotBusy_[i])
+            continue;
+        if (!librarySlots_[i])
+            librarySlots_[i] = std::make_unique<Mapping>(kLibrarySlotBytes);
+        slotBusy_[i] = true;
+        slot = i;
+        return librarySlots_[i]->get();
+    }
+    slot = -1;
+    return nullptr;
 }
 
 } // namespace sim
