@@ -1,17 +1,16 @@
 #include "app/OperationInfoDlg.h"
 
 #include "framework/MessageBox.h"
+#include "res/Resources.h"
 
 #include <cstdio>
 #include <string>
 
 namespace {
 
-constexpr int IDD_OPERATION_INFO = 141;
-constexpr int IDC_HISTORY = 1004;
-constexpr int IDC_NO_REQUEST_COUNT = 1053;
-constexpr int IDC_HOOK_BUSY_COUNT = 1054;
-constexpr int IDC_HISTORY_INDEX = 1056;
+// Control and template IDs from the resources.
+using res::IDD_OPERATION_INFO;
+using namespace res::opinfo;
 
 // What OperationInfoGet fills. Process-wide, like the library's own statistics: each opening
 // overwrites it, and a failing call leaves the previous opening's values. UI thread only.

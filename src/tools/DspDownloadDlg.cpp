@@ -5,6 +5,7 @@
 #include "framework/MessageBox.h"
 #include "framework/UiThread.h"
 #include "tools/LongOperation.h"
+#include "res/Resources.h"
 
 #include <atomic>
 #include <optional>
@@ -13,10 +14,9 @@
 
 namespace {
 
-constexpr int IDD_DSP_DOWNLOAD = 129;
-constexpr int IDC_BROWSE = 1000;
-constexpr int IDC_DOWNLOAD = 1001;
-constexpr int IDC_PATH = 1004;
+// Control and template IDs from the resources.
+using res::IDD_DSP_DOWNLOAD;
+using namespace res::dsp;
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "framework/MessageBox.h"
 #include "tools/LongOperation.h"
 #include "tools/ReadResultDlg.h"
+#include "res/Resources.h"
 
 #include <algorithm>
 #include <chrono>
@@ -13,15 +14,9 @@
 
 namespace {
 
-constexpr int IDD_FRAME_MEMORY = 136;
-constexpr int IDC_READ = 1000;
-constexpr int IDC_WRITE = 1001;
-constexpr int IDC_FILL = 1004;
-constexpr int IDC_COMPARE = 1025;
-constexpr int IDC_OFFSET = 1029;
-constexpr int IDC_SIZE = 1031;
-constexpr int IDC_BANK = 1032;
-constexpr int IDC_LOG = 1053;
+// Control and template IDs from the resources.
+using res::IDD_FRAME_MEMORY;
+using namespace res::framemem;
 
 constexpr uint32_t kChunk = FRAME_MEMORY_MAX_TRANSFER;            // one transfer, 1 MB
 constexpr uint32_t kChunksPerBank = FRAME_MEMORY_BANK_SIZE / kChunk; // 32

@@ -1,16 +1,16 @@
 #include "tools/ReadResultDlg.h"
 
 #include "tools/HexListing.h"
+#include "res/Resources.h"
 
 #include <cstdio>
 #include <string>
 
 namespace {
 
-constexpr int IDD_READ_RESULT = 137;
-constexpr int IDC_SAVE = 1000;
-constexpr int IDC_LISTING = 1033;
-constexpr int IDC_TITLE = 1034;
+// Control and template IDs from the resources.
+using res::IDD_READ_RESULT;
+using namespace res::readresult;
 
 } // namespace
 

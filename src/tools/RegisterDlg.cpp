@@ -2,18 +2,15 @@
 
 #include "app/ToolProtocol.h"
 #include "framework/MessageBox.h"
+#include "res/Resources.h"
 
 #include <cstdio>
 
 namespace {
 
-constexpr int IDD_REGISTER = 135;
-constexpr int IDC_READ = 1000;
-constexpr int IDC_WRITE = 1001;
-constexpr int IDC_DATA = 1028;
-constexpr int IDC_OFFSET = 1029;
-constexpr int IDC_ULONG = 1059;
-constexpr int IDC_USHORT = 1060;
+// Control and template IDs from the resources.
+using res::IDD_REGISTER;
+using namespace res::reg;
 
 // Last offsets at which an access of the width still ends inside the 0x120-byte window.
 constexpr uint32_t kLastLongOffset = 0x11C;

@@ -5,6 +5,7 @@
 #include "framework/MessageBox.h"
 #include "tools/DspIndirectWrite.h"
 #include "tools/LongOperation.h"
+#include "res/Resources.h"
 
 #include <algorithm>
 #include <chrono>
@@ -15,9 +16,9 @@
 
 namespace {
 
-constexpr int IDD_SCAN_DATA_SET = 142;
-constexpr int IDC_TEST = 1074;
-constexpr int IDC_WAIT = 1088;
+// Control and template IDs from the resources.
+using res::IDD_SCAN_DATA_SET;
+using namespace res::scandataset;
 
 constexpr uint32_t kGeometry = (1u << 16) | 512u; // 1 line of 512 pixels
 constexpr uint32_t kWaitForever = 0xFFFFFFFFu;

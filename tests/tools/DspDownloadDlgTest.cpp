@@ -2,6 +2,7 @@
 #include "ToolTestSupport.h"
 
 #include "tools/DspDownloadDlg.h"
+#include "res/Resources.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -13,10 +14,9 @@ using fw::test::Click;
 
 namespace {
 
-constexpr int IDD_DSP_DOWNLOAD = 129;
-constexpr int IDC_BROWSE = 1000;
-constexpr int IDC_DOWNLOAD = 1001;
-constexpr int IDC_PATH = 1004;
+// Control and template IDs from the resources.
+using res::IDD_DSP_DOWNLOAD;
+using namespace res::dsp;
 
 class DspDownloadDlgTest : public DialogTest {
 protected:

@@ -2,6 +2,7 @@
 #include "ToolTestSupport.h"
 
 #include "tools/FrameMemoryDlg.h"
+#include "res/Resources.h"
 
 #include <array>
 
@@ -11,15 +12,9 @@ using fw::test::Type;
 
 namespace {
 
-constexpr int IDD_READ_RESULT = 137;
-constexpr int IDC_READ = 1000;
-constexpr int IDC_WRITE = 1001;
-constexpr int IDC_FILL = 1004;
-constexpr int IDC_COMPARE = 1025;
-constexpr int IDC_OFFSET = 1029;
-constexpr int IDC_SIZE = 1031;
-constexpr int IDC_BANK = 1032;
-constexpr int IDC_LOG = 1053;
+// Control and template IDs from the resources.
+using res::IDD_READ_RESULT;
+using namespace res::framemem;
 
 const std::string kStart = "Cmp Check開始\r\n";
 const std::string kEnd = "Cmp Check終了\r\n";

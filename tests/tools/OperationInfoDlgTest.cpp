@@ -2,6 +2,7 @@
 #include "ToolTestSupport.h"
 
 #include "app/OperationInfoDlg.h"
+#include "res/Resources.h"
 
 #include <cstdio>
 #include <sstream>
@@ -10,11 +11,9 @@ using namespace testing_support;
 
 namespace {
 
-constexpr int IDD_OPERATION_INFO = 141;
-constexpr int IDC_HISTORY = 1004;
-constexpr int IDC_NO_REQUEST_COUNT = 1053;
-constexpr int IDC_HOOK_BUSY_COUNT = 1054;
-constexpr int IDC_HISTORY_INDEX = 1056;
+// Control and template IDs from the resources.
+using res::IDD_OPERATION_INFO;
+using namespace res::opinfo;
 
 struct Shown {
     std::string history, noRequest, hookBusy, index;

@@ -3,6 +3,7 @@
 
 #include "tools/FrameMemoryDlg.h"
 #include "tools/ReadResultDlg.h"
+#include "res/Resources.h"
 
 #include <filesystem>
 #include <fstream>
@@ -14,10 +15,9 @@ using fw::test::Click;
 
 namespace {
 
-constexpr int IDD_READ_RESULT = 137;
-constexpr int IDC_SAVE = 1000;
-constexpr int IDC_LISTING = 1033;
-constexpr int IDC_TITLE = 1034;
+// Control and template IDs from the resources.
+using res::IDD_READ_RESULT;
+using namespace res::readresult;
 const std::string kHeader = "    Addr  0  1  2  3  4  5  6  7  8  9  A  B  C  D  E  F\r\n";
 
 struct Shown {

@@ -2,6 +2,7 @@
 #include "ToolTestSupport.h"
 
 #include "tools/RegisterDlg.h"
+#include "res/Resources.h"
 
 using namespace testing_support;
 using fw::test::Click;
@@ -9,12 +10,8 @@ using fw::test::Type;
 
 namespace {
 
-constexpr int IDC_READ = 1000;
-constexpr int IDC_WRITE = 1001;
-constexpr int IDC_DATA = 1028;
-constexpr int IDC_OFFSET = 1029;
-constexpr int IDC_ULONG = 1059;
-constexpr int IDC_USHORT = 1060;
+// Control and template IDs from the resources.
+using namespace res::reg;
 constexpr const char *kOutOfRange = "オフセットが範囲を越えています。";
 
 class RegisterDlgTest : public DialogTest {

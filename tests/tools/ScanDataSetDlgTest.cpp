@@ -3,6 +3,7 @@
 #include "ToolTestSupport.h"
 
 #include "tools/ScanDataSetDlg.h"
+#include "res/Resources.h"
 
 #include <cstring>
 #include <optional>
@@ -13,8 +14,8 @@ using fw::test::Type;
 
 namespace {
 
-constexpr int IDC_TEST = 1074;
-constexpr int IDC_WAIT = 1088;
+// Control and template IDs from the resources.
+using namespace res::scandataset;
 
 // Once the tool waits after starting the off-board loop (the first time it processes events),
 // makes the next ScanDataSet answer `result`; re-queues itself until that point is reached.
