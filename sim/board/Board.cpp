@@ -401,6 +401,21 @@ int32_t Board::imageRequestClear()
     return kOk;
 }
 
+size_t Board::namedIn(const uint8_t *begin, size_t size)
+{
+    std::lock_guard lock(mutex_);
+    const auto inside = [&](const void *p) {
+        const auto *b = static_cast<const uint8_t *>(p);
+        return b != nullptr && b >= begin && b < begin + size;
+    };
+    size_t n = 0;
+    for (const Request &r : requests_)
+        n += inside(r.buffer) ? 1 : 0;
+    for (const Delivery &d : deliveries_)
+        n += d.isHook && d.generation == generation_ && inside(d.data) ? 1 : 0;
+    return n;
+}
+
 int32_t Board::errorInfo(int32_t *noRequest, int32_t *hookBusy)
 {
     if (noRequest == nullptr || hookBusy == nullptr)

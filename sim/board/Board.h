@@ -85,6 +85,8 @@ public:
     int32_t frameMemory(bool write, uint32_t bank, uint32_t offset, uint32_t count, void *buffer);
     int32_t operationInfo(uint32_t *first, uint32_t *histories[4], uint32_t *indices[4]);
 
+    // Pending requests and undelivered deliveries whose program buffer lies in the range.
+    size_t namedIn(const uint8_t *begin, size_t size);
     uint32_t dspMemory(uint32_t address);
     uint32_t registerValue(uint32_t offset);
     bool active() const { return activeFlag_.load(); }

@@ -174,6 +174,12 @@ uint64_t SimHookCalls(void)
     return Settings::instance().hookCalls.load();
 }
 
+size_t SimNamedBuffersIn(const void *begin, size_t size)
+{
+    auto b = firstBoard();
+    return b ? b->namedIn(static_cast<const uint8_t *>(begin), size) : 0;
+}
+
 uint64_t SimOpenBoards(void)
 {
     return Registry::instance().all().size();

@@ -91,6 +91,9 @@ uint32_t SimReadDspMemory(uint32_t address);
 uint32_t SimReadRegister(uint32_t offset);
 int SimScanRunning(void);
 uint64_t SimHookCalls(void); /* ImageTransferHook calls since SimReset */
+/* Pending requests, and deliveries not yet handed to the hook, whose program buffer lies in
+   [begin, begin + size) on the first open board: what the library may still write into there. */
+size_t SimNamedBuffersIn(const void *begin, size_t size);
 uint64_t SimOpenBoards(void);
 
 /* Applies a named fault scenario, as the PELORA_SIM_SCENARIO environment variable does at load.

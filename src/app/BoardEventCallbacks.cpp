@@ -23,8 +23,8 @@ void DspInterruptCallback(std::int32_t status)
     fw::MessageBox(fw::WindowHandle{0}, text, "DSP割込み発生");
 }
 
-// Board library callback thread: one line in the scan tool's log, if the tool is open; waits
-// until the line is in.
+// Board library callback thread: one line in the scan tool's log, if the tool is open, which
+// also makes its Start available again; waits until the line is in.
 void ScanEndCallback(std::int32_t reason)
 {
     const char *text = nullptr;
@@ -46,5 +46,5 @@ void ScanEndCallback(std::int32_t reason)
     }
     ScanToolVisit visit;
     if (CRectScanDlg *dlg = visit.dialog())
-        dlg->AddLogAndWait(text);
+        dlg->OnScanEnded(text);
 }

@@ -5,6 +5,7 @@
 #include "display/NtscViewDlg.h"
 #include "framework/MessageBox.h"
 #include "res/Resources.h"
+#include "session/RequestBuffers.h"
 #include "tools/DspDownloadDlg.h"
 #include "tools/FrameMemoryDlg.h"
 
@@ -28,6 +29,26 @@ CMainMenuDlg::~CMainMenuDlg()
 {
     // Normally done when the window went; this covers a menu object released without it.
     WindDownTools();
+}
+
+// However the menu ends, its tools go first: a tool in a long wait runs a nested event loop
+// above the menu's own, and the menu's run cannot return before that wait does.
+void CMainMenuDlg::OnOK()
+{
+    WindDownTools();
+    fw::Dialog::OnOK();
+}
+
+void CMainMenuDlg::OnCancel()
+{
+    WindDownTools();
+    fw::Dialog::OnCancel();
+}
+
+void CMainMenuDlg::OnClose()
+{
+    WindDownTools();
+    fw::Dialog::OnClose();
 }
 
 void CMainMenuDlg::OnDestroy()
@@ -100,10 +121,12 @@ void CMainMenuDlg::OnScanDataSet()
 
 void CMainMenuDlg::OnReset()
 {
-    if (BoardReset(m_hBoard) != 0)
+    if (BoardReset(m_hBoard) != 0) {
         fw::MessageBox(this, "リセットが失敗しました。", "リセット", fw::MsgIcon::Stop);
-    else
-        fw::MessageBox(this, "リセットが完了しました。", "リセット", fw::MsgIcon::None);
+        return;
+    }
+    session::RequestsDropped(m_hBoard); // a reset drops every request, as a clear does
+    fw::MessageBox(this, "リセットが完了しました。", "リセット", fw::MsgIcon::None);
 }
 
 std::intptr_t CMainMenuDlg::OnToolClosed(std::uintptr_t wParam, std::intptr_t)

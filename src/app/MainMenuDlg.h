@@ -23,6 +23,9 @@ public:
     CScanDataSetDlg m_dlgScanDataSet;
 
 protected:
+    void OnOK() override;
+    void OnCancel() override;
+    void OnClose() override;
     void OnDestroy() override;
 
 private:

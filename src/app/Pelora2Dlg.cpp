@@ -7,6 +7,7 @@
 #include "framework/MessageBox.h"
 #include "framework/UiThread.h"
 #include "res/Resources.h"
+#include "session/RequestBuffers.h"
 
 #include <QIcon>
 #include <QPainter>
@@ -135,6 +136,8 @@ std::int32_t CPelora2Dlg::CloseBoard()
     std::int32_t result = 0;
     const BoardHandle board = m_hBoard;
     fw::RunWhilePumping([&] { result = BoardClose(board); });
+    if (result == 0)
+        session::BoardClosed(board); // no request and no callback names a buffer any more
     return result;
 }
 

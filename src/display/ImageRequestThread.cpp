@@ -1,6 +1,7 @@
 #include "display/ImageRequestThread.h"
 
 #include "framework/MessageBox.h"
+#include "session/RequestBuffers.h"
 
 ImageRequestThread::ImageRequestThread(const Setup &setup, fw::AutoResetEvent &frameEvent,
                                        fw::AutoResetEvent &stopEvent,
@@ -41,7 +42,7 @@ void ImageRequestThread::Run()
             continue;
         if (signalled == 1)
             break;
-        ImageRequestClear(setup_.board);
+        session::ClearImageRequests(setup_.board);
         failure = "内部エラーが発生しました。";
         break;
     }

@@ -5,6 +5,7 @@
 #include "framework/MessageBox.h"
 #include "framework/UiThread.h"
 #include "res/Resources.h"
+#include "session/RequestBuffers.h"
 
 #include <QEvent>
 #include <QPointer>
@@ -103,6 +104,7 @@ bool CNtscViewDlg::OnInitDialog()
     m_bCloseRequested = false;
     m_bRequestsIssued = false;
     m_hWnd = GetSafeHwnd();
+    m_requestUser.Open();
     m_originWatcher = std::make_unique<ScreenOriginWatcher>(widget(), m_screenOrigin);
     m_repaintTimer = std::make_unique<QTimer>();
     m_repaintTimer->setSingleShot(true);
@@ -135,11 +137,12 @@ void CNtscViewDlg::OnStart()
         fail("バッファサイズが大き過ぎます。");
         return;
     }
+    fw::ZeroBlock oldA, oldB;
     {
         std::lock_guard<std::mutex> lock(m_frameLock);
         if (m_dwBufferSize != 0) {
-            m_pBufferA.reset();
-            m_pBufferB.reset();
+            oldA = std::move(m_pBufferA);
+            oldB = std::move(m_pBufferB);
             m_pBufferA = fw::ZeroBlock(m_dwBufferSize);
             m_pBufferB = fw::ZeroBlock(m_dwBufferSize);
         }
@@ -147,6 +150,11 @@ void CNtscViewDlg::OnStart()
         if (!m_pDisplayBuffer)
             m_pDisplayBuffer = fw::ZeroBlock(kFrameBytes);
     }
+    // Requests of an earlier Start may still name the old buffers (one that failed after
+    // issuing them leaves them queued, and a running scan fills them): they are retired until
+    // the clear below, or a later one, has dropped those requests.
+    session::RetireRequestBuffer(m_hBoard, std::move(oldA));
+    session::RetireRequestBuffer(m_hBoard, std::move(oldB));
 
     if (IoWriteLong(m_hBoard, REG_MAC_H_UDTCSR, kGeometry640) != 0) {
         fail("レジスタライトが失敗しました。(MAC H-UDTCSR)");
@@ -160,7 +168,7 @@ void CNtscViewDlg::OnStart()
         fail("レジスタライトが失敗しました。(DIO L-UDTCSR)");
         return;
     }
-    if (ImageRequestClear(m_hBoard) != 0) {
+    if (session::ClearImageRequests(m_hBoard) != 0) {
         fail("画像データ取得要求クリアが失敗しました。");
         return;
     }
@@ -283,9 +291,11 @@ void CNtscViewDlg::DestroySurface()
 
 // ---- Close (UI thread) ----
 
-// Live video and the request thread stop while the dialog still takes the deliveries, and the
-// requests that name our buffers are dropped; then no callback can reach the dialog, and none
-// is inside it, before the buffers and the surface go.
+// Live video and the request thread stop while the dialog still takes the deliveries; then no
+// callback can reach the dialog, and none is inside it, before the buffers and the surface go.
+// The requests that name our buffers are dropped first when no other tool that issues requests
+// is open; else they are left to that tool's next clear (or the board's close), and the request
+// buffers are retired until then, so the other tool's requests are never dropped under it.
 void CNtscViewDlg::CloseSequence()
 {
     if (m_bClosed)
@@ -296,22 +306,28 @@ void CNtscViewDlg::CloseSequence()
         m_bRunning = false;
     }
     StopThread(); // there is none unless running; kept for a dialog released some other way
-    if (m_bRequestsIssued) {
-        ImageRequestClear(m_hBoard);
-        m_bRequestsIssued = false;
-    }
+    bool named = m_bRequestsIssued;
+    if (named && m_requestUser.Alone() && session::ClearImageRequests(m_hBoard) == 0)
+        named = false;
+    m_bRequestsIssued = false;
 
     CNtscViewDlg *self = this;
     g_pNtscViewDlg.compare_exchange_strong(self, nullptr);
     fw::PumpingWaitUntil([] { return !NtscToolBusy(); });
 
+    fw::ZeroBlock bufferA, bufferB;
     {
         std::lock_guard<std::mutex> lock(m_frameLock);
         m_pDisplayBuffer.reset();
-        m_pBufferA.reset();
-        m_pBufferB.reset();
+        bufferA = std::move(m_pBufferA);
+        bufferB = std::move(m_pBufferB);
         m_dwRequestedSize = 0;
     }
+    if (named) {
+        session::RetireRequestBuffer(m_hBoard, std::move(bufferA));
+        session::RetireRequestBuffer(m_hBoard, std::move(bufferB));
+    }
+    m_requestUser.Close();
     if (m_bOverlay)
         DestroySurface();
     m_hWnd = 0;

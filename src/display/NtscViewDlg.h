@@ -12,6 +12,7 @@
 #include "framework/Dialog.h"
 #include "framework/Event.h"
 #include "framework/HeapBlock.h"
+#include "session/RequestBuffers.h"
 
 #include <QImage>
 #include <QPoint>
@@ -91,6 +92,7 @@ private:
 
     // UI-thread state.
     std::uint32_t m_dwBufferSize = 0;
+    session::RequestUser m_requestUser; // open from initialisation to the close sequence
     bool m_bClosed = true;          // close sequence done (or window never opened)
     bool m_bRequestsIssued = false; // requests may name our buffers
     bool m_bBusy = false;           // inside a handler that may pump events

@@ -6,6 +6,7 @@
 #include "framework/UiThread.h"
 #include "res/Resources.h"
 #include "scan/ScanToolGate.h"
+#include "session/RequestBuffers.h"
 #include "tools/DumpViewDlg.h"
 
 #include <QPainter>
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 using namespace res::rectscan;
 
@@ -82,7 +84,6 @@ bool CRectScanDlg::OnInitDialog()
     fw::Dialog::OnInitDialog();
     m_bScanning = false;
     m_pApBuffer.reset();
-    m_retiredAp.clear();
     {
         std::lock_guard<std::mutex> lock(m_requestLock);
         m_requests.clear();
@@ -161,6 +162,7 @@ bool CRectScanDlg::OnInitDialog()
     }
     m_bReleased = false;
     m_bClosing = false;
+    m_requestUser.Open();
     g_pRectScanDlg.store(this);
     return true;
 }
@@ -211,23 +213,36 @@ void CRectScanDlg::OnBufferDriver()
     m_bApBuffer = false;
 }
 
-// The library may still hold requests into the AP buffer (issued by a batch or by the hook's
-// re-issue); such a buffer is kept until the close, which drops the requests before freeing it.
-void CRectScanDlg::ReleaseApBuffer()
+// Takes the AP buffer away. The library may still hold requests into it (issued by a batch or
+// by the hook's re-issue): those are marked retired, so the hook issues no more, and the buffer
+// is handed back for the caller to retire or give back. Empty when no request named it: it has
+// been freed.
+fw::ZeroBlock CRectScanDlg::TakeApBuffer()
 {
-    if (!m_pApBuffer)
-        return;
-    const std::uint8_t *begin = m_pApBuffer.data();
-    const std::uint8_t *end = begin + m_pApBuffer.size();
+    fw::ZeroBlock block = std::move(m_pApBuffer);
+    m_pApBuffer.reset();
+    if (!block)
+        return block;
+    const std::uint8_t *begin = block.data();
+    const std::uint8_t *end = begin + block.size();
     bool requested = false;
     {
         std::lock_guard<std::mutex> lock(m_requestLock);
-        for (const auto &[start, size] : m_requests)
-            requested = requested || (start >= begin && start < end);
+        for (auto it = m_requests.lower_bound(begin); it != m_requests.end() && it->first < end; ++it) {
+            it->second.retired = true;
+            requested = true;
+        }
     }
-    if (requested)
-        m_retiredAp.push_back(std::move(m_pApBuffer));
-    m_pApBuffer.reset();
+    if (!requested)
+        block.reset();
+    return block;
+}
+
+// A buffer still named by requests is retired rather than freed, and the requests are not
+// cleared here: that would drop the other tools' requests too.
+void CRectScanDlg::ReleaseApBuffer()
+{
+    session::RetireRequestBuffer(m_hBoard, TakeApBuffer());
 }
 
 void CRectScanDlg::RegisterRequest(const std::uint8_t *buffer, std::uint32_t size)
@@ -235,7 +250,7 @@ void CRectScanDlg::RegisterRequest(const std::uint8_t *buffer, std::uint32_t siz
     if (buffer == nullptr)
         return;
     std::lock_guard<std::mutex> lock(m_requestLock);
-    m_requests[buffer] = size;
+    m_requests[buffer] = Request{size, false};
 }
 
 // ---- Start (UI thread) ----
@@ -265,6 +280,12 @@ void CRectScanDlg::OnStart()
         abandon("画像バッファのメモリ確保ができていないため、Scanを開始できません。");
         return;
     }
+    // The library queues a limited number of requests; a larger batch would only hold the
+    // dialog up (10,000,000 requests take seconds) before the board refuses them.
+    if (GetDlgItemNumber(IDC_REQUEST_COUNT, 10) > kMaxRequestCount) {
+        abandon("取得要求発行回数が大き過ぎます。(最大4096)");
+        return;
+    }
 
     SetDlgItemText(IDC_HOOK_CALLS, "0");
     {
@@ -282,6 +303,7 @@ void CRectScanDlg::OnStart()
     {
         std::lock_guard<std::mutex> lock(m_mailLock);
         m_pendingLog.clear(); // text still on its way belongs to the log being emptied
+        m_bScanEnded = false;  // so does the end of an earlier scan
         m_bPictureDirty = true;
         WakeUi();
     }
@@ -318,8 +340,13 @@ void CRectScanDlg::OnStart()
         return abandon("レジスタライトが失敗しました。(MAC L-UDTCSR)");
     if (IoWriteLong(m_hBoard, REG_DIO_L_UDTCSR, area) != 0)
         return abandon("レジスタライトが失敗しました。(DIO L-UDTCSR)");
-    if (ImageRequestClear(m_hBoard) != 0)
+    if (session::ClearImageRequests(m_hBoard) != 0)
         return abandon("矩形データ取得要求クリアが失敗しました。");
+    {
+        // The library holds none of our requests any more.
+        std::lock_guard<std::mutex> lock(m_requestLock);
+        m_requests.clear();
+    }
 
     if (m_bAutoIssue && m_bIssueBeforeStart && m_nRequestCount >= 1)
         IssueRequestBatch();
@@ -407,10 +434,12 @@ bool CRectScanDlg::StopScan(std::uint32_t kind)
     return true;
 }
 
+// The dump view is modal to this tool: the tool takes no input (no Start, no close) while the
+// view reads its data.
 void CRectScanDlg::OnDumpView()
 {
     CDumpViewDlg dlg;
-    dlg.DoModal();
+    dlg.DoModal(this);
 }
 
 void CRectScanDlg::WaitUntilNoCallbackInside()
@@ -439,27 +468,29 @@ bool CRectScanDlg::ReleaseSteps()
     }
 
     WaitUntilNoCallbackInside();
-    // Requests into our buffers must not outlive them. No hook can re-issue one any more, and
-    // the library finishes any fill in progress before the clear returns.
-    bool requested = false;
-    {
-        std::lock_guard<std::mutex> lock(m_requestLock);
-        requested = !m_requests.empty();
-    }
-    if (requested && (m_pApBuffer || !m_retiredAp.empty()))
-        ImageRequestClear(m_hBoard);
-
+    // No callback is inside and none can re-issue a request any more. The image buffer was
+    // never handed to the library and goes now; the AP buffer may still be named by requests
+    // and is retired until a clear (any tool's) or the board's close has dropped them.
     {
         std::lock_guard<std::mutex> lock(m_imageLock);
         m_pImage.reset();
         m_nImageBytes = 0;
     }
-    m_pApBuffer.reset();
-    m_retiredAp.clear();
+    bool requested = false;
+    {
+        std::lock_guard<std::mutex> lock(m_requestLock);
+        requested = !m_requests.empty();
+    }
+    std::vector<fw::ZeroBlock> named;
+    if (fw::ZeroBlock ap = TakeApBuffer())
+        named.push_back(std::move(ap));
+    if (requested) // program buffers (this one, or ones retired since the last clear) are named
+        session::GiveBackRequestBuffers(m_hBoard, m_requestUser, std::move(named));
     {
         std::lock_guard<std::mutex> lock(m_requestLock);
         m_requests.clear();
     }
+    m_requestUser.Close();
 
     m_hQuitEvent.Set();
     if (m_hWorker) {
@@ -591,16 +622,23 @@ void CRectScanDlg::RefreshPicture()
         w->update(DlgItemRect(IDC_PICTURE));
 }
 
-// UI thread: inserts the log text that has arrived from other threads, in arrival order.
+// UI thread: inserts the log text that has arrived from other threads, in arrival order, and
+// makes Start available again once the board has said that a scan ended.
 void CRectScanDlg::FlushLog()
 {
     std::string text;
+    bool ended = false;
     {
         std::lock_guard<std::mutex> lock(m_mailLock);
         text.swap(m_pendingLog);
+        ended = std::exchange(m_bScanEnded, false);
     }
-    if (!text.empty() && IsWindow())
+    if (!IsWindow())
+        return;
+    if (!text.empty())
         EditReplaceSel(IDC_LOG, text);
+    if (ended && !m_bClosing)
+        EnableDlgItem(IDC_START, true);
 }
 
 void CRectScanDlg::AddLog(std::string_view text)
@@ -635,6 +673,17 @@ void CRectScanDlg::AddLogAndWait(std::string_view text)
         });
 }
 
+// Callback thread, inside a ScanToolVisit. Whatever the reason, the scan is over: Start need not
+// wait for a stop (a library that refuses to cancel an ended scan would leave it disabled).
+void CRectScanDlg::OnScanEnded(std::string_view text)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mailLock);
+        m_bScanEnded = true;
+    }
+    AddLogAndWait(text);
+}
+
 void CRectScanDlg::AddLogStamped(std::string_view text)
 {
     std::string line = fw::LocalTimeHms();
@@ -649,4 +698,27 @@ void CRectScanDlg::ReadImage(const std::function<void(const std::uint8_t *, std:
         fn(nullptr, 0);
     else
         fn(m_pImage.data(), m_nImageBytes);
+}
+
+CRectScanDlg::ImageCopy CRectScanDlg::CopyImage(std::uint32_t begin, std::uint32_t end) const
+{
+    ImageCopy copy;
+    std::lock_guard<std::mutex> lock(m_imageLock);
+    if (!m_pImage || m_nImageBytes == 0)
+        return copy;
+    copy.size = m_nImageBytes;
+    if (begin < end && end <= copy.size)
+        copy.bytes.assign(m_pImage.data() + begin, m_pImage.data() + end);
+    return copy;
+}
+
+CRectScanDlg::ImageCopy CRectScanDlg::CopyWholeImage() const
+{
+    ImageCopy copy;
+    std::lock_guard<std::mutex> lock(m_imageLock);
+    if (!m_pImage || m_nImageBytes == 0)
+        return copy;
+    copy.size = m_nImageBytes;
+    copy.bytes.assign(m_pImage.data(), m_pImage.data() + copy.size);
+    return copy;
 }

@@ -13,6 +13,7 @@
 #include "framework/HeapBlock.h"
 #include "scan/ExclusiveRightWorker.h"
 #include "scan/ScanPicture.h"
+#include "session/RequestBuffers.h"
 
 #include <QImage>
 
@@ -31,6 +32,7 @@ class QTimer;
 class CRectScanDlg : public fw::Dialog {
 public:
     static constexpr std::uint32_t kBufferSize = 0x2000000; // AP buffer and image buffer, 32 MB
+    static constexpr std::uint32_t kMaxRequestCount = 4096; // requests the library queues at once
 
     CRectScanDlg();
     ~CRectScanDlg() override;
@@ -52,10 +54,24 @@ public:
     // Board library callback thread, inside a ScanToolVisit: adds text to the log and returns
     // once the UI thread has inserted it (the log may be gone by then: the text is then lost).
     void AddLogAndWait(std::string_view text);
+    // Board library callback thread, inside a ScanToolVisit: the scan-end notification's log
+    // line; Start becomes available again once it is in.
+    void OnScanEnded(std::string_view text);
 
     // UI thread: runs fn on the captured image bytes (m_pImage, m_nImageBytes) with the image
-    // lock held; (nullptr, 0) when there is no data.
+    // lock held; (nullptr, 0) when there is no data. fn must be short and must never show a box,
+    // a file dialog or anything else that runs an event loop: the hook and the UI wait for it.
     void ReadImage(const std::function<void(const std::uint8_t *, std::uint32_t)> &fn) const;
+
+    // The captured bytes as they stand now: their count (0 when there is no data) and a copy of
+    // the range [begin, end) when it lies inside them (else no bytes). Any thread; the lock is
+    // held for the copy only, so the caller may talk to the user afterwards.
+    struct ImageCopy {
+        std::uint32_t size = 0;
+        std::vector<std::uint8_t> bytes;
+    };
+    ImageCopy CopyImage(std::uint32_t begin, std::uint32_t end) const;
+    ImageCopy CopyWholeImage() const;
     // UI thread: the picture as shown in control 1055 (null image before the first Start).
     QImage ShownPicture() const { return m_shownPicture; }
 
@@ -91,7 +107,8 @@ private:
     bool StopScan(std::uint32_t kind); // true when ScanCancel succeeded
     void IssueRequestBatch();
     void RegisterRequest(const std::uint8_t *buffer, std::uint32_t size);
-    void ReleaseApBuffer();
+    fw::ZeroBlock TakeApBuffer(); // the AP buffer while requests may name it, else empty
+    void ReleaseApBuffer();       // frees the AP buffer, or retires it while requests may name it
     bool ReleaseSteps(); // steps 1-5 of the close sequence; false when they had run already
     void CloseTool();    // the whole close: release, destroy the window, notify the main menu
     void WaitUntilNoCallbackInside();
@@ -105,6 +122,7 @@ private:
 
     // Hook helpers (callback thread).
     std::uint64_t RequestExtent(const std::uint8_t *data); // readable bytes from data, 0: unknown
+    void ReissueRequest(std::uint32_t bufferKind, std::uint8_t *data, std::uint32_t share);
     void CopyDelivery(std::uint32_t startLine, std::uint32_t lineCount, std::uint32_t bufferKind,
                       const std::uint8_t *data);
     void DrawScanImage(std::uint32_t firstLine, std::uint32_t endLine); // m_imageLock held
@@ -121,7 +139,7 @@ private:
     std::uint32_t m_nStartDelayMs = 0;
     std::uint32_t m_nClkoutWait = 1;
     fw::ZeroBlock m_pApBuffer;                // present only while AP mode is chosen
-    std::vector<fw::ZeroBlock> m_retiredAp;   // AP buffers left while a scan ran; freed at close
+    session::RequestUser m_requestUser;       // open from initialisation to the release steps
     QImage m_shownPicture;                    // what control 1055 shows
     std::unique_ptr<QTimer> m_repaintTimer;   // paces picture refreshes to the screen rate
     std::int64_t m_lastRefreshMs = 0;
@@ -146,16 +164,23 @@ private:
     ScanPicture m_picture;
     bool m_bPictureValid = false;
 
-    // m_requestLock guards m_requests: the program buffers of the requests this tool issued
-    // (start address -> size), so the hook reads only inside the request it was given.
+    // m_requestLock guards m_requests: the program buffers of the requests this tool issued since
+    // its last clear (start address -> size), so the hook reads only inside the request it was
+    // given and re-issues only into a buffer that is still ours. The hook holds it across its
+    // re-issue, so a buffer retired meanwhile gets no new request.
+    struct Request {
+        std::uint32_t size;
+        bool retired; // the buffer went to the retired request buffers: no more requests into it
+    };
     std::mutex m_requestLock;
-    std::map<const std::uint8_t *, std::uint32_t> m_requests;
+    std::map<const std::uint8_t *, Request> m_requests;
 
     // m_mailLock guards the hand-over to the UI thread: m_pendingLog, m_bPictureDirty,
-    // m_bWakePending, m_wakeTarget (the pointer; *m_wakeTarget is UI-thread only).
+    // m_bScanEnded, m_bWakePending, m_wakeTarget (the pointer; *m_wakeTarget is UI-thread only).
     std::mutex m_mailLock;
     std::string m_pendingLog;
     bool m_bPictureDirty = false;
+    bool m_bScanEnded = false; // a scan-end notification came: Start is available again
     bool m_bWakePending = false;
     // Lets queued wakes find out, on the UI thread, whether this window is still there.
     std::shared_ptr<CRectScanDlg *> m_wakeTarget;

@@ -83,11 +83,8 @@ std::uint32_t CRectScanDlg::OnImageTransfer(std::uint32_t flags, std::uint32_t s
 
     // Keeps one request in flight per completed request. A count of 0 has no share: no re-issue.
     const std::uint32_t count = m_nRequestCount;
-    if (m_bAutoIssue && m_bHookIssue && count >= 1) {
-        // The request batch registered this buffer already; a library buffer is not ours.
-        const std::uint32_t share = kBufferSize / count;
-        ImageRequest(m_hBoard, const_cast<std::uint8_t *>(data), share);
-    }
+    if (m_bAutoIssue && m_bHookIssue && count >= 1)
+        ReissueRequest(bufferKind, const_cast<std::uint8_t *>(data), kBufferSize / count);
 
     CopyDelivery(startLine, lineCount, bufferKind, data);
 
@@ -109,7 +106,26 @@ std::uint64_t CRectScanDlg::RequestExtent(const std::uint8_t *data)
     --it;
     const std::uint8_t *start = it->first;
     const std::uint64_t offset = std::uint64_t(data - start);
-    return offset < it->second ? it->second - offset : 0;
+    return offset < it->second.size ? it->second.size - offset : 0;
+}
+
+// Callback thread. A new request into the delivered buffer: the library's own buffer, or one of
+// this tool's program buffers that is still in use. A program buffer the tool did not request
+// (another tool's, or one left by an earlier scan) or has retired gets none: the library would
+// write a whole share into it. The lock is held across the call, so a buffer retired on the UI
+// thread is either retired before this looks, or its new request is issued before the clear that
+// frees it.
+void CRectScanDlg::ReissueRequest(std::uint32_t bufferKind, std::uint8_t *data, std::uint32_t share)
+{
+    if (bufferKind == HOOK_BUFFER_LIBRARY) {
+        ImageRequest(m_hBoard, data, share);
+        return;
+    }
+    std::lock_guard<std::mutex> lock(m_requestLock);
+    auto it = m_requests.find(data);
+    if (it == m_requests.end() || it->second.retired)
+        return;
+    ImageRequest(m_hBoard, data, std::min(share, it->second.size));
 }
 
 // Callback thread. Copies the delivered lines to their place in the image buffer. Reads stay

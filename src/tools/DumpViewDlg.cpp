@@ -15,16 +15,19 @@ using namespace res::dumpview;
 
 namespace {
 
-// Runs fn on the scan tool's image bytes, or on (nullptr, 0) when there are none (UI thread).
-template <typename Fn>
-void WithScanData(Fn fn)
+// The scan tool's captured bytes: their count and a copy of [begin, end) when that range lies
+// inside them. Taken under the tool's image lock, which is released before this returns, so the
+// boxes and the file dialog that follow never hold it. No open tool: no data.
+CRectScanDlg::ImageCopy CopyScanData(std::uint32_t begin, std::uint32_t end)
 {
     CRectScanDlg *scan = g_pRectScanDlg.load();
-    if (scan == nullptr) {
-        fn(nullptr, 0u);
-        return;
-    }
-    scan->ReadImage([&](const std::uint8_t *data, std::uint32_t size) { fn(data, size); });
+    return scan ? scan->CopyImage(begin, end) : CRectScanDlg::ImageCopy{};
+}
+
+CRectScanDlg::ImageCopy CopyAllScanData()
+{
+    CRectScanDlg *scan = g_pRectScanDlg.load();
+    return scan ? scan->CopyWholeImage() : CRectScanDlg::ImageCopy{};
 }
 
 } // namespace
@@ -40,8 +43,7 @@ bool CDumpViewDlg::OnInitDialog()
     fw::Dialog::OnInitDialog();
     SetDlgItemText(IDC_START_OFFSET, "0");
     SetDlgItemText(IDC_END_OFFSET, "400");
-    std::uint32_t size = 0;
-    WithScanData([&](const std::uint8_t *, std::uint32_t bytes) { size = bytes; });
+    const std::uint32_t size = CopyScanData(0, 0).size;
     char text[16];
     std::snprintf(text, sizeof text, "%x", size);
     SetDlgItemText(IDC_DATA_SIZE, text);
@@ -50,28 +52,27 @@ bool CDumpViewDlg::OnInitDialog()
 
 void CDumpViewDlg::OnShow()
 {
-    WithScanData([this](const std::uint8_t *data, std::uint32_t size) {
-        auto refuse = [this](const char *text) {
-            fw::MessageBox(this, text, std::nullopt, fw::MsgIcon::Stop);
-        };
-        if (data == nullptr || size == 0)
-            return refuse("表示するデータがありません。");
-        const std::uint32_t start = GetDlgItemNumber(IDC_START_OFFSET, 16);
-        const std::uint32_t end = GetDlgItemNumber(IDC_END_OFFSET, 16);
-        if (end > size)
-            return refuse("オフセット指定がデータサイズを越えました。");
-        if (start >= end)
-            return refuse("開始オフセットが不正な値です。");
-        if (end - start <= kEditListingLimit) {
-            ShowLongListing(false);
-            hexlisting::FillListing(*this, IDC_LISTING, data + start, end - start, start,
-                                    hexlisting::LineStart::Address);
-        } else {
-            ShowLongListing(true);
-            m_longListing->setListing(hexlisting::ListingText(data + start, end - start, start,
-                                                              hexlisting::LineStart::Address));
-        }
-    });
+    auto refuse = [this](const char *text) {
+        fw::MessageBox(this, text, std::nullopt, fw::MsgIcon::Stop);
+    };
+    const std::uint32_t start = GetDlgItemNumber(IDC_START_OFFSET, 16);
+    const std::uint32_t end = GetDlgItemNumber(IDC_END_OFFSET, 16);
+    const CRectScanDlg::ImageCopy data = CopyScanData(start, end);
+    if (data.size == 0)
+        return refuse("表示するデータがありません。");
+    if (end > data.size)
+        return refuse("オフセット指定がデータサイズを越えました。");
+    if (start >= end)
+        return refuse("開始オフセットが不正な値です。");
+    if (end - start <= kEditListingLimit) {
+        ShowLongListing(false);
+        hexlisting::FillListing(*this, IDC_LISTING, data.bytes.data(), end - start, start,
+                                hexlisting::LineStart::Address);
+    } else {
+        ShowLongListing(true);
+        m_longListing->setListing(hexlisting::ListingText(data.bytes.data(), end - start, start,
+                                                          hexlisting::LineStart::Address));
+    }
 }
 
 void CDumpViewDlg::ShowLongListing(bool show)
@@ -99,13 +100,13 @@ std::string CDumpViewDlg::ListingText() const
 
 void CDumpViewDlg::OnSave()
 {
-    WithScanData([this](const std::uint8_t *data, std::uint32_t size) {
-        if (data == nullptr || size == 0) {
-            fw::MessageBox(this, "保存するデータがありません。", hexlisting::kSaveCaption);
-            return;
-        }
-        char name[64];
-        std::snprintf(name, sizeof name, "Dump(Size=%08X).dat", size);
-        hexlisting::SaveDumpFile(*this, data, size, name); // always the whole scan data
-    });
+    // Always the whole scan data, copied first: the save's boxes and file dialog hold no lock.
+    const CRectScanDlg::ImageCopy data = CopyAllScanData();
+    if (data.size == 0) {
+        fw::MessageBox(this, "保存するデータがありません。", hexlisting::kSaveCaption);
+        return;
+    }
+    char name[64];
+    std::snprintf(name, sizeof name, "Dump(Size=%08X).dat", data.size);
+    hexlisting::SaveDumpFile(*this, data.bytes.data(), data.size, name);
 }

@@ -1,6 +1,7 @@
 // The dump display (template 140): any range of the scan tool's captured image bytes as a hex
-// listing, and the whole of them saved raw to a file. It keeps no copy of the data: it reads the
-// open scan tool's image at each show and save, and finds no data once that tool has closed.
+// listing, and the whole of them saved raw to a file. It keeps no data between uses: each show
+// and save copies what it needs from the open scan tool's image under that tool's lock, lets
+// the lock go, and only then lists, asks or saves. Once the tool has closed it finds no data.
 #pragma once
 
 #include "framework/Dialog.h"

@@ -3,9 +3,10 @@
 #include "app/Pelora2Dlg.h"
 #include "app/ToolProtocol.h"
 #include "framework/MessageBox.h"
+#include "res/Resources.h"
+#include "session/RequestBuffers.h"
 #include "tools/DspIndirectWrite.h"
 #include "tools/LongOperation.h"
-#include "res/Resources.h"
 
 #include <algorithm>
 #include <chrono>
@@ -50,6 +51,7 @@ CScanDataSetDlg::~CScanDataSetDlg() = default;
 
 bool CScanDataSetDlg::OnInitDialog()
 {
+    m_requestUser.Open();
     SetDlgItemText(IDC_WAIT, "0");
     m_dwWaitMs = 0;
     return true;
@@ -77,14 +79,29 @@ void CScanDataSetDlg::CloseTool()
 {
     if (!IsWindow())
         return;
+    m_requestUser.Close();
     EndDialog(fw::IDOK);
     DestroyWindow();
     fw::Dialog::PostMessage(m_hMenuWnd, WM_TOOL_CLOSED, TOOL_SCANDATASET, 0);
 }
 
+// One test at a time: its boxes and its wait keep events flowing, and a second press meanwhile
+// would interleave two sequences on the board.
 void CScanDataSetDlg::OnTest()
 {
+    if (m_bTesting)
+        return;
+    m_bTesting = true;
+    m_hTestWindow = GetSafeHwnd();
     RunTest();
+    m_bTesting = false;
+}
+
+// A test never outlives its window: once the tool has closed (during a box or the wait), it
+// makes no further board call.
+bool CScanDataSetDlg::StillOpen() const
+{
+    return IsWindow() && GetSafeHwnd() == m_hTestWindow;
 }
 
 void CScanDataSetDlg::Fail(const char *text)
@@ -140,8 +157,10 @@ void CScanDataSetDlg::RunTest()
         return Fail("走査データセットエラー");
 
     // A failing row has shown its own message; the test goes on with the next one.
-    for (const DspParameter &row : kParameters)
-        DspIndirectWrite(m_hBoard, row.address, row.value);
+    for (const DspParameter &row : kParameters) {
+        if (DspIndirectWrite(*this, m_hBoard, row.address, row.value) != 0 && !StillOpen())
+            return;
+    }
 
     if (!WriteRegister(REG_MAC_H_UDTCSR, kGeometry, "MAC H-UDTCSR") ||
         !WriteRegister(REG_MAC_L_UDTCSR, kGeometry, "MAC L-UDTCSR") ||
@@ -150,7 +169,7 @@ void CScanDataSetDlg::RunTest()
         !WriteRegister(REG_MAC_L_DDTCSR, 0x800, "MAC L-DDTCSR"))
         return;
 
-    if (ImageRequestClear(m_hBoard) != 0)
+    if (session::ClearImageRequests(m_hBoard) != 0)
         return Fail("画像データ取得要求クリアが失敗しました。");
     if (ImageRequest(m_hBoard, nullptr, 0) != 0)
         return Fail("画像データ取得要求が失敗しました。");
@@ -161,8 +180,11 @@ void CScanDataSetDlg::RunTest()
     if (prepared != 0)
         return Fail("Scan起動準備が失敗しました。");
 
-    if (DspIndirectWrite(m_hBoard, DSP_COMMAND_WORD, DSP_CMD_SCANDATA_LOOP) != 0)
-        return Fail("基板外ループ起動エラー");
+    if (DspIndirectWrite(*this, m_hBoard, DSP_COMMAND_WORD, DSP_CMD_SCANDATA_LOOP) != 0) {
+        if (StillOpen())
+            Fail("基板外ループ起動エラー");
+        return;
+    }
 
     if (!Wait())
         return; // the tool was closed during the wait: the test ends with it

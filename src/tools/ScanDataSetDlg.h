@@ -5,6 +5,7 @@
 
 #include "board/pel2ctl.h"
 #include "framework/Dialog.h"
+#include "session/RequestBuffers.h"
 
 #include <cstdint>
 
@@ -33,10 +34,15 @@ protected:
 private:
     void OnTest();
     void RunTest();
+    bool StillOpen() const; // the window the running test started in is still there
     void Fail(const char *text);
     bool WriteScanDataTable();
     bool WriteRegister(uint32_t offset, uint32_t value, const char *name);
     // Waits m_dwWaitMs (0xFFFFFFFF: until the tool closes); false when the tool closed meanwhile.
     bool Wait();
     void CloseTool();
+
+    bool m_bTesting = false;            // a test runs (its boxes and wait pump events)
+    fw::WindowHandle m_hTestWindow = 0; // the window the running test belongs to
+    session::RequestUser m_requestUser; // open while the window is
 };

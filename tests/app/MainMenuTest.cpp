@@ -5,6 +5,9 @@
 #include "common/BoardSession.h"
 #include "framework/TestDriver.h"
 #include "res/Resources.h"
+#include "tools/ToolTestSupport.h"
+
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -140,4 +143,42 @@ TEST_F(MainMenu, EndingTheMenuWindsDownEveryOpenTool)
     EXPECT_EQ(FindDialog(res::IDD_REGISTER), nullptr);
     EXPECT_EQ(FindDialog(res::IDD_SCAN_DATA_SET), nullptr);
     EXPECT_TRUE(JournalOf(SIM_OP_BoardClose).empty());
+}
+
+// Esc on the menu while the scan-data-set test waits without end: the menu's run cannot return
+// before that wait does, so the menu winds its tools down as it ends, and the program goes.
+TEST_F(MainMenu, EndingTheMenuDuringAnEndlessWaitEndsTheWaitToo)
+{
+    tools_test::StartupGuard startup(board->firstAddress());
+    bool waited = false;
+    bool stillOpen = false;
+    QTimer rescue; // ends a wait still running after a while, so the test can report it
+    rescue.setSingleShot(true);
+    QObject::connect(&rescue, &QTimer::timeout, [&] {
+        if (fw::Dialog *left = FindDialog(res::IDD_SCAN_DATA_SET)) {
+            stillOpen = true;
+            left->DestroyWindow();
+        }
+    });
+    run([&](CMainMenuDlg &menu) {
+        Click(menu, IDC_SCAN_DATA_SET);
+        fw::Dialog *tool = FindDialog(res::IDD_SCAN_DATA_SET);
+        ASSERT_NE(tool, nullptr);
+        std::function<void()> escapeWhenWaiting = [&] {
+            if (JournalOf(SIM_OP_ScanPrepare).empty()) {
+                fw::PostToUi(escapeWhenWaiting);
+                return;
+            }
+            waited = true;
+            rescue.start(3000);
+            fw::test::PressEscape(menu);
+        };
+        fw::PostToUi(escapeWhenWaiting);
+        fw::test::Type(*tool, res::scandataset::IDC_WAIT, "4294967295");
+        Click(*tool, res::scandataset::IDC_TEST);
+    });
+    EXPECT_TRUE(waited);
+    EXPECT_FALSE(stillOpen) << "the test window stayed after the menu had ended";
+    EXPECT_EQ(FindDialog(res::IDD_SCAN_DATA_SET), nullptr);
+    EXPECT_EQ(JournalOf(SIM_OP_ScanDataSet).size(), 1u); // the second set never came
 }

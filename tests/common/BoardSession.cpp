@@ -2,6 +2,7 @@
 
 #include "app/BoardCallbacks.h"
 #include "framework/UiThread.h"
+#include "session/RequestBuffers.h"
 
 namespace testing_support {
 
@@ -26,7 +27,8 @@ BoardSession::~BoardSession()
 void BoardSession::close()
 {
     if (handle_ != 0) {
-        BoardClose(handle_);
+        if (BoardClose(handle_) == 0)
+            session::BoardClosed(handle_); // as the start-up dialog does
         handle_ = 0;
     }
 }

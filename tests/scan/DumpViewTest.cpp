@@ -204,3 +204,48 @@ TEST_F(DumpViewTest, NoDataToShowOrSave)
     EXPECT_EQ(boxes[1].caption, "ダンプデータSAVE");
     EXPECT_TRUE(sinks.files->requests().empty());
 }
+
+// The view's boxes and its save run nested event loops. While one is up the scan tool must go
+// on working: its Start, its close and the picture refresh all take the tool's image lock, which
+// the view must not be holding then.
+TEST_F(DumpViewTest, TheScanToolWorksWhileTheViewsBoxIsUp)
+{
+    Capture();
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / "pelora_dump_box_test.dat";
+    sinks.files->push(file.string());
+    sinks.boxes->setHold(true);
+    Watchdog watchdog(20, "the dump view held the scan tool's image lock across a message box");
+    InDumpView([&](fw::Dialog &dump) {
+        // Owned by the scan tool, and modal to it: the tool takes no input meanwhile.
+        EXPECT_EQ(dump.widget()->parentWidget(), scan.widget());
+        EXPECT_EQ(dump.widget()->windowModality(), Qt::WindowModal);
+
+        // An end offset past the data: its box is up while the tool is used.
+        fw::test::Type(dump, dv::IDC_END_OFFSET, "FFFFFFFF");
+        bool started = false;
+        fw::PostToUi([&] {
+            started = Click(IDC_START); // takes the image lock
+            sinks.boxes->releaseAll();
+        });
+        ASSERT_TRUE(fw::test::Click(dump, dv::IDC_SHOW));
+        EXPECT_TRUE(started);
+
+        // The save's closing box: the tool's image is read while it is up.
+        std::uint32_t size = 0;
+        fw::PostToUi([&] {
+            size = scan.CopyImage(0, 0).size;
+            sinks.boxes->releaseAll();
+        });
+        ASSERT_TRUE(fw::test::Click(dump, dv::IDC_SAVE));
+        EXPECT_EQ(size, 0x4B000u);
+    });
+    sinks.boxes->setHold(false);
+    const auto boxes = sinks.boxes->boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "オフセット指定がデータサイズを越えました。");
+    EXPECT_EQ(boxes[1].text, "SAVE終了しました。");
+    // What was saved is the data as it stood when the save began.
+    EXPECT_EQ(std::filesystem::file_size(file), 0x4B000u);
+    std::filesystem::remove(file);
+}

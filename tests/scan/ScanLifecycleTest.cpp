@@ -171,3 +171,24 @@ TEST_F(ScanToolTest, BoardEventNotifications)
     }
     EXPECT_TRUE(scan.IsWindow()); // the boxes close no dialog
 }
+
+// A scan that ends by itself gives Start back without a stop, whatever the end's reason; the
+// dump view still waits for a successful stop.
+TEST_F(ScanToolTest, StartComesBackWhenTheBoardSaysTheScanEnded)
+{
+    Type(IDC_START_COUNT, "1");
+    ASSERT_TRUE(Click(IDC_START));
+    EXPECT_FALSE(scan.IsDlgItemEnabled(IDC_START));
+    Step(1); // the one frame, then the end notification
+    EXPECT_TRUE(fw::test::WaitUntil([&] { return scan.IsDlgItemEnabled(IDC_START); }, 5000))
+        << Log();
+    EXPECT_NE(Log().find("Scan終了\r\n"), std::string::npos);
+    EXPECT_FALSE(scan.IsDlgItemEnabled(IDC_DUMP_VIEW));
+
+    // Started again, then ended by a time-out notification: Start comes back too.
+    Type(IDC_START_COUNT, "0");
+    ASSERT_TRUE(Click(IDC_START));
+    EXPECT_FALSE(scan.IsDlgItemEnabled(IDC_START));
+    OnLibraryThread([] { ScanEndCallback(SCAN_END_TIMEOUT); });
+    EXPECT_TRUE(scan.IsDlgItemEnabled(IDC_START));
+}

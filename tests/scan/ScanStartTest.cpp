@@ -213,3 +213,27 @@ TEST_F(ScanToolTest, ApBufferIsSharedBetweenRequests)
     EXPECT_EQ(first[1].args[0] - first[0].args[0], 0x1000000u);
     EXPECT_EQ(first[0].args[1], 0x1000000u);
 }
+
+// The library queues at most 4096 requests: a larger count (or "-1") is refused before any board
+// call, with nothing of the dialog changed; the largest count it takes goes through.
+TEST_F(ScanToolTest, RequestCountsBeyondTheLibrarysQueueAreRefusedFirst)
+{
+    for (const char *count : {"10000000", "-1", "4097"}) {
+        SCOPED_TRACE(count);
+        SimJournalClear();
+        sinks.boxes->clear();
+        Type(IDC_REQUEST_COUNT, count);
+        ASSERT_TRUE(Click(IDC_START));
+        ASSERT_EQ(sinks.boxes->count(), 1u);
+        EXPECT_EQ(sinks.boxes->boxes()[0].text, "取得要求発行回数が大き過ぎます。(最大4096)");
+        EXPECT_EQ(sinks.boxes->boxes()[0].icon, fw::MsgIcon::Stop);
+        EXPECT_EQ(SimJournalCount(), 0u);
+        EXPECT_TRUE(scan.IsDlgItemEnabled(IDC_START));
+    }
+    SimJournalClear();
+    sinks.boxes->clear();
+    Type(IDC_REQUEST_COUNT, "4096");
+    ASSERT_TRUE(Click(IDC_START));
+    EXPECT_EQ(sinks.boxes->count(), 0u);
+    EXPECT_EQ(JournalOf(SIM_OP_ImageRequest).size(), 4096u);
+}

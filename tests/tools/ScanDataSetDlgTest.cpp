@@ -260,4 +260,43 @@ TEST_F(ScanDataSetDlgTest, ClosingEndsAnEndlessWait)
     ASSERT_TRUE(fw::test::WaitUntil([&] { return menu.closed.size() == 2; }));
 }
 
+// The indirect DSP write's boxes belong to the tool. While one is up the test cannot be started
+// a second time, and a tool closed meanwhile makes no further board call once the box goes.
+TEST_F(ScanDataSetDlgTest, ARunningTestNeverStartsAgainNorOutlivesItsWindow)
+{
+    SimInjectResultAt(SIM_OP_IoWriteLong, REG_MAC_DSP_ADR_90, 3, -1); // every indirect write fails
+    sinks.boxes->setHold(true);
+    std::size_t setsBeforeSecondPress = 0;
+    fw::PostToUi([&] {
+        EXPECT_TRUE(fw::test::WaitUntil([&] { return sinks.boxes->heldCount() == 1; }));
+        setsBeforeSecondPress = JournalOf(SIM_OP_StreamBufferSet).size();
+        sinks.boxes->setHold(false); // a second test, if one started, would not stop here
+        Click(tool, IDC_TEST);       // pressed again while the first box is up
+        sinks.boxes->releaseAll();
+    });
+    RunTest();
+    const auto boxes = ToolBoxes(*sinks.boxes);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes[0].text, "レジスタ書込みエラー(adr = MAC_DSP_ADR_90)");
+    EXPECT_EQ(boxes[0].owner, tool.GetSafeHwnd());
+    EXPECT_EQ(setsBeforeSecondPress, 1u);
+    EXPECT_EQ(JournalOf(SIM_OP_StreamBufferSet).size(), 1u) << "a second test ran inside the first";
+
+    // Closed while the box is up: after it, the test calls the board no more.
+    sinks.boxes->setHold(true);
+    std::size_t callsAtClose = 0;
+    fw::PostToUi([&] {
+        EXPECT_TRUE(fw::test::WaitUntil([&] { return sinks.boxes->heldCount() == 1; }));
+        sinks.boxes->setHold(false);
+        EXPECT_TRUE(Click(tool, fw::IDOK));
+        callsAtClose = SimJournalCount();
+        sinks.boxes->releaseAll();
+    });
+    RunTest();
+    EXPECT_FALSE(tool.IsWindow());
+    EXPECT_EQ(SimJournalCount(), callsAtClose);
+    EXPECT_EQ(tools_test::BoxTexts(*sinks.boxes).size(), 1u);
+    SimClearInjections();
+}
+
 } // namespace
