@@ -69,6 +69,11 @@ void CScanDataSetDlg::OnCancel()
     CloseTool();
 }
 
+void CScanDataSetDlg::OnDestroy()
+{
+    m_requestUser.Close(); // however the window goes
+}
+
 void CScanDataSetDlg::WindDown()
 {
     if (IsWindow())
@@ -79,7 +84,6 @@ void CScanDataSetDlg::CloseTool()
 {
     if (!IsWindow())
         return;
-    m_requestUser.Close();
     EndDialog(fw::IDOK);
     DestroyWindow();
     fw::Dialog::PostMessage(m_hMenuWnd, WM_TOOL_CLOSED, TOOL_SCANDATASET, 0);

@@ -30,6 +30,7 @@ protected:
     bool OnInitDialog() override;
     void OnOK() override;
     void OnCancel() override;
+    void OnDestroy() override;
 
 private:
     void OnTest();
