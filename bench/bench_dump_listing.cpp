@@ -7,6 +7,7 @@
 #include "framework/TestDriver.h"
 #include "framework/UiThread.h"
 #include "res/Resources.h"
+#include "res/Templates.h"
 #include "scan/RectScanDlg.h"
 #include "tools/DumpViewDlg.h"
 #include "tools/HexListing.h"
@@ -22,6 +23,7 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     fw::initUiThread();
+    res::RegisterTemplates(); // the framework knows no template of its own
     fw::test::Sinks sinks;
 
     const std::size_t full = CRectScanDlg::kBufferSize;

@@ -4,6 +4,7 @@
 #include "common/BoardSession.h"
 #include "framework/TestDriver.h"
 #include "framework/UiThread.h"
+#include "res/Templates.h"
 #include "tools/FrameMemoryDlg.h"
 
 #include <QApplication>
@@ -58,6 +59,7 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     fw::initUiThread();
+    res::RegisterTemplates(); // the framework knows no template of its own
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -9,6 +9,7 @@
 #include "framework/UiThread.h"
 #include "overlayctl.h"
 #include "res/Resources.h"
+#include "res/Templates.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -107,6 +108,7 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     fw::initUiThread();
+    res::RegisterTemplates(); // the framework knows no template of its own
     fw::test::Sinks sinks;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -2,6 +2,7 @@
 // is up with its listing, then until it has closed again.
 #include "framework/TestDriver.h"
 #include "framework/UiThread.h"
+#include "res/Templates.h"
 #include "tools/ReadResultDlg.h"
 
 #include <QApplication>
@@ -47,6 +48,7 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     fw::initUiThread();
+    res::RegisterTemplates(); // the framework knows no template of its own
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -8,6 +8,7 @@
 #include "framework/TestDriver.h"
 #include "framework/UiThread.h"
 #include "res/Resources.h"
+#include "res/Templates.h"
 #include "scan/RectScanDlg.h"
 
 #include <QApplication>
@@ -74,6 +75,7 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     fw::initUiThread();
+    res::RegisterTemplates(); // the framework knows no template of its own
     fw::test::Sinks sinks;
     Measure({"frame unit 1024 x 1024 x 8-bit, library buffer", 0, 1024, 300});
     Measure({"line unit 16-line runs of 1024 x 8-bit, library buffer", 1, 16, 6400});

@@ -3,6 +3,7 @@
 //   dump_templates            all templates
 //   dump_templates 133 135    the listed templates
 #include "res/TemplateJson.h"
+#include "res/Templates.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 
 int main(int argc, char **argv)
 {
+    res::RegisterTemplates();
     std::string out;
     if (argc <= 1) {
         out = res::allTemplatesToJson();

@@ -12,6 +12,7 @@
 #include "framework/MessageBox.h"
 #include "framework/UiThread.h"
 #include "res/Resources.h"
+#include "res/Templates.h"
 #include "scan/RectScanDlg.h"
 #include "tools/DspDownloadDlg.h"
 #include "tools/DumpViewDlg.h"
@@ -72,6 +73,7 @@ int main(int argc, char **argv)
     QDir().mkpath(dir);
     fw::setAppTitle("Pelora2");
     fw::initUiThread();
+    res::RegisterTemplates(); // the framework knows no template of its own
     fw::InitClassicLook();
     fw::setIconProvider([](int id) { return id == res::IDR_MAINFRAME ? res::AppIconPixmap(32) : QPixmap(); });
 
@@ -95,7 +97,7 @@ int main(int argc, char **argv)
 
         CMainMenuDlg menu;
         menu.m_hBoard = board;
-        menu.m_hScanEvent = startup.m_hScanEvent.get();
+        menu.m_pSession = &startup.m_session;
         menu.Create();
         const QImage menuShot = withCaption(menu);
         save(menuShot, dir, "138-main-menu");
@@ -112,12 +114,12 @@ int main(int argc, char **argv)
         save(overview, dir, "overview");
 
         menu.m_dlgRectScan.m_hBoard = board;
-        menu.m_dlgRectScan.m_hScanEvent = startup.m_hScanEvent.get();
+        menu.m_dlgRectScan.m_hScanEvent = startup.m_session.m_hScanEvent.get();
         menu.m_dlgRectScan.m_hMenuWnd = menu.GetSafeHwnd();
         menu.m_dlgRectScan.Create();
         save(withCaption(menu.m_dlgRectScan), dir, "133-rect-scan");
 
-        CDumpViewDlg dump;
+        CDumpViewDlg dump(&menu.m_dlgRectScan);
         dump.Create();
         save(withCaption(dump), dir, "140-dump-view");
         dump.DestroyWindow();

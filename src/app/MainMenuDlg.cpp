@@ -1,7 +1,7 @@
 #include "app/MainMenuDlg.h"
 
 #include "app/OperationInfoDlg.h"
-#include "app/ToolProtocol.h"
+#include "session/ToolProtocol.h"
 #include "display/NtscViewDlg.h"
 #include "framework/MessageBox.h"
 #include "res/Resources.h"
@@ -75,7 +75,10 @@ static void runModalTool(BoardHandle board)
 
 void CMainMenuDlg::OnDspDownload()
 {
-    runModalTool<CDspDownloadDlg>(m_hBoard);
+    CDspDownloadDlg tool;
+    tool.m_hBoard = m_hBoard;
+    tool.m_pSession = m_pSession;
+    tool.DoModal();
 }
 
 void CMainMenuDlg::OnNtscView()
@@ -97,7 +100,7 @@ void CMainMenuDlg::OnRectScan()
 {
     EnableDlgItem(IDC_RECT_SCAN, false);
     m_dlgRectScan.m_hBoard = m_hBoard;
-    m_dlgRectScan.m_hScanEvent = m_hScanEvent;
+    m_dlgRectScan.m_hScanEvent = m_pSession ? m_pSession->m_hScanEvent.get() : nullptr;
     m_dlgRectScan.m_hMenuWnd = GetSafeHwnd();
     m_dlgRectScan.Create();
 }
@@ -114,6 +117,7 @@ void CMainMenuDlg::OnScanDataSet()
 {
     EnableDlgItem(IDC_SCAN_DATA_SET, false);
     m_dlgScanDataSet.m_hBoard = m_hBoard;
+    m_dlgScanDataSet.m_pSession = m_pSession;
     m_dlgScanDataSet.m_hMenuWnd = GetSafeHwnd();
     m_dlgScanDataSet.Create();
     m_dlgScanDataSet.ShowWindow(true); // its template is not initially visible

@@ -5,6 +5,7 @@
 #include "board/pel2ctl.h"
 #include "framework/Dialog.h"
 #include "framework/Event.h"
+#include "session/BoardSession.h"
 #include "scan/RectScanDlg.h"
 #include "tools/RegisterDlg.h"
 #include "tools/ScanDataSetDlg.h"
@@ -15,7 +16,7 @@ public:
     ~CMainMenuDlg() override;
 
     BoardHandle m_hBoard = 0;
-    fw::AutoResetEvent *m_hScanEvent = nullptr; // owned by the start-up dialog
+    session::BoardSession *m_pSession = nullptr; // the start-up dialog's; handed to the tools
 
     // The three modeless tools; their windows come and go, the objects live with the menu.
     CRectScanDlg m_dlgRectScan;

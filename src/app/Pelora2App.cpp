@@ -5,6 +5,7 @@
 #include "framework/MessageBox.h"
 #include "framework/UiThread.h"
 #include "res/Resources.h"
+#include "res/Templates.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -52,6 +53,7 @@ int RunPelora2(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
     fw::setAppTitle("Pelora2");
     fw::initUiThread();
+    res::RegisterTemplates(); // the framework knows no template of its own
     g_theApp.InitInstance();
     fw::shutdownUiThread();
     return 0;

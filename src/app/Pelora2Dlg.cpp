@@ -14,8 +14,6 @@
 #include <QStyle>
 #include <QWidget>
 
-CPelora2Dlg *g_pStartupDlg = nullptr;
-
 namespace {
 constexpr std::uint32_t kAreaOffsets[CPelora2Dlg::kAreaCount] = {
     0, 0x800000, 0x1000000, 0x1800000, 0, 0x800000, 0x1000000};
@@ -51,13 +49,12 @@ bool CPelora2Dlg::OnInitDialog()
     if (QWidget *w = widget())
         w->setWindowIcon(res::AppIcon());
     for (int i = 0; i < kAreaCount; ++i)
-        m_dwAreaOffset[i] = kAreaOffsets[i];
+        m_session.m_dwAreaOffset[i] = kAreaOffsets[i];
     ComboInsertString(res::startup::IDC_BOARD_ID, 0, "0");
     ComboInsertString(res::startup::IDC_BOARD_ID, 1, "1");
     ComboSetCurSel(res::startup::IDC_BOARD_ID, 0);
-    m_hBoard = 0;
-    m_hScanEvent = std::make_unique<fw::AutoResetEvent>();
-    g_pStartupDlg = this;
+    m_session.m_hBoard = 0;
+    m_session.m_hScanEvent = std::make_unique<fw::AutoResetEvent>();
     return true;
 }
 
@@ -82,22 +79,15 @@ void CPelora2Dlg::OnPaint(QPainter &painter)
                        res::AppIconPixmap(cx));
 }
 
-std::uint8_t *CPelora2Dlg::AreaStart(int i) const
-{
-    if (i < 0 || i >= kAreaCount || !m_pAreaBase[i])
-        return nullptr;
-    return static_cast<std::uint8_t *>(m_pAreaBase[i]) + m_dwAreaOffset[i];
-}
-
 void CPelora2Dlg::OnStart()
 {
     // The list position; text typed into the edit field is never parsed.
     const int boardIndex = ComboGetCurSel(res::startup::IDC_BOARD_ID);
 
-    if (m_hBoard != 0) {
+    if (m_session.m_hBoard != 0) {
         if (CloseBoard() != 0)
             fw::MessageBox(this, "デバイス クローズが失敗しました。");
-        m_hBoard = 0;
+        m_session.m_hBoard = 0;
     }
 
     void *first = nullptr;
@@ -106,22 +96,22 @@ void CPelora2Dlg::OnStart()
     const BoardHandle handle =
         BoardOpen(static_cast<std::uint32_t>(boardIndex), ImageTransferHook, ScanBufferFreeCallback,
                   DspInterruptCallback, ScanEndCallback, &first, &second, &error);
-    m_hBoard = handle;
+    m_session.m_hBoard = handle;
     if (handle == BOARD_INVALID_HANDLE) {
         fw::MessageBox(this, openFailureText(error), std::nullopt, fw::MsgIcon::Stop);
-        m_hBoard = 0;
+        m_session.m_hBoard = 0;
         return;
     }
     for (int i = 0; i < 4; ++i)
-        m_pAreaBase[i] = first;
+        m_session.m_pAreaBase[i] = first;
     for (int i = 4; i < kAreaCount; ++i)
-        m_pAreaBase[i] = second;
+        m_session.m_pAreaBase[i] = second;
 
     ShowWindow(false);
     {
         CMainMenuDlg menu;
-        menu.m_hBoard = m_hBoard;
-        menu.m_hScanEvent = m_hScanEvent.get();
+        menu.m_hBoard = m_session.m_hBoard;
+        menu.m_pSession = &m_session;
         menu.DoModal(this);
         // The menu winds down its modeless tools before it goes (end of this block); the board
         // is closed after that, by the close request posted here.
@@ -134,7 +124,7 @@ std::int32_t CPelora2Dlg::CloseBoard()
     // BoardClose waits until no callback runs; a callback may be waiting for the UI thread (a
     // message box), so the UI thread keeps processing events meanwhile.
     std::int32_t result = 0;
-    const BoardHandle board = m_hBoard;
+    const BoardHandle board = m_session.m_hBoard;
     fw::RunWhilePumping([&] { result = BoardClose(board); });
     if (result == 0)
         session::BoardClosed(board); // no request and no callback names a buffer any more
@@ -143,12 +133,12 @@ std::int32_t CPelora2Dlg::CloseBoard()
 
 std::intptr_t CPelora2Dlg::OnCloseMessage()
 {
-    if (m_hBoard != 0) {
+    if (m_session.m_hBoard != 0) {
         if (CloseBoard() != 0)
             fw::MessageBox(this, "デバイス クローズが失敗しました。", std::nullopt, fw::MsgIcon::Stop);
-        m_hBoard = 0; // closed exactly once, whatever else arrives
+        m_session.m_hBoard = 0; // closed exactly once, whatever else arrives
     }
-    m_hScanEvent.reset(); // no tool holds it any more: the main menu and its tools are gone
+    m_session.m_hScanEvent.reset(); // no tool holds it any more: the main menu and its tools are gone
     OnClose(); // default processing: ends the dialog as if cancelled
     return 0;
 }

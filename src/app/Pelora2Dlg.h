@@ -5,6 +5,7 @@
 #include "board/pel2ctl.h"
 #include "framework/Dialog.h"
 #include "framework/Event.h"
+#include "session/BoardSession.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,16 +16,10 @@ public:
     CPelora2Dlg();
     ~CPelora2Dlg() override;
 
-    static constexpr int kAreaCount = 7;
+    static constexpr int kAreaCount = session::BoardSession::kAreaCount;
 
-    std::unique_ptr<fw::AutoResetEvent> m_hScanEvent; // created at initialisation, handed to the scan tool
-    std::string m_strDspFilePath;                    // last DSP program chosen with browse
-    void *m_pAreaBase[kAreaCount] = {};              // memory area bases from BoardOpen
-    std::uint32_t m_dwAreaOffset[kAreaCount] = {};   // byte offset of each area from its base
-    BoardHandle m_hBoard = 0;                        // the open board, 0 while none
-
-    // Start of memory area i in the program's address space (nullptr while not open).
-    std::uint8_t *AreaStart(int i) const;
+    // The board, the scan event, the memory areas and the DSP path the tools share.
+    session::BoardSession m_session;
 
 protected:
     bool OnInitDialog() override;
@@ -36,6 +31,3 @@ private:
     std::intptr_t OnCloseMessage();
     std::int32_t CloseBoard();
 };
-
-// The start-up dialog, set at its initialisation and never cleared.
-extern CPelora2Dlg *g_pStartupDlg;

@@ -95,7 +95,10 @@ struct DialogTemplate {
     std::span<const ControlTemplate> controls; // in template (tab) order
 };
 
-// Every template the program has, looked up by template ID (nullptr when unknown).
+// The program's templates. The framework knows none of its own: the program hands its table
+// over once at start-up, before the first dialog is made (UI thread).
+void setTemplateTable(std::span<const DialogTemplate *const> table);
+// Every template handed over, looked up by template ID (nullptr when unknown).
 const DialogTemplate *findTemplate(int templateId);
 std::span<const DialogTemplate *const> allTemplates();
 

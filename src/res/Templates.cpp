@@ -12,16 +12,11 @@ constexpr std::array<const fw::DialogTemplate *, 12> kAll = {
 };
 } // namespace
 
-namespace fw {
+namespace res {
 
-const DialogTemplate *findTemplate(int templateId)
+void RegisterTemplates()
 {
-    for (const DialogTemplate *t : kAll)
-        if (t->id == templateId)
-            return t;
-    return nullptr;
+    fw::setTemplateTable(kAll);
 }
 
-std::span<const DialogTemplate *const> allTemplates() { return kAll; }
-
-} // namespace fw
+} // namespace res

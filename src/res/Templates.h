@@ -4,6 +4,13 @@
 #include "framework/DialogTemplate.h"
 #include "res/Resources.h"
 
+namespace res {
+
+// Hands every template to the framework; each program calls it once at start-up.
+void RegisterTemplates();
+
+} // namespace res
+
 namespace res::tmpl {
 
 using fw::ControlKind;

@@ -1,6 +1,6 @@
 #include "scan/RectScanDlg.h"
 
-#include "app/ToolProtocol.h"
+#include "session/ToolProtocol.h"
 #include "framework/Clock.h"
 #include "framework/MessageBox.h"
 #include "framework/UiThread.h"
@@ -438,7 +438,7 @@ bool CRectScanDlg::StopScan(std::uint32_t kind)
 // view reads its data.
 void CRectScanDlg::OnDumpView()
 {
-    CDumpViewDlg dlg;
+    CDumpViewDlg dlg(this);
     dlg.DoModal(this);
 }
 
@@ -700,9 +700,9 @@ void CRectScanDlg::ReadImage(const std::function<void(const std::uint8_t *, std:
         fn(m_pImage.data(), m_nImageBytes);
 }
 
-CRectScanDlg::ImageCopy CRectScanDlg::CopyImage(std::uint32_t begin, std::uint32_t end) const
+ScanDataCopy CRectScanDlg::CopyImage(std::uint32_t begin, std::uint32_t end) const
 {
-    ImageCopy copy;
+    ScanDataCopy copy;
     std::lock_guard<std::mutex> lock(m_imageLock);
     if (!m_pImage || m_nImageBytes == 0)
         return copy;
@@ -712,9 +712,9 @@ CRectScanDlg::ImageCopy CRectScanDlg::CopyImage(std::uint32_t begin, std::uint32
     return copy;
 }
 
-CRectScanDlg::ImageCopy CRectScanDlg::CopyWholeImage() const
+ScanDataCopy CRectScanDlg::CopyWholeImage() const
 {
-    ImageCopy copy;
+    ScanDataCopy copy;
     std::lock_guard<std::mutex> lock(m_imageLock);
     if (!m_pImage || m_nImageBytes == 0)
         return copy;

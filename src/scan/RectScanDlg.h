@@ -14,6 +14,7 @@
 #include "scan/ExclusiveRightWorker.h"
 #include "scan/ScanPicture.h"
 #include "session/RequestBuffers.h"
+#include "tools/ScanDataSource.h"
 
 #include <QImage>
 
@@ -29,7 +30,7 @@
 
 class QTimer;
 
-class CRectScanDlg : public fw::Dialog {
+class CRectScanDlg : public fw::Dialog, public ScanDataSource {
 public:
     static constexpr std::uint32_t kBufferSize = 0x2000000; // AP buffer and image buffer, 32 MB
     static constexpr std::uint32_t kMaxRequestCount = 4096; // requests the library queues at once
@@ -63,15 +64,10 @@ public:
     // a file dialog or anything else that runs an event loop: the hook and the UI wait for it.
     void ReadImage(const std::function<void(const std::uint8_t *, std::uint32_t)> &fn) const;
 
-    // The captured bytes as they stand now: their count (0 when there is no data) and a copy of
-    // the range [begin, end) when it lies inside them (else no bytes). Any thread; the lock is
-    // held for the copy only, so the caller may talk to the user afterwards.
-    struct ImageCopy {
-        std::uint32_t size = 0;
-        std::vector<std::uint8_t> bytes;
-    };
-    ImageCopy CopyImage(std::uint32_t begin, std::uint32_t end) const;
-    ImageCopy CopyWholeImage() const;
+    // The captured bytes as they stand now (m_pImage, m_nImageBytes): the lock is held for the
+    // copy only, so the dump view may talk to the user afterwards. No data once released.
+    ScanDataCopy CopyImage(std::uint32_t begin, std::uint32_t end) const override;
+    ScanDataCopy CopyWholeImage() const override;
     // UI thread: the picture as shown in control 1055 (null image before the first Start).
     QImage ShownPicture() const { return m_shownPicture; }
 

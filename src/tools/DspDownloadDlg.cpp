@@ -1,6 +1,5 @@
 #include "tools/DspDownloadDlg.h"
 
-#include "app/Pelora2Dlg.h"
 #include "framework/FileDialog.h"
 #include "framework/MessageBox.h"
 #include "framework/UiThread.h"
@@ -28,7 +27,7 @@ CDspDownloadDlg::CDspDownloadDlg() : fw::Dialog(IDD_DSP_DOWNLOAD)
 
 bool CDspDownloadDlg::OnInitDialog()
 {
-    SetDlgItemText(IDC_PATH, g_pStartupDlg ? g_pStartupDlg->m_strDspFilePath : std::string());
+    SetDlgItemText(IDC_PATH, m_pSession ? m_pSession->m_strDspFilePath : std::string());
     return true;
 }
 
@@ -56,8 +55,8 @@ void CDspDownloadDlg::OnBrowse()
         return;
     SetDlgItemText(IDC_PATH, *path);
     // Only a browsed path is remembered; a typed one is used for the download alone.
-    if (g_pStartupDlg)
-        g_pStartupDlg->m_strDspFilePath = *path;
+    if (m_pSession)
+        m_pSession->m_strDspFilePath = *path;
 }
 
 void CDspDownloadDlg::OnDownload()

@@ -4,12 +4,14 @@
 
 #include "board/pel2ctl.h"
 #include "framework/Dialog.h"
+#include "session/BoardSession.h"
 
 class CDspDownloadDlg : public fw::Dialog {
 public:
     CDspDownloadDlg();
 
     BoardHandle m_hBoard = 0;
+    session::BoardSession *m_pSession = nullptr; // keeps the last browsed path; may be absent
 
 protected:
     bool OnInitDialog() override;

@@ -2,8 +2,6 @@
 
 #include "framework/MessageBox.h"
 #include "res/Resources.h"
-#include "scan/RectScanDlg.h"
-#include "scan/ScanToolGate.h"
 #include "tools/HexListing.h"
 #include "tools/ListingView.h"
 
@@ -13,26 +11,8 @@
 
 using namespace res::dumpview;
 
-namespace {
-
-// The scan tool's captured bytes: their count and a copy of [begin, end) when that range lies
-// inside them. Taken under the tool's image lock, which is released before this returns, so the
-// boxes and the file dialog that follow never hold it. No open tool: no data.
-CRectScanDlg::ImageCopy CopyScanData(std::uint32_t begin, std::uint32_t end)
-{
-    CRectScanDlg *scan = g_pRectScanDlg.load();
-    return scan ? scan->CopyImage(begin, end) : CRectScanDlg::ImageCopy{};
-}
-
-CRectScanDlg::ImageCopy CopyAllScanData()
-{
-    CRectScanDlg *scan = g_pRectScanDlg.load();
-    return scan ? scan->CopyWholeImage() : CRectScanDlg::ImageCopy{};
-}
-
-} // namespace
-
-CDumpViewDlg::CDumpViewDlg() : fw::Dialog(res::IDD_DUMP_VIEW)
+CDumpViewDlg::CDumpViewDlg(const ScanDataSource *source)
+    : fw::Dialog(res::IDD_DUMP_VIEW), m_source(source)
 {
     OnCommand(IDC_SHOW, [this] { OnShow(); });
     OnCommand(IDC_SAVE, [this] { OnSave(); });
@@ -57,7 +37,7 @@ void CDumpViewDlg::OnShow()
     };
     const std::uint32_t start = GetDlgItemNumber(IDC_START_OFFSET, 16);
     const std::uint32_t end = GetDlgItemNumber(IDC_END_OFFSET, 16);
-    const CRectScanDlg::ImageCopy data = CopyScanData(start, end);
+    const ScanDataCopy data = CopyScanData(start, end);
     if (data.size == 0)
         return refuse("表示するデータがありません。");
     if (end > data.size)
@@ -101,7 +81,7 @@ std::string CDumpViewDlg::ListingText() const
 void CDumpViewDlg::OnSave()
 {
     // Always the whole scan data, copied first: the save's boxes and file dialog hold no lock.
-    const CRectScanDlg::ImageCopy data = CopyAllScanData();
+    const ScanDataCopy data = m_source ? m_source->CopyWholeImage() : ScanDataCopy{};
     if (data.size == 0) {
         fw::MessageBox(this, "保存するデータがありません。", hexlisting::kSaveCaption);
         return;
@@ -109,4 +89,9 @@ void CDumpViewDlg::OnSave()
     char name[64];
     std::snprintf(name, sizeof name, "Dump(Size=%08X).dat", data.size);
     hexlisting::SaveDumpFile(*this, data.bytes.data(), data.size, name);
+}
+
+ScanDataCopy CDumpViewDlg::CopyScanData(std::uint32_t begin, std::uint32_t end) const
+{
+    return m_source ? m_source->CopyImage(begin, end) : ScanDataCopy{};
 }

@@ -1,10 +1,11 @@
 // The dump display (template 140): any range of the scan tool's captured image bytes as a hex
 // listing, and the whole of them saved raw to a file. It keeps no data between uses: each show
-// and save copies what it needs from the open scan tool's image under that tool's lock, lets
-// the lock go, and only then lists, asks or saves. Once the tool has closed it finds no data.
+// and save copies what it needs from the scan tool that opened it (under that tool's lock),
+// and only then lists, asks or saves. Once the tool has released its image it finds no data.
 #pragma once
 
 #include "framework/Dialog.h"
+#include "tools/ScanDataSource.h"
 
 #include <QPointer>
 
@@ -18,7 +19,7 @@ public:
     // (the edit would take minutes over megabytes); smaller ones go into the edit itself.
     static constexpr std::uint32_t kEditListingLimit = 0x40000;
 
-    CDumpViewDlg();
+    explicit CDumpViewDlg(const ScanDataSource *source); // the scan tool; it outlives the view
     // UI thread: the listing as shown (the edit's text, or the long listing view's).
     std::string ListingText() const;
 
@@ -29,6 +30,9 @@ private:
     void OnShow();
     void OnSave();
     void ShowLongListing(bool show);
+    ScanDataCopy CopyScanData(std::uint32_t begin, std::uint32_t end) const;
+
+    const ScanDataSource *m_source;
 
     QPointer<ListingView> m_longListing; // child of the window, made when first needed
 };

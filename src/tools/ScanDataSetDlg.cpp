@@ -1,7 +1,6 @@
 #include "tools/ScanDataSetDlg.h"
 
-#include "app/Pelora2Dlg.h"
-#include "app/ToolProtocol.h"
+#include "session/ToolProtocol.h"
 #include "framework/MessageBox.h"
 #include "res/Resources.h"
 #include "session/RequestBuffers.h"
@@ -115,11 +114,11 @@ void CScanDataSetDlg::Fail(const char *text)
 
 bool CScanDataSetDlg::WriteScanDataTable()
 {
-    if (g_pStartupDlg == nullptr) {
+    if (m_pSession == nullptr) {
         Fail("メモリエリア0が設定されていないため、走査データテーブルを書き込めません。");
         return false;
     }
-    if (g_pStartupDlg->m_pAreaBase[0] == nullptr) {
+    if (m_pSession->m_pAreaBase[0] == nullptr) {
         // Address 0 is no board memory: writing there would corrupt the program, not the board.
         Fail("メモリエリア0のアドレスが0のため、走査データテーブルを書き込めません。");
         return false;
@@ -134,8 +133,7 @@ bool CScanDataSetDlg::WriteScanDataTable()
         table[4 * i + 2] = lo;
         table[4 * i + 3] = hi;
     }
-    uint8_t *area0 =
-        static_cast<uint8_t *>(g_pStartupDlg->m_pAreaBase[0]) + g_pStartupDlg->m_dwAreaOffset[0];
+    uint8_t *area0 = m_pSession->AreaStart(0);
     std::memcpy(area0, table, sizeof table);
     return true;
 }

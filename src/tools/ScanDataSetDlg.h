@@ -5,6 +5,7 @@
 
 #include "board/pel2ctl.h"
 #include "framework/Dialog.h"
+#include "session/BoardSession.h"
 #include "session/RequestBuffers.h"
 
 #include <cstdint>
@@ -19,6 +20,7 @@ public:
     void WindDown();
 
     BoardHandle m_hBoard = 0;
+    session::BoardSession *m_pSession = nullptr; // memory area 0 for the table; may be absent
     uint32_t m_dwWaitMs = 0;
     fw::WindowHandle m_hMenuWnd = 0;
 

@@ -1,7 +1,7 @@
 // The main menu: modal and modeless tools, the close message, reset, and winding down open tools
 // when the menu ends.
 #include "app/MainMenuDlg.h"
-#include "app/ToolProtocol.h"
+#include "session/ToolProtocol.h"
 #include "common/BoardSession.h"
 #include "framework/TestDriver.h"
 #include "res/Resources.h"
@@ -26,7 +26,9 @@ protected:
     {
         CMainMenuDlg menu;
         menu.m_hBoard = board->handle();
-        menu.m_hScanEvent = &scanEvent;
+        tools_test::SessionGuard session(board->firstAddress());
+        session.session().m_hBoard = board->handle();
+        menu.m_pSession = &session.session();
         WhenShown(res::IDD_MAIN_MENU, [&](fw::Dialog &) {
             inside(menu);
             if (menu.IsWindow())
@@ -34,7 +36,6 @@ protected:
         });
         menu.DoModal();
     }
-    fw::AutoResetEvent scanEvent;
 };
 
 } // namespace
@@ -149,7 +150,6 @@ TEST_F(MainMenu, EndingTheMenuWindsDownEveryOpenTool)
 // before that wait does, so the menu winds its tools down as it ends, and the program goes.
 TEST_F(MainMenu, EndingTheMenuDuringAnEndlessWaitEndsTheWaitToo)
 {
-    tools_test::StartupGuard startup(board->firstAddress());
     bool waited = false;
     bool stillOpen = false;
     QTimer rescue; // ends a wait still running after a while, so the test can report it

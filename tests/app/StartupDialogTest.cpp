@@ -24,7 +24,6 @@ protected:
     void TearDown() override
     {
         fw::test::ClearWhenShown();
-        g_pStartupDlg = nullptr;
         SimReset();
     }
     fw::test::Sinks sinks;
@@ -40,10 +39,9 @@ TEST_F(StartupDialog, ListsBothBoardsAndClosingBeforeAnyOpenClosesNothing)
         EXPECT_EQ(d.ComboGetItemText(kBoardList, 0), "0");
         EXPECT_EQ(d.ComboGetItemText(kBoardList, 1), "1");
         EXPECT_EQ(d.ComboGetCurSel(kBoardList), 0);
-        EXPECT_EQ(g_pStartupDlg, &dlg);
-        EXPECT_EQ(dlg.m_hBoard, 0u);
-        EXPECT_EQ(dlg.m_dwAreaOffset[3], 0x1800000u);
-        EXPECT_EQ(dlg.m_dwAreaOffset[6], 0x1000000u);
+        EXPECT_EQ(dlg.m_session.m_hBoard, 0u);
+        EXPECT_EQ(dlg.m_session.m_dwAreaOffset[3], 0x1800000u);
+        EXPECT_EQ(dlg.m_session.m_dwAreaOffset[6], 0x1000000u);
         fw::test::PressCloseBox(d);
     });
     dlg.DoModal();
@@ -71,13 +69,13 @@ TEST_F(StartupDialog, EachOpenFailureShowsItsMessageAndASecondStartSucceeds)
         WhenShown(res::IDD_PELORA2_DIALOG, [&](fw::Dialog &d) {
             Click(d, kStart); // fails
             EXPECT_TRUE(d.IsWindowVisible());
-            EXPECT_EQ(dlg.m_hBoard, 0u);
+            EXPECT_EQ(dlg.m_session.m_hBoard, 0u);
             Click(d, kStart); // opens and runs the menu
         });
         WhenShown(res::IDD_MAIN_MENU, [&](fw::Dialog &menu) {
             menuSeen = true;
             EXPECT_FALSE(dlg.IsWindowVisible());
-            EXPECT_NE(dlg.m_hBoard, 0u);
+            EXPECT_NE(dlg.m_session.m_hBoard, 0u);
             fw::test::PressEscape(menu);
         });
         dlg.DoModal();
@@ -114,18 +112,18 @@ TEST_F(StartupDialog, SuccessfulStartKeepsAreaBasesAndEndsWithOneClose)
     void *first = nullptr;
     WhenShown(res::IDD_PELORA2_DIALOG, [&](fw::Dialog &d) { Click(d, kStart); });
     WhenShown(res::IDD_MAIN_MENU, [&](fw::Dialog &menu) {
-        first = dlg.m_pAreaBase[0];
+        first = dlg.m_session.m_pAreaBase[0];
         EXPECT_NE(first, nullptr);
         for (int i = 1; i < 4; ++i)
-            EXPECT_EQ(dlg.m_pAreaBase[i], first);
-        EXPECT_NE(dlg.m_pAreaBase[4], nullptr);
-        EXPECT_EQ(dlg.m_pAreaBase[5], dlg.m_pAreaBase[4]);
-        EXPECT_EQ(dlg.AreaStart(0), static_cast<std::uint8_t *>(first)); // area 0 at the base
+            EXPECT_EQ(dlg.m_session.m_pAreaBase[i], first);
+        EXPECT_NE(dlg.m_session.m_pAreaBase[4], nullptr);
+        EXPECT_EQ(dlg.m_session.m_pAreaBase[5], dlg.m_session.m_pAreaBase[4]);
+        EXPECT_EQ(dlg.m_session.AreaStart(0), static_cast<std::uint8_t *>(first)); // area 0 at the base
         fw::test::PressCloseBox(menu);
     });
     dlg.DoModal();
     EXPECT_NE(first, nullptr);
-    EXPECT_EQ(dlg.m_hBoard, 0u);
+    EXPECT_EQ(dlg.m_session.m_hBoard, 0u);
     EXPECT_EQ(JournalOf(SIM_OP_BoardClose).size(), 1u);
     EXPECT_EQ(SimOpenBoards(), 0u);
     EXPECT_EQ(FindDialog(res::IDD_PELORA2_DIALOG), nullptr);
@@ -177,8 +175,8 @@ TEST_F(StartupDialog, ClosingTheBoardWhileANotificationWaitsInItsBoxDoesNotHang)
     WhenShown(res::IDD_PELORA2_DIALOG, [&](fw::Dialog &d) { Click(d, kStart); });
     WhenShown(res::IDD_MAIN_MENU, [&](fw::Dialog &menu) {
         SimSetDspAnnounce(1);
-        IoWriteLong(dlg.m_hBoard, REG_MAC_DSP_ADR_90, DSP_COMMAND_WORD);
-        IoWriteLong(dlg.m_hBoard, REG_MAC_DSP_ADR_94, 0x99);
+        IoWriteLong(dlg.m_session.m_hBoard, REG_MAC_DSP_ADR_90, DSP_COMMAND_WORD);
+        IoWriteLong(dlg.m_session.m_hBoard, REG_MAC_DSP_ADR_94, 0x99);
         ASSERT_TRUE(fw::test::WaitUntil([&] { return sinks.boxes->heldCount() == 1; }));
         // The user answers the box only while the board is being closed.
         QTimer::singleShot(300, [&] { sinks.boxes->releaseAll(); });

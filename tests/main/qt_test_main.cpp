@@ -2,6 +2,7 @@
 #include "framework/Look.h"
 #include "framework/MessageBox.h"
 #include "framework/UiThread.h"
+#include "res/Templates.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@ int main(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
     fw::setAppTitle("Pelora2"); // the program's title, whatever the test binary is called
     fw::initUiThread();
+    res::RegisterTemplates(); // the framework knows no template of its own
     fw::InitClassicLook();
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();

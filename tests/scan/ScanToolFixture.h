@@ -5,7 +5,7 @@
 
 #include "common/BoardSession.h"
 #include "app/BoardCallbacks.h"
-#include "app/ToolProtocol.h"
+#include "session/ToolProtocol.h"
 #include "framework/Event.h"
 #include "framework/UiThread.h"
 #include "res/Resources.h"

@@ -23,7 +23,7 @@ protected:
     void SetUp() override
     {
         DialogTest::SetUp();
-        startup = std::make_unique<tools_test::StartupGuard>(board->firstAddress());
+        startup = std::make_unique<tools_test::SessionGuard>(board->firstAddress());
         program = std::filesystem::temp_directory_path() /
                   ("pelora_dsp_test_" + std::to_string(::getpid()) + ".idm");
         // A valid program for the simulated board: two words at the start of program memory.
@@ -47,11 +47,12 @@ protected:
         });
         CDspDownloadDlg dlg;
         dlg.m_hBoard = board->handle();
+        dlg.m_pSession = startup ? &startup->session() : nullptr;
         dlg.DoModal();
         return shownPath;
     }
 
-    std::unique_ptr<tools_test::StartupGuard> startup;
+    std::unique_ptr<tools_test::SessionGuard> startup;
     std::filesystem::path program;
 };
 
@@ -85,7 +86,7 @@ TEST_F(DspDownloadDlgTest, BrowsedPathIsKeptTypedPathIsNot)
     });
     EXPECT_EQ(shown, program.string());
     EXPECT_EQ(Run([](fw::Dialog &) {}), program.string());
-    EXPECT_EQ(startup->dlg().m_strDspFilePath, program.string());
+    EXPECT_EQ(startup->session().m_strDspFilePath, program.string());
 
     const auto calls = JournalOf(SIM_OP_DspDownload);
     ASSERT_EQ(calls.size(), 1u);
@@ -125,8 +126,7 @@ TEST_F(DspDownloadDlgTest, DownloadMessages)
 
 TEST_F(DspDownloadDlgTest, WorksWithoutStartupDialog)
 {
-    startup.reset();
-    g_pStartupDlg = nullptr;
+    startup.reset(); // a tool handed no session
     sinks.files->push(program.string());
     EXPECT_EQ(Run([&](fw::Dialog &dlg) {
                   Click(dlg, IDC_BROWSE);

@@ -55,8 +55,9 @@ protected:
     void SetUp() override
     {
         DialogTest::SetUp();
-        startup = std::make_unique<tools_test::StartupGuard>(board->firstAddress());
+        startup = std::make_unique<tools_test::SessionGuard>(board->firstAddress());
         tool.m_hBoard = board->handle();
+        tool.m_pSession = &startup->session();
         tool.m_hMenuWnd = menu.GetSafeHwnd();
         ASSERT_TRUE(tool.Create());
         tool.ShowWindow(true);
@@ -84,7 +85,7 @@ protected:
     }
 
     tools_test::MenuProbe menu;
-    std::unique_ptr<tools_test::StartupGuard> startup;
+    std::unique_ptr<tools_test::SessionGuard> startup;
     CScanDataSetDlg tool;
 };
 
@@ -221,13 +222,12 @@ TEST_F(ScanDataSetDlgTest, FailuresStopOrContinueAsEachStepSays)
 
 TEST_F(ScanDataSetDlgTest, MissingMemoryAreaIsNeverWritten)
 {
-    startup->dlg().m_pAreaBase[0] = nullptr;
+    startup->session().m_pAreaBase[0] = nullptr;
     EXPECT_EQ(RunTest(), std::vector<std::string>{
                              "メモリエリア0のアドレスが0のため、走査データテーブルを書き込めません。"});
     EXPECT_TRUE(JournalOf(SIM_OP_ScanDataSet).empty());
 
-    startup.reset();
-    g_pStartupDlg = nullptr;
+    tool.m_pSession = nullptr;
     EXPECT_EQ(RunTest().size(), 1u);
     EXPECT_TRUE(JournalOf(SIM_OP_ScanDataSet).empty());
 }

@@ -1,12 +1,12 @@
 // Helpers shared by the maintenance tool tests: a stand-in main menu window that records the
-// tools' close notifications, and a start-up dialog object reachable through g_pStartupDlg.
+// tools' close notifications, and a board session as the start-up dialog would hand it over.
 #pragma once
 
-#include "app/Pelora2Dlg.h"
-#include "app/ToolProtocol.h"
 #include "common/BoardSession.h"
 #include "framework/Dialog.h"
 #include "framework/UiThread.h"
+#include "session/BoardSession.h"
+#include "session/ToolProtocol.h"
 
 #include <memory>
 #include <vector>
@@ -28,26 +28,22 @@ public:
     std::vector<unsigned> closed;
 };
 
-// Points g_pStartupDlg at a start-up dialog object whose memory area 0 is the board's memory
-// window, for the life of the guard.
-class StartupGuard {
+// A board session as the start-up dialog holds it, whose memory area 0 is the board's memory
+// window; tools under test are handed it.
+class SessionGuard {
 public:
-    explicit StartupGuard(void *area0Base)
+    explicit SessionGuard(void *area0Base)
     {
-        m_previous = g_pStartupDlg;
-        m_dlg = std::make_unique<CPelora2Dlg>();
-        for (int i = 0; i < 7; ++i) {
-            m_dlg->m_pAreaBase[i] = area0Base;
-            m_dlg->m_dwAreaOffset[i] = 0;
+        for (int i = 0; i < session::BoardSession::kAreaCount; ++i) {
+            m_session.m_pAreaBase[i] = area0Base;
+            m_session.m_dwAreaOffset[i] = 0;
         }
-        g_pStartupDlg = m_dlg.get();
+        m_session.m_hScanEvent = std::make_unique<fw::AutoResetEvent>();
     }
-    ~StartupGuard() { g_pStartupDlg = m_previous; }
-    CPelora2Dlg &dlg() { return *m_dlg; }
+    session::BoardSession &session() { return m_session; }
 
 private:
-    CPelora2Dlg *m_previous;
-    std::unique_ptr<CPelora2Dlg> m_dlg;
+    session::BoardSession m_session;
 };
 
 // Texts of the boxes the tools showed (on the UI thread), oldest first. Boxes of the board's

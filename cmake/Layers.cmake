@@ -1,0 +1,19 @@
+# The program's layers, from the ground up, and what each may include. Each folder of src/ is a
+# library of its own, linked in this direction only; CheckLayers.cmake holds every #include to it.
+#   framework, board        nothing of the program (Qt and the C library interfaces)
+#   res                     framework (template types)
+#   session                 framework, board
+#   ops                     board (plain C++ over the board interface, no Qt)
+#   tools, display          framework, res, board, session, ops
+#   scan                    the above and tools (the dump view)
+#   app                     everything
+set(PELORA_LAYERS framework board res session ops tools display scan app)
+set(PELORA_ALLOWED_framework "")
+set(PELORA_ALLOWED_board "")
+set(PELORA_ALLOWED_res framework)
+set(PELORA_ALLOWED_session framework board)
+set(PELORA_ALLOWED_ops board)
+set(PELORA_ALLOWED_tools framework res board session ops)
+set(PELORA_ALLOWED_display framework res board session ops)
+set(PELORA_ALLOWED_scan framework res board session ops tools)
+set(PELORA_ALLOWED_app framework res board session ops tools display scan)
