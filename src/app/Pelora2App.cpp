@@ -2,7 +2,6 @@
 
 #include "app/Pelora2Dlg.h"
 #include "framework/Look.h"
-#include "framework/MessageBox.h"
 #include "framework/UiThread.h"
 #include "res/Resources.h"
 
@@ -50,7 +49,6 @@ int RunPelora2(int argc, char **argv)
     // The program ends when the start-up dialog's modal run returns, never because Qt saw its
     // last window go (that would end every running modal loop at once).
     QApplication::setQuitOnLastWindowClosed(false);
-    fw::setAppTitle("Pelora2");
     fw::initUiThread();
     g_theApp.InitInstance();
     fw::shutdownUiThread();

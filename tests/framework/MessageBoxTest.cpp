@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <thread>
 
 TEST(MessageBox, CaptionDefaultsToTheApplicationTitle)
@@ -16,7 +17,8 @@ TEST(MessageBox, CaptionDefaultsToTheApplicationTitle)
     fw::MessageBox(fw::WindowHandle{0}, "stop", std::string_view("リセット"), fw::MsgIcon::Stop);
     const auto boxes = sinks.boxes->boxes();
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].caption, "Pelora2");
+    // The executable's base name: this test program's, not the program's usual one.
+    EXPECT_EQ(boxes[0].caption, program_invocation_short_name);
     EXPECT_EQ(boxes[0].icon, fw::MsgIcon::None);
     EXPECT_TRUE(boxes[0].fromUiThread);
     EXPECT_EQ(boxes[1].caption, "リセット");
