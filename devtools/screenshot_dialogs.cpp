@@ -8,6 +8,7 @@
 #include "app/OperationInfoDlg.h"
 #include "app/Pelora2Dlg.h"
 #include "display/NtscViewDlg.h"
+#include "framework/Language.h"
 #include "framework/Look.h"
 #include "framework/UiThread.h"
 #include "res/Resources.h"
@@ -69,6 +70,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(dir);
+    fw::UseJapanese();
     fw::initUiThread();
     fw::InitClassicLook();
     fw::setIconProvider([](int id) { return id == res::IDR_MAINFRAME ? res::AppIconPixmap(32) : QPixmap(); });

@@ -1,9 +1,13 @@
 // How the real file dialog is set up for the program's requests: save-as writes over an existing
-// file without asking, and a wildcard initial name is the first file type shown.
+// file without asking, a wildcard initial name is the first file type shown, and Qt's own texts
+// are Japanese.
 #include "framework/FileDialog.h"
+#include "framework/Language.h"
 
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <gtest/gtest.h>
 
 TEST(FileDialog, SaveAsAsksNothingAndKeepsTheProposedName)
@@ -32,4 +36,19 @@ TEST(FileDialog, WildcardInitialNameIsTheFirstFileType)
     fw::ConfigureFileDialog(named, {false, 0, "", "DSP (*.idm)|*.idm;*.bin|すべて|*.*", ""});
     EXPECT_EQ(named.nameFilters(), (QStringList{"DSP (*.idm *.bin)", "すべて (*)"}));
     EXPECT_EQ(named.selectedNameFilter(), "DSP");
+}
+
+// Qt's own texts follow the program's language, whatever the locale it was started in.
+TEST(FileDialog, QtsOwnTextsAreJapanese)
+{
+    ASSERT_TRUE(fw::UseJapanese());
+    QFileDialog dialog;
+    fw::ConfigureFileDialog(dialog, {true, 0, "a.dat", "*.*|*.*", ""});
+    QStringList texts;
+    for (const QAbstractButton *b : dialog.findChildren<QAbstractButton *>())
+        texts << b->text();
+    for (const QLabel *l : dialog.findChildren<QLabel *>())
+        texts << l->text();
+    EXPECT_TRUE(texts.contains("キャンセル")) << texts.join('|').toStdString();
+    EXPECT_TRUE(texts.contains("保存(&S)")) << texts.join('|').toStdString();
 }
