@@ -94,6 +94,7 @@ struct BoxAnswer {
             button = b;
         }
         condition.notify_all();
+        NotifyUiWaiters(); // the UI thread's own box waits pumping
     }
 };
 

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <thread>
 
 TEST(MessageBox, CaptionDefaultsToTheApplicationTitle)
@@ -49,4 +50,19 @@ TEST(MessageBox, BoxFromAnotherThreadLeavesTheUiWorking)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_FALSE(boxes[0].fromUiThread);
     EXPECT_EQ(boxes[0].text, "from a worker");
+}
+
+TEST(MessageBox, UiThreadBoxReturnsWhenAnsweredFromAnotherThread)
+{
+    fw::test::Sinks sinks;
+    fw::test::NotifiedWakesOnly wakes;
+    sinks.boxes->setHold(true);
+    std::thread user([&] { // answers the box the UI thread is waiting in
+        while (sinks.boxes->heldCount() == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        sinks.boxes->releaseAll();
+    });
+    EXPECT_EQ(fw::MessageBox(fw::WindowHandle{0}, "on the UI thread"), fw::IDOK);
+    user.join();
+    EXPECT_FALSE(wakes.watchdogFired());
 }
