@@ -177,7 +177,8 @@ TEST(TemplateRules, SingleLineEditsShowTheBorderTheirTemplateDeclares)
                 ++bordered;
             } else {
                 borderless.insert({t->id, c.id});
-                EXPECT_EQ(edit->palette().color(QPalette::Base), dialogGrey) << t->id << "/" << c.id;
+                EXPECT_EQ(edit->palette().color(QPalette::Base), dialogGrey)
+                    << t->id << "/" << c.id;
             }
         }
         dlg.DestroyWindow();
