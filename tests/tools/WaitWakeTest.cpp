@@ -38,6 +38,8 @@ bool WaitForVisitToLeave(bool (*busy)())
     return wasBusy && freed;
 }
 
+class WaitWakeOnBoard : public DialogTest {};
+
 } // namespace
 
 TEST(WaitWake, CallbackLeavingAToolWakesTheWaitForIt)
@@ -48,7 +50,7 @@ TEST(WaitWake, CallbackLeavingAToolWakesTheWaitForIt)
     EXPECT_FALSE(wakes.watchdogFired());
 }
 
-TEST_F(DialogTest, ScanToolCloseAndLiveDisplayStopWakeOnTheirThreadsEnd)
+TEST_F(WaitWakeOnBoard, ScanToolCloseAndLiveDisplayStopWakeOnTheirThreadsEnd)
 {
     fw::test::NotifiedWakesOnly wakes;
     {
