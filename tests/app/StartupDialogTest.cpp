@@ -85,7 +85,7 @@ TEST_F(StartupDialog, EachOpenFailureShowsItsMessageAndASecondStartSucceeds)
         const auto boxes = sinks.boxes->boxes();
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].text, c.text);
-        EXPECT_EQ(boxes[0].caption, "Pelora2");
+        EXPECT_EQ(boxes[0].caption, fw::AppTitle());
         EXPECT_EQ(boxes[0].icon, fw::MsgIcon::Stop);
         EXPECT_EQ(JournalOf(SIM_OP_BoardOpen).size(), 2u);
         EXPECT_EQ(JournalOf(SIM_OP_BoardClose).size(), 1u);

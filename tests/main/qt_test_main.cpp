@@ -1,6 +1,5 @@
 // Test main: a QApplication on the main thread (the UI thread), then every test.
 #include "framework/Look.h"
-#include "framework/MessageBox.h"
 #include "framework/UiThread.h"
 
 #include <QApplication>
@@ -11,7 +10,6 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    fw::setAppTitle("Pelora2"); // the program's title, whatever the test binary is called
     fw::initUiThread();
     fw::InitClassicLook();
     ::testing::InitGoogleTest(&argc, argv);

@@ -96,6 +96,7 @@ TEST_F(DspDownloadDlgTest, BrowsedPathIsKeptTypedPathIsNot)
 
 TEST_F(DspDownloadDlgTest, DownloadMessages)
 {
+    fw::test::NotifiedWakesOnly wakes; // each download's wait ends when its call returns
     Run([&](fw::Dialog &dlg) {
         Click(dlg, IDC_DOWNLOAD); // empty field: the board is not called
         fw::test::Type(dlg, IDC_PATH, program.string());
@@ -121,6 +122,7 @@ TEST_F(DspDownloadDlgTest, DownloadMessages)
 
     const auto calls = JournalOf(SIM_OP_DspDownload);
     ASSERT_EQ(calls.size(), 3u);
+    EXPECT_FALSE(wakes.watchdogFired());
 }
 
 TEST_F(DspDownloadDlgTest, WorksWithoutStartupDialog)

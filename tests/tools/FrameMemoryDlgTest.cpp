@@ -149,7 +149,7 @@ TEST_F(FrameMemoryDlgTest, FillWriteAndBoardFailures)
     EXPECT_EQ(boxes[0].text, "フレームメモリライトが失敗しました。");
     EXPECT_EQ(boxes[1].text, "フレームメモリリードが失敗しました。");
     for (const auto &box : boxes) {
-        EXPECT_EQ(box.caption, "Pelora2");
+        EXPECT_EQ(box.caption, fw::AppTitle());
         EXPECT_EQ(box.icon, fw::MsgIcon::None);
     }
 }

@@ -84,7 +84,7 @@ TEST_F(RegisterDlgTest, ReadFormatsAndFailures)
     Click(tool, IDC_READ);
     ASSERT_EQ(sinks.boxes->count(), 1u);
     EXPECT_EQ(sinks.boxes->boxes()[0].text, "レジスタリードが失敗しました。");
-    EXPECT_EQ(sinks.boxes->boxes()[0].caption, "Pelora2");
+    EXPECT_EQ(sinks.boxes->boxes()[0].caption, fw::AppTitle());
     EXPECT_EQ(sinks.boxes->boxes()[0].icon, fw::MsgIcon::None);
     EXPECT_EQ(tool.GetDlgItemText(IDC_DATA), "BEEF");
 
