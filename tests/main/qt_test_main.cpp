@@ -1,4 +1,5 @@
-// Test main: a QApplication on the main thread (the UI thread), then every test.
+// Test main: a QApplication on the main thread (the UI thread), then every test under a watchdog.
+#include "common/Watchdog.h"
 #include "framework/Look.h"
 #include "framework/UiThread.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char **argv)
     fw::initUiThread();
     fw::InitClassicLook();
     ::testing::InitGoogleTest(&argc, argv);
+    testing_support::WatchEveryTest();
     const int result = RUN_ALL_TESTS();
     fw::shutdownUiThread();
     return result;

@@ -47,7 +47,7 @@ protected:
         });
         CDspDownloadDlg dlg;
         dlg.m_hBoard = board->handle();
-        dlg.DoModal();
+        RunModal(dlg, "the DSP download dialog");
         return shownPath;
     }
 

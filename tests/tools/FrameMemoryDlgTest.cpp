@@ -40,6 +40,7 @@ protected:
         dlg.m_hBoard = board->handle();
         ASSERT_TRUE(dlg.Create());
         action(dlg);
+        Watchdog watchdog("the frame memory tool's window to go");
         dlg.DestroyWindow();
     }
     static void SetRange(fw::Dialog &dlg, const char *bank, const char *offset, const char *size)

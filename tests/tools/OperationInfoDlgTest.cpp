@@ -31,7 +31,7 @@ Shown RunView(BoardHandle board)
     });
     COperationInfoDlg view;
     view.m_hBoard = board;
-    view.DoModal();
+    RunModal(view, "the operation information view");
     return shown;
 }
 

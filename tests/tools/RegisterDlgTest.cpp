@@ -25,7 +25,10 @@ protected:
     }
     void TearDown() override
     {
-        tool.WindDown();
+        {
+            Watchdog watchdog("the register tool's wind-down after the test");
+            tool.WindDown();
+        }
         DialogTest::TearDown();
     }
     // Reads at the offset and tells whether the board was called.

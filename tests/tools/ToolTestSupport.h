@@ -5,6 +5,8 @@
 #include "app/Pelora2Dlg.h"
 #include "app/ToolProtocol.h"
 #include "common/BoardSession.h"
+#include "common/ModalRun.h"
+#include "common/Watchdog.h"
 #include "framework/Dialog.h"
 #include "framework/UiThread.h"
 
