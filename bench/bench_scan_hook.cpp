@@ -56,6 +56,7 @@ void Measure(const Run &run)
             start = (start + run.lines) % 1024;
         }
         done = true;
+        fw::NotifyUiWaiters();
     });
     const auto t0 = std::chrono::steady_clock::now();
     fw::PumpingWaitUntil([&] { return done.load(); });

@@ -8,8 +8,8 @@
 #include "app/OperationInfoDlg.h"
 #include "app/Pelora2Dlg.h"
 #include "display/NtscViewDlg.h"
+#include "framework/Language.h"
 #include "framework/Look.h"
-#include "framework/MessageBox.h"
 #include "framework/UiThread.h"
 #include "res/Resources.h"
 #include "res/Templates.h"
@@ -71,7 +71,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(dir);
-    fw::setAppTitle("Pelora2");
+    fw::UseJapanese();
     fw::initUiThread();
     res::RegisterTemplates(); // the framework knows no template of its own
     fw::InitClassicLook();

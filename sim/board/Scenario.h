@@ -12,7 +12,8 @@ struct ScenarioInfo {
 };
 
 // 0 when every comma-separated name is known (known ones are applied even if others are not).
-int applyScenarios(const std::string &names);
+// From the environment, the overlay stand-in's names are known too (it applies them itself).
+int applyScenarios(const std::string &names, bool fromEnvironment = false);
 const std::vector<ScenarioInfo> &scenarioList();
 
 } // namespace sim

@@ -14,6 +14,10 @@ extern "C" {
 void OverlaySimReset(void);
 /* OverlayCreateSurface returns 0 for the next `times` calls (-1: always, 0: never again). */
 void OverlaySimFailCreate(int32_t times);
+/* Applies the overlay's scenarios among comma-separated names, as PELORA_SIM_SCENARIO does when
+ * the library is loaded (`overlay-fails`: every OverlayCreateSurface returns 0); other names are
+ * left to the board library. Returns how many names were the overlay's. */
+int OverlaySimApplyScenario(const char *names);
 /* Surfaces alive now. */
 int OverlaySimSurfaceCount(void);
 /* Successful OverlayWriteImage / OverlayShow calls since the last reset. */

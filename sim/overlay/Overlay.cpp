@@ -24,16 +24,7 @@ namespace {
 
 // PELORA_SIM_SCENARIO=overlay-fails makes every surface creation fail when started by hand.
 struct ScenarioAtLoad {
-    ScenarioAtLoad()
-    {
-        const char *env = std::getenv("PELORA_SIM_SCENARIO");
-        std::string names = ",";
-        for (const char *c = env; c != nullptr && *c != '\0'; ++c)
-            if (*c != ' ')
-                names += *c;
-        if ((names + ",").find(",overlay-fails,") != std::string::npos)
-            state().failCreate = -1;
-    }
+    ScenarioAtLoad() { OverlaySimApplyScenario(std::getenv("PELORA_SIM_SCENARIO")); }
 } scenarioAtLoad;
 
 bool validRect(uint32_t l, uint32_t t, uint32_t r, uint32_t b)
@@ -167,6 +158,18 @@ void OverlaySimFailCreate(int32_t times)
 {
     std::lock_guard lock(state().mutex);
     state().failCreate = times;
+}
+
+int OverlaySimApplyScenario(const char *names)
+{
+    std::string list = ",";
+    for (const char *c = names; c != nullptr && *c != '\0'; ++c)
+        if (*c != ' ')
+            list += *c;
+    if ((list + ",").find(",overlay-fails,") == std::string::npos)
+        return 0;
+    OverlaySimFailCreate(-1);
+    return 1;
 }
 
 int OverlaySimSurfaceCount(void)

@@ -1,8 +1,8 @@
 #include "app/Pelora2App.h"
 
 #include "app/Pelora2Dlg.h"
+#include "framework/Language.h"
 #include "framework/Look.h"
-#include "framework/MessageBox.h"
 #include "framework/UiThread.h"
 #include "res/Resources.h"
 #include "res/Templates.h"
@@ -51,7 +51,9 @@ int RunPelora2(int argc, char **argv)
     // The program ends when the start-up dialog's modal run returns, never because Qt saw its
     // last window go (that would end every running modal loop at once).
     QApplication::setQuitOnLastWindowClosed(false);
-    fw::setAppTitle("Pelora2");
+    if (!fw::UseJapanese())
+        std::fprintf(stderr, "Qt's Japanese translation (package qt6-translations-l10n) was not "
+                             "found; file dialogs and standard buttons stay in English.\n");
     fw::initUiThread();
     res::RegisterTemplates(); // the framework knows no template of its own
     g_theApp.InitInstance();

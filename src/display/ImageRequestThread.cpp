@@ -1,6 +1,7 @@
 #include "display/ImageRequestThread.h"
 
 #include "framework/MessageBox.h"
+#include "framework/UiThread.h"
 #include "session/RequestBuffers.h"
 
 ImageRequestThread::ImageRequestThread(const Setup &setup, fw::AutoResetEvent &frameEvent,
@@ -50,4 +51,5 @@ void ImageRequestThread::Run()
     if (failure != nullptr)
         fw::MessageBox(setup_.owner, failure, std::nullopt, fw::MsgIcon::Stop);
     finished_.store(true);
+    fw::NotifyUiWaiters(); // the display's Stop waits for Finished()
 }

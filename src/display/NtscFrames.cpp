@@ -3,6 +3,7 @@
 #include "display/NtscViewDlg.h"
 
 #include "display/NtscOverlay.h"
+#include "framework/UiThread.h"
 #include "res/Resources.h"
 
 #include <QPainter>
@@ -78,6 +79,7 @@ void CNtscViewDlg::OnFrameArrived(std::uint32_t flags, std::uint32_t bufferKind,
         m_nKeyBlue = m_keyField[2].load() & 0xFF;
         // The display buffer has no other writer while m_hookLock is held, and is released
         // only after every callback has left the dialog.
+        fw::NotifyUiWaitersOnExit wake; // after the unlock: the UI thread may wait for the lock
         std::lock_guard<std::mutex> lock(g_overlayLock);
         PresentOverlayLocked(display, OverlayPosition(),
                              OverlayKey{m_nKeyRed.load(), m_nKeyGreen.load(), m_nKeyBlue.load()});

@@ -1,6 +1,7 @@
 #include "display/NtscHook.h"
 
 #include "display/NtscViewDlg.h"
+#include "framework/UiThread.h"
 
 std::atomic<CNtscViewDlg *> g_pNtscViewDlg{nullptr};
 
@@ -19,6 +20,7 @@ NtscToolVisit::NtscToolVisit()
 NtscToolVisit::~NtscToolVisit()
 {
     g_callbacksInside.fetch_sub(1, std::memory_order_seq_cst);
+    fw::NotifyUiWaiters(); // a closing display may be waiting for the count to reach 0
 }
 
 bool NtscToolBusy()

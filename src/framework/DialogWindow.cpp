@@ -238,6 +238,13 @@ QWidget *DialogWindow::makeControl(const ControlTemplate &c, QButtonGroup *&radi
         } else {
             auto *e = new QLineEdit(text, this);
             e->setReadOnly(c.style & style::EsReadOnly);
+            // A line without the border style shows its text on the dialog's own background.
+            e->setFrame(c.style & style::Border);
+            if (!(c.style & style::Border)) {
+                QPalette pal = e->palette();
+                pal.setColor(QPalette::Base, pal.color(QPalette::Window));
+                e->setPalette(pal);
+            }
             const uint32_t align = c.style & 0x3;
             if (align == style::EsRight)
                 e->setAlignment(Qt::AlignRight);

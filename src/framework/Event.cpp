@@ -1,5 +1,7 @@
 #include "framework/Event.h"
 
+#include "framework/UiThread.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -27,6 +29,7 @@ void AutoResetEvent::Set()
         signalled_ = true;
     }
     eventCondition().notify_all();
+    NotifyUiWaiters(); // a pumping wait may be looking at this event
 }
 
 void AutoResetEvent::Reset()

@@ -3,23 +3,50 @@
 #include "framework/Dialog.h"
 
 #include <QFileDialog>
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace fw {
 namespace {
 
-// "Text (*.a)|*.a|All (*.*)|*.*" -> "Text (*.a);;All (*.*)"
-QString qtFilter(const std::string &filter)
+// A file type's patterns as Qt reads them. "*.*" names every file, with or without a dot in
+// its name, as it does in the filters the program was written with; Qt's "*.*" would hide
+// files without an extension, and a save dialog would put ".*" in place of a proposed name's
+// extension.
+QString qtPatterns(const QString &patterns)
+{
+    QStringList out;
+    for (const QString &pattern : patterns.split(';', Qt::SkipEmptyParts)) {
+        const QString p = pattern.trimmed();
+        out << (p == QLatin1String("*.*") ? QStringLiteral("*") : p);
+    }
+    return out.join(' ');
+}
+
+// One file type: its shown name, then its patterns in parentheses, where Qt looks for them.
+QString qtFilterEntry(QString name, const QString &patterns)
+{
+    static const QRegularExpression details(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
+    name.remove(details);
+    name = name.trimmed();
+    if (name.isEmpty())
+        name = patterns;
+    return name + " (" + qtPatterns(patterns) + ")";
+}
+
+// "Text (*.a)|*.a|All (*.*)|*.*" -> {"Text (*.a)", "All (*)"}
+QStringList qtFilters(const std::string &filter)
 {
     const QStringList parts = QString::fromStdString(filter).split('|', Qt::SkipEmptyParts);
     QStringList out;
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
-        QString name = parts[i];
-        if (!name.contains('('))
-            name += " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
-        out << name;
-    }
-    return out.join(";;");
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        out << qtFilterEntry(parts[i], parts[i + 1]);
+    return out;
+}
+
+bool isWildcard(const QString &name)
+{
+    return name.contains('*') || name.contains('?');
 }
 
 class QtFileDialogSink : public FileDialogSink {
@@ -27,23 +54,42 @@ public:
     std::optional<std::string> choose(const FileDialogRequest &request) override
     {
         Dialog *owner = Dialog::FromHandle(request.owner);
-        QWidget *parent = owner ? owner->widget() : nullptr;
-        QFileDialog dialog(parent);
-        dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
-        if (!request.filter.empty())
-            dialog.setNameFilter(qtFilter(request.filter));
-        if (!request.defaultExt.empty())
-            dialog.setDefaultSuffix(QString::fromStdString(request.defaultExt));
-        const QString initial = QString::fromStdString(request.initialName);
-        if (!initial.isEmpty() && !initial.contains('*'))
-            dialog.selectFile(initial);
+        QFileDialog dialog(owner ? owner->widget() : nullptr);
+        ConfigureFileDialog(dialog, request);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return dialog.selectedFiles().first().toStdString();
     }
 };
+
+} // namespace
+
+void ConfigureFileDialog(QFileDialog &dialog, const FileDialogRequest &request)
+{
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // Saving writes over an existing file without a question; the program asks none.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, request.save);
+    // File types are shown by their names alone ("*.*"), not with the patterns Qt uses.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+
+    QStringList filters = qtFilters(request.filter);
+    const QString initial = QString::fromStdString(request.initialName);
+    if (isWildcard(initial))
+        filters.prepend(qtFilterEntry(initial, initial));
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        dialog.selectNameFilter(filters.first());
+    }
+    if (!request.defaultExt.empty())
+        dialog.setDefaultSuffix(QString::fromStdString(request.defaultExt));
+    // After the file types: choosing a type in a save dialog rewrites the proposed name.
+    if (!initial.isEmpty() && !isWildcard(initial))
+        dialog.selectFile(initial);
+}
+
+namespace {
 
 std::shared_ptr<FileDialogSink> &sinkSlot() // UI thread only
 {

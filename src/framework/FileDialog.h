@@ -7,12 +7,16 @@
 #include <optional>
 #include <string>
 
+class QFileDialog;
+
 namespace fw {
 
 struct FileDialogRequest {
-    bool save;               // save-as (true) or open (false)
+    bool save;               // save-as (true; writes over an existing file without asking) or open
     WindowHandle owner;
-    std::string initialName; // proposed file name, e.g. "*.idm" or "Dump(Size=00000400).dat"
+    // Proposed file name, e.g. "Dump(Size=00000400).dat"; a wildcard name such as "*.idm" is
+    // not a name but the dialog's first file type, so the listing starts with those files.
+    std::string initialName;
     std::string filter;      // e.g. "DSP program (*.idm)|*.idm|All files (*.*)|*.*"
     std::string defaultExt;
 };
@@ -26,5 +30,9 @@ public:
 
 std::shared_ptr<FileDialogSink> setFileDialogSink(std::shared_ptr<FileDialogSink> sink);
 std::optional<std::string> ChooseFile(const FileDialogRequest &request);
+
+// How the real sink sets up Qt's dialog for a request (mode, file types, proposed name,
+// options). UI thread.
+void ConfigureFileDialog(QFileDialog &dialog, const FileDialogRequest &request);
 
 } // namespace fw

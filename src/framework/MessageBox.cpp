@@ -3,13 +3,11 @@
 #include "framework/Dialog.h"
 #include "framework/UiThread.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
 #include <QMessageBox>
-#include <QPointer>
 
-#include <atomic>
+#include <cerrno>
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
 
 namespace fw {
@@ -70,15 +68,14 @@ std::shared_ptr<MessageBoxSink> currentSink()
     return holder().sink;
 }
 
-struct TitleHolder {
-    std::mutex mutex; // guards title
-    std::string title;
-};
-
-TitleHolder &titleHolder()
+// The name of the running executable's file, as the system reports it.
+std::string ExecutableBaseName()
 {
-    static TitleHolder h;
-    return h;
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error && !exe.filename().empty())
+        return exe.filename().string();
+    return program_invocation_short_name; // what the program was started as
 }
 
 // Wakes the thread waiting for a box: with the answer, or with IDOK when the box was dropped.
@@ -97,6 +94,7 @@ struct BoxAnswer {
             button = b;
         }
         condition.notify_all();
+        NotifyUiWaiters(); // the UI thread's own box waits pumping
     }
 };
 
@@ -123,21 +121,8 @@ std::shared_ptr<MessageBoxSink> setMessageBoxSink(std::shared_ptr<MessageBoxSink
 
 const std::string &AppTitle()
 {
-    TitleHolder &h = titleHolder();
-    std::lock_guard lock(h.mutex);
-    if (h.title.empty()) {
-        const QString path = QCoreApplication::instance() ? QCoreApplication::applicationFilePath()
-                                                          : QString();
-        const QString base = QFileInfo(path).completeBaseName();
-        h.title = base.isEmpty() ? std::string("Pelora2") : base.toStdString();
-    }
-    return h.title; // set once before threads start, or by tests on the UI thread
-}
-
-void setAppTitle(std::string title)
-{
-    std::lock_guard lock(titleHolder().mutex);
-    titleHolder().title = std::move(title);
+    static const std::string title = ExecutableBaseName(); // the file keeps its name while it runs
+    return title;
 }
 
 int MessageBox(WindowHandle owner, std::string_view text, std::optional<std::string_view> caption,

@@ -41,8 +41,8 @@ int MessageBox(WindowHandle owner, std::string_view text,
 int MessageBox(const Dialog *owner, std::string_view text,
                std::optional<std::string_view> caption = std::nullopt, MsgIcon icon = MsgIcon::None);
 
-// The application title: the executable's base name ("Pelora2").
+// The application title, which boxes without a caption of their own show: the executable's
+// base name ("Pelora2" for the program, the test program's name in tests). Any thread.
 const std::string &AppTitle();
-void setAppTitle(std::string title);
 
 } // namespace fw

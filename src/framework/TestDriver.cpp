@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 
 namespace fw::test {
@@ -127,6 +128,37 @@ void NotifyShown(Dialog &dlg)
 bool WaitUntil(const std::function<bool()> &done, int timeoutMs)
 {
     return PumpingWaitUntil(done, timeoutMs);
+}
+
+NotifiedWakesOnly::NotifiedWakesOnly(int seconds)
+    : previousSafetyMs_(setPumpingWaitSafetyMs(60000))
+{
+    watchdog_ = std::thread([this, seconds] { // watchdog thread
+        std::unique_lock lock(mutex_);
+        if (stop_.wait_for(lock, std::chrono::seconds(seconds), [this] { return stopped_; }))
+            return;
+        fired_ = true;
+        lock.unlock();
+        setPumpingWaitSafetyMs(previousSafetyMs_);
+        NotifyUiWaiters();
+    });
+}
+
+NotifiedWakesOnly::~NotifiedWakesOnly()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopped_ = true;
+    }
+    stop_.notify_all();
+    watchdog_.join();
+    setPumpingWaitSafetyMs(previousSafetyMs_);
+}
+
+bool NotifiedWakesOnly::watchdogFired() const
+{
+    std::lock_guard lock(mutex_);
+    return fired_;
 }
 
 void MessageBoxRecorder::show(const MessageBoxRequest &request, std::function<void(int)> done)

@@ -6,6 +6,7 @@
 #include "framework/FileDialog.h"
 #include "framework/MessageBox.h"
 
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -37,6 +38,27 @@ void ClearWhenShown();
 void NotifyShown(Dialog &dlg);
 
 bool WaitUntil(const std::function<bool()> &done, int timeoutMs = 5000);
+
+// For the life of the guard a pumping wait sleeps until an event or a notification
+// (NotifyUiWaiters) wakes it; its safety interval is a minute. A watchdog thread ends that after
+// `seconds`: it restores the interval, wakes the UI thread and records that it had to, so a
+// condition changed without a notification fails the test instead of hanging it.
+class NotifiedWakesOnly {
+public:
+    explicit NotifiedWakesOnly(int seconds = 20);
+    ~NotifiedWakesOnly();
+    NotifiedWakesOnly(const NotifiedWakesOnly &) = delete;
+    NotifiedWakesOnly &operator=(const NotifiedWakesOnly &) = delete;
+    bool watchdogFired() const; // any thread
+
+private:
+    mutable std::mutex mutex_; // guards stopped_, fired_
+    std::condition_variable stop_;
+    bool stopped_ = false;
+    bool fired_ = false;
+    int previousSafetyMs_;
+    std::thread watchdog_;
+};
 
 struct RecordedBox {
     WindowHandle owner;

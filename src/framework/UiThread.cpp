@@ -5,10 +5,12 @@
 #include <QObject>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -17,7 +19,8 @@ namespace {
 
 constexpr QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::User + 101);
 
-// Lives on the UI thread; a wake event makes it run what is queued.
+// Lives on the UI thread; a wake event makes it run what is queued. It also carries the timers
+// that bound a pumping wait's sleep.
 class Waker : public QObject {
 public:
     bool event(QEvent *e) override
@@ -26,17 +29,19 @@ public:
             DrainUiQueue();
             return true;
         }
+        if (e->type() == QEvent::Timer)
+            return true; // only ends a pumping wait's sleep
         return QObject::event(e);
     }
 };
 
 struct UiQueue {
-    std::mutex mutex; // guards items, wakePending, shut, waker
-    std::condition_variable posted; // tells a pumping wait that something arrived
+    std::mutex mutex; // guards items, wakePending, shut, waker, waiting
     std::deque<std::function<void()>> items;
-    bool wakePending = false;
+    bool wakePending = false; // a wake event is on its way to the waker
     bool shut = false;
     Waker *waker = nullptr;
+    int waiting = 0; // pumping waits in progress (nested ones count each)
 };
 
 UiQueue &queue()
@@ -46,6 +51,8 @@ UiQueue &queue()
 }
 
 std::atomic<const void *> g_uiThreadId{nullptr}; // the QThread object of the UI thread
+// Longest sleep of a pumping wait before it looks at its condition again unasked.
+std::atomic<int> g_safetyWakeMs{50};
 
 // Signals a waiting SendToUi caller when the queued call is done or dropped unrun.
 struct SendCompletion {
@@ -69,6 +76,51 @@ struct SendNotifier {
     }
 };
 
+// q.mutex held: makes sure a wake event is on its way to the UI thread.
+void PostWakeLocked(UiQueue &q)
+{
+    if (!q.wakePending) {
+        q.wakePending = true;
+        QCoreApplication::postEvent(q.waker, new QEvent(kWakeEvent));
+    }
+}
+
+// Counts a pumping wait in for its whole length, so notifications know someone is waiting.
+class WaitRegistration {
+public:
+    WaitRegistration()
+    {
+        std::lock_guard lock(queue().mutex);
+        ++queue().waiting;
+    }
+    ~WaitRegistration()
+    {
+        std::lock_guard lock(queue().mutex);
+        --queue().waiting;
+    }
+    WaitRegistration(const WaitRegistration &) = delete;
+    WaitRegistration &operator=(const WaitRegistration &) = delete;
+};
+
+// UI thread: sleeps until an event arrives (a wake, input, a timer, a notification) or ms pass,
+// then processes what came.
+void SleepUntilEvent(int ms)
+{
+    Waker *waker = nullptr;
+    {
+        std::lock_guard lock(queue().mutex);
+        waker = queue().waker;
+    }
+    if (!waker) { // no UI queue yet: nothing could wake the sleep early
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 2)));
+        return;
+    }
+    const int timer = waker->startTimer(std::chrono::milliseconds(ms), Qt::PreciseTimer);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    if (timer != 0)
+        waker->killTimer(timer);
+}
+
 } // namespace
 
 void initUiThread()
@@ -89,21 +141,21 @@ bool IsUiThread()
 bool PostToUi(std::function<void()> fn)
 {
     UiQueue &q = queue();
-    bool wake = false;
-    {
-        std::lock_guard lock(q.mutex);
-        if (q.shut || !q.waker)
-            return false;
-        q.items.push_back(std::move(fn));
-        if (!q.wakePending) {
-            q.wakePending = true;
-            wake = true;
-        }
-        if (wake)
-            QCoreApplication::postEvent(q.waker, new QEvent(kWakeEvent));
-    }
-    q.posted.notify_all();
+    std::lock_guard lock(q.mutex);
+    if (q.shut || !q.waker)
+        return false;
+    q.items.push_back(std::move(fn));
+    PostWakeLocked(q);
     return true;
+}
+
+void NotifyUiWaiters()
+{
+    UiQueue &q = queue();
+    std::lock_guard lock(q.mutex);
+    // Nobody waiting: a wait that starts later looks at its condition before it sleeps.
+    if (q.waiting > 0 && !q.shut && q.waker)
+        PostWakeLocked(q);
 }
 
 bool SendToUi(std::function<void()> fn)
@@ -154,20 +206,33 @@ void DrainUiQueue()
 bool PumpingWaitUntil(const std::function<bool()> &done, int timeoutMs)
 {
     using clock = std::chrono::steady_clock;
-    const auto deadline = clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
-    UiQueue &q = queue();
+    const bool bounded = timeoutMs >= 0;
+    const auto deadline = clock::now() + std::chrono::milliseconds(bounded ? timeoutMs : 0);
+    if (done())
+        return true;
+    // Counted in before the condition is looked at again: a change notified from here on wakes
+    // the sleep below, and one notified earlier happened before the next look.
+    WaitRegistration registered;
     for (;;) {
-        if (done())
-            return true;
-        if (timeoutMs >= 0 && clock::now() >= deadline)
+        if (bounded && clock::now() >= deadline)
             return done();
+        // What is pending first, without sleeping: a wait for "one round" returns after it.
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         DrainUiQueue();
         if (done())
             return true;
-        std::unique_lock lock(q.mutex);
-        if (q.items.empty())
-            q.posted.wait_for(lock, std::chrono::milliseconds(2));
+        int sleepMs = std::max(1, g_safetyWakeMs.load());
+        if (bounded) {
+            // Rounded up, so a wait does not spin through its last fraction of a millisecond.
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock::now());
+            sleepMs = static_cast<int>(std::clamp<long long>(left.count(), 0, sleepMs));
+        }
+        // Until something happens: an event, a wake, a notification. A condition changed by
+        // code that does not notify is still seen after the safety interval at the latest.
+        if (sleepMs > 0)
+            SleepUntilEvent(sleepMs);
+        if (done())
+            return true;
     }
 }
 
@@ -181,17 +246,29 @@ void RunWhilePumping(const std::function<void()> &fn)
     std::thread helper([&] { // helper thread: runs fn for the waiting UI thread
         fn();
         done = true;
+        NotifyUiWaiters();
     });
     PumpingWaitUntil([&] { return done.load(); });
     helper.join();
 }
 
+void PumpEventsUntil(std::chrono::steady_clock::time_point until)
+{
+    using clock = std::chrono::steady_clock;
+    const auto leftMs = std::chrono::ceil<std::chrono::milliseconds>(until - clock::now()).count();
+    const int timeoutMs =
+        static_cast<int>(std::clamp<long long>(leftMs, 0, std::numeric_limits<int>::max()));
+    PumpingWaitUntil([&] { return clock::now() >= until; }, timeoutMs);
+}
+
 void PumpEventsFor(int ms)
 {
-    const auto start = std::chrono::steady_clock::now();
-    PumpingWaitUntil(
-        [&] { return std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(ms); },
-        ms);
+    PumpEventsUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms));
+}
+
+int setPumpingWaitSafetyMs(int ms)
+{
+    return g_safetyWakeMs.exchange(ms);
 }
 
 void shutdownUiThread()

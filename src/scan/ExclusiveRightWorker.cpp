@@ -1,6 +1,7 @@
 #include "scan/ExclusiveRightWorker.h"
 
 #include "framework/MessageBox.h"
+#include "framework/UiThread.h"
 
 ExclusiveRightWorker::ExclusiveRightWorker(BoardHandle board, fw::AutoResetEvent &acquire,
                                            fw::AutoResetEvent &release, fw::AutoResetEvent &quit)
@@ -30,4 +31,5 @@ void ExclusiveRightWorker::Run()
         }
     }
     finished_.store(true);
+    fw::NotifyUiWaiters(); // the dialog's close waits for Finished()
 }

@@ -1,5 +1,7 @@
 #include "scan/ScanToolGate.h"
 
+#include "framework/UiThread.h"
+
 std::atomic<CRectScanDlg *> g_pRectScanDlg{nullptr};
 std::atomic<std::uint32_t> g_nHookLineTotal{0};
 
@@ -18,6 +20,7 @@ ScanToolVisit::ScanToolVisit()
 ScanToolVisit::~ScanToolVisit()
 {
     g_callbacksInside.fetch_sub(1, std::memory_order_seq_cst);
+    fw::NotifyUiWaiters(); // a closing dialog may be waiting for the count to reach 0
 }
 
 bool ScanToolBusy()

@@ -82,6 +82,7 @@ void CDspDownloadDlg::OnDownload()
         std::thread worker([&result, &done, hBoard, &path] {
             result = DspDownload(hBoard, path.c_str());
             done.store(true, std::memory_order_release);
+            fw::NotifyUiWaiters();
         });
         fw::PumpingWaitUntil([&] { return done.load(std::memory_order_acquire); });
         worker.join();

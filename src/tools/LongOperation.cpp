@@ -56,14 +56,14 @@ void LongOperation::Pause(int ms)
 void LongOperation::PauseUntil(std::chrono::steady_clock::time_point deadline)
 {
     // Pending events are processed first, then the time is spent pumping; the last stretch is
-    // slept precisely, because the pump waits in slices of a few milliseconds and thousands of
-    // short pauses would otherwise add seconds.
+    // slept precisely, because the pump ends only to the millisecond and thousands of short
+    // pauses would otherwise add seconds.
     using Clock = std::chrono::steady_clock;
     int rounds = 0;
     fw::PumpingWaitUntil([&] { return rounds++ > 0; });
     const Clock::time_point pumpUntil = deadline - std::chrono::microseconds(2500);
     if (Clock::now() < pumpUntil)
-        fw::PumpingWaitUntil([&] { return Clock::now() >= pumpUntil; });
+        fw::PumpEventsUntil(pumpUntil);
     std::this_thread::sleep_until(deadline);
 }
 

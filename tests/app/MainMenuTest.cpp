@@ -3,6 +3,7 @@
 #include "app/MainMenuDlg.h"
 #include "session/ToolProtocol.h"
 #include "common/BoardSession.h"
+#include "common/ModalRun.h"
 #include "framework/TestDriver.h"
 #include "res/Resources.h"
 #include "tools/ToolTestSupport.h"
@@ -34,7 +35,7 @@ protected:
             if (menu.IsWindow())
                 fw::test::PressEscape(menu);
         });
-        menu.DoModal();
+        RunModal(menu, "the main menu");
     }
 };
 

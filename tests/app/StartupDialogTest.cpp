@@ -2,6 +2,7 @@
 // and the single close of the board at the end.
 #include "app/Pelora2Dlg.h"
 #include "common/BoardSession.h"
+#include "common/ModalRun.h"
 #include "framework/TestDriver.h"
 #include "res/Resources.h"
 
@@ -44,7 +45,7 @@ TEST_F(StartupDialog, ListsBothBoardsAndClosingBeforeAnyOpenClosesNothing)
         EXPECT_EQ(dlg.m_session.m_dwAreaOffset[6], 0x1000000u);
         fw::test::PressCloseBox(d);
     });
-    dlg.DoModal();
+    RunModal(dlg, "the start-up dialog (the main menu runs inside it)");
     EXPECT_TRUE(JournalOf(SIM_OP_BoardClose).empty());
     EXPECT_TRUE(JournalOf(SIM_OP_BoardOpen).empty());
 }
@@ -78,12 +79,12 @@ TEST_F(StartupDialog, EachOpenFailureShowsItsMessageAndASecondStartSucceeds)
             EXPECT_NE(dlg.m_session.m_hBoard, 0u);
             fw::test::PressEscape(menu);
         });
-        dlg.DoModal();
+        RunModal(dlg, "the start-up dialog (the main menu runs inside it)");
         EXPECT_TRUE(menuSeen);
         const auto boxes = sinks.boxes->boxes();
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].text, c.text);
-        EXPECT_EQ(boxes[0].caption, "Pelora2");
+        EXPECT_EQ(boxes[0].caption, fw::AppTitle());
         EXPECT_EQ(boxes[0].icon, fw::MsgIcon::Stop);
         EXPECT_EQ(JournalOf(SIM_OP_BoardOpen).size(), 2u);
         EXPECT_EQ(JournalOf(SIM_OP_BoardClose).size(), 1u);
@@ -98,7 +99,7 @@ TEST_F(StartupDialog, BoardOneIsNotInstalledByDefault)
         Click(d, kStart);
         fw::test::PressEscape(d);
     });
-    dlg.DoModal();
+    RunModal(dlg, "the start-up dialog (the main menu runs inside it)");
     const auto opens = JournalOf(SIM_OP_BoardOpen);
     ASSERT_EQ(opens.size(), 1u);
     EXPECT_EQ(opens[0].args[0], 1u); // board index 1 passed
@@ -121,7 +122,7 @@ TEST_F(StartupDialog, SuccessfulStartKeepsAreaBasesAndEndsWithOneClose)
         EXPECT_EQ(dlg.m_session.AreaStart(0), static_cast<std::uint8_t *>(first)); // area 0 at the base
         fw::test::PressCloseBox(menu);
     });
-    dlg.DoModal();
+    RunModal(dlg, "the start-up dialog (the main menu runs inside it)");
     EXPECT_NE(first, nullptr);
     EXPECT_EQ(dlg.m_session.m_hBoard, 0u);
     EXPECT_EQ(JournalOf(SIM_OP_BoardClose).size(), 1u);
@@ -138,7 +139,7 @@ TEST_F(StartupDialog, FailedCloseAtTheEndIsReportedWithTheStopIcon)
         SimInjectResult(SIM_OP_BoardClose, 5, 1);
         fw::test::PressEscape(menu);
     });
-    dlg.DoModal();
+    RunModal(dlg, "the start-up dialog (the main menu runs inside it)");
     const auto boxes = sinks.boxes->boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "デバイス クローズが失敗しました。");
@@ -163,7 +164,7 @@ TEST_F(StartupDialog, SystemMenuEndsWithTheVersionEntryWhichShowsTheVersionDialo
         versionShown = about.IsModalRunning();
         fw::test::Click(about, fw::IDOK);
     });
-    dlg.DoModal();
+    RunModal(dlg, "the start-up dialog (the main menu runs inside it)");
     EXPECT_TRUE(versionShown);
 }
 
@@ -182,7 +183,7 @@ TEST_F(StartupDialog, ClosingTheBoardWhileANotificationWaitsInItsBoxDoesNotHang)
         QTimer::singleShot(300, [&] { sinks.boxes->releaseAll(); });
         fw::test::PressEscape(menu);
     });
-    dlg.DoModal();
+    RunModal(dlg, "the start-up dialog (the main menu runs inside it)");
     EXPECT_EQ(JournalOf(SIM_OP_BoardClose).size(), 1u);
     EXPECT_EQ(SimOpenBoards(), 0u);
     const auto boxes = sinks.boxes->boxes();

@@ -1,6 +1,7 @@
 #include "BoardSession.h"
 
 #include "app/BoardCallbacks.h"
+#include "common/Watchdog.h"
 #include "framework/UiThread.h"
 #include "session/RequestBuffers.h"
 
@@ -62,6 +63,8 @@ void DialogTest::SetUp()
 
 void DialogTest::TearDown()
 {
+    // The close waits for callbacks still inside the program (a held box, a blocked send).
+    Watchdog watchdog("the board to close and the simulator to reset after the test");
     fw::test::ClearWhenShown();
     fw::DrainUiQueue();
     board.reset();

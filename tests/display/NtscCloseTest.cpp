@@ -85,7 +85,11 @@ TEST_F(NtscViewTest, CloseDoesNotWaitForAHookHeldInAMessageBox)
     ASSERT_TRUE(fw::test::WaitUntil([&] { return sinks.boxes->heldCount() == 1; }));
     ASSERT_EQ(IoWriteLong(h, REG_DIO_IMG_GETMODE, 0), 0);
 
-    Watchdog watchdog(20, [boxes = sinks.boxes] { boxes->releaseAll(); });
+    // Answers the box if the close waits for it, so that the test fails by itself (well before
+    // the watchdog of the run would end it).
+    testing_support::Watchdog watchdog("the live display's close while a hook waits in its box",
+                                       testing_support::kWatchdogSeconds / 2,
+                                       [boxes = sinks.boxes] { boxes->releaseAll(); });
     Run([&](CNtscViewDlg &dlg) {
         ASSERT_TRUE(Click(dlg, IDC_START));
         fw::PumpEventsFor(100);

@@ -1,20 +1,16 @@
 // Helpers for the live display tests: a fixture that runs the dialog modally with an action
-// inside, journal filters and a watchdog that ends a wait that would otherwise hang.
+// inside, under a watchdog, and journal filters.
 #pragma once
 
 #include "common/BoardSession.h"
+#include "common/Watchdog.h"
 #include "display/NtscViewDlg.h"
 #include "framework/TestDriver.h"
 #include "framework/UiThread.h"
 #include "overlayctl.h"
 #include "res/Resources.h"
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <thread>
 
 namespace ntsc_test {
 
@@ -36,9 +32,12 @@ protected:
         OverlaySimReset();
     }
     // Runs the dialog modally; the action runs inside the modal run, then Escape closes it
-    // (unless the action has closed it already).
+    // (unless the action has closed it already). A close that stops nothing would leave the
+    // run, or the release of the dialog after it, waiting for the request thread for good.
     void Run(const std::function<void(CNtscViewDlg &)> &action)
     {
+        testing_support::Watchdog watchdog(
+            "the live display's modal run (the test's actions, then its close) to end");
         CNtscViewDlg dlg;
         dlg.m_hBoard = board->handle();
         fw::test::WhenShown(res::IDD_NTSC_VIEW, [&](fw::Dialog &) {
@@ -48,6 +47,7 @@ protected:
         });
         dlg.DoModal();
         EXPECT_EQ(g_pNtscViewDlg.load(), nullptr);
+        watchdog.Rearm("the closed live display to be released (its request thread to end)");
     }
     std::vector<std::string> BoxTexts() const
     {
@@ -74,43 +74,5 @@ inline std::size_t CountOp(const std::vector<SimCall> &calls, int op)
         n += c.op == op ? 1 : 0;
     return n;
 }
-
-// Calls `onTimeout` from another thread when not disarmed within `seconds`, so a test that
-// would deadlock fails instead.
-class Watchdog {
-public:
-    Watchdog(int seconds, std::function<void()> onTimeout)
-        : thread_([this, seconds, onTimeout = std::move(onTimeout)] {
-              std::unique_lock lock(mutex_);
-              if (!cv_.wait_for(lock, std::chrono::seconds(seconds), [this] { return disarmed_; })) {
-                  fired_ = true;
-                  lock.unlock();
-                  onTimeout();
-              }
-          })
-    {
-    }
-    ~Watchdog()
-    {
-        {
-            std::lock_guard lock(mutex_);
-            disarmed_ = true;
-        }
-        cv_.notify_all();
-        thread_.join();
-    }
-    bool fired()
-    {
-        std::lock_guard lock(mutex_);
-        return fired_;
-    }
-
-private:
-    std::mutex mutex_; // guards disarmed_, fired_
-    std::condition_variable cv_;
-    bool disarmed_ = false;
-    bool fired_ = false;
-    std::thread thread_;
-};
 
 } // namespace ntsc_test

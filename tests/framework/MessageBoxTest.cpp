@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <thread>
 
 TEST(MessageBox, CaptionDefaultsToTheApplicationTitle)
@@ -16,7 +18,8 @@ TEST(MessageBox, CaptionDefaultsToTheApplicationTitle)
     fw::MessageBox(fw::WindowHandle{0}, "stop", std::string_view("リセット"), fw::MsgIcon::Stop);
     const auto boxes = sinks.boxes->boxes();
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].caption, "Pelora2");
+    // The executable's base name: this test program's, not the program's usual one.
+    EXPECT_EQ(boxes[0].caption, program_invocation_short_name);
     EXPECT_EQ(boxes[0].icon, fw::MsgIcon::None);
     EXPECT_TRUE(boxes[0].fromUiThread);
     EXPECT_EQ(boxes[1].caption, "リセット");
@@ -47,4 +50,19 @@ TEST(MessageBox, BoxFromAnotherThreadLeavesTheUiWorking)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_FALSE(boxes[0].fromUiThread);
     EXPECT_EQ(boxes[0].text, "from a worker");
+}
+
+TEST(MessageBox, UiThreadBoxReturnsWhenAnsweredFromAnotherThread)
+{
+    fw::test::Sinks sinks;
+    fw::test::NotifiedWakesOnly wakes;
+    sinks.boxes->setHold(true);
+    std::thread user([&] { // answers the box the UI thread is waiting in
+        while (sinks.boxes->heldCount() == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        sinks.boxes->releaseAll();
+    });
+    EXPECT_EQ(fw::MessageBox(fw::WindowHandle{0}, "on the UI thread"), fw::IDOK);
+    user.join();
+    EXPECT_FALSE(wakes.watchdogFired());
 }

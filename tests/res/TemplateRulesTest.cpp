@@ -1,6 +1,7 @@
 // Rules every template must keep, whatever its layout: the registry, unique IDs, controls inside
-// the dialog and clear of one another, texts as valid UTF-8, radio groups, and a JSON dump that
-// survives any text.
+// the dialog and clear of one another, texts as valid UTF-8, radio groups, a JSON dump that
+// survives any text, and edit borders as declared.
+#include "framework/Dialog.h"
 #include "res/Resources.h"
 #include "res/TemplateJson.h"
 
@@ -8,7 +9,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
+#include <QPalette>
 #include <QString>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 #include <set>
@@ -147,4 +151,38 @@ TEST(TemplateRules, JsonDumpEscapesTextAndNamesStyles)
     EXPECT_EQ(cs[1].toObject()["style"].toArray(), (QJsonArray{"CbsDropDownList", "CbsSort"}));
     EXPECT_EQ(cs[2].toObject()["style"].toArray(), (QJsonArray{"SsEtchedFrame", "SsSunken"}));
     EXPECT_EQ(cs[2].toObject()["width"].toInt(), 1);
+}
+
+// The builder draws a single-line edit's border only where its template declares one: the read
+// result's title line and the scan dialog's hook call count are plain text on the dialog.
+TEST(TemplateRules, SingleLineEditsShowTheBorderTheirTemplateDeclares)
+{
+    const QColor dialogGrey(0xC0, 0xC0, 0xC0);
+    int bordered = 0;
+    std::set<std::pair<int, int>> borderless;
+    for (const fw::DialogTemplate *t : fw::allTemplates()) {
+        fw::Dialog dlg(t->id);
+        ASSERT_TRUE(dlg.Create()) << t->id;
+        for (const fw::ControlTemplate &c : t->controls) {
+            if (c.kind != ControlKind::Edit || (c.style & fw::style::EsMultiline))
+                continue;
+            QLineEdit *edit = nullptr;
+            for (QLineEdit *e : dlg.widget()->findChildren<QLineEdit *>())
+                if (e->property("fwControlId").toInt() == c.id)
+                    edit = e;
+            ASSERT_NE(edit, nullptr) << t->id << "/" << c.id;
+            const bool border = c.style & fw::style::Border;
+            EXPECT_EQ(edit->hasFrame(), border) << t->id << "/" << c.id;
+            if (border) {
+                ++bordered;
+            } else {
+                borderless.insert({t->id, c.id});
+                EXPECT_EQ(edit->palette().color(QPalette::Base), dialogGrey)
+                    << t->id << "/" << c.id;
+            }
+        }
+        dlg.DestroyWindow();
+    }
+    EXPECT_EQ(borderless, (std::set<std::pair<int, int>>{{133, 1004}, {137, 1034}}));
+    EXPECT_GE(bordered, 20);
 }

@@ -215,7 +215,7 @@ TEST_F(DumpViewTest, TheScanToolWorksWhileTheViewsBoxIsUp)
         std::filesystem::temp_directory_path() / "pelora_dump_box_test.dat";
     sinks.files->push(file.string());
     sinks.boxes->setHold(true);
-    Watchdog watchdog(20, "the dump view held the scan tool's image lock across a message box");
+    Watchdog watchdog("the scan tool while the dump view's box is up (a lock held across the box)");
     InDumpView([&](fw::Dialog &dump) {
         // Owned by the scan tool, and modal to it: the tool takes no input meanwhile.
         EXPECT_EQ(dump.widget()->parentWidget(), scan.widget());

@@ -3,6 +3,7 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace sim { // the simulated board's picture, exported for checks
@@ -184,4 +185,48 @@ TEST_F(ScanToolTest, HookDropsWhatDoesNotFit)
     OnLibraryThread([&] { ImageTransferHook(HOOK_FLAG_FRAME, 0, 1, HOOK_BUFFER_PROGRAM, stranger.data()); });
     scan.ReadImage([](const std::uint8_t *data, std::uint32_t) { EXPECT_EQ(data[0], 0x11); });
     EXPECT_EQ(scan.GetDlgItemText(IDC_HOOK_CALLS), "2");
+}
+
+TEST_F(ScanToolTest, LineRunIntoARequestBufferCopiesOnlyItsOwnLines)
+{
+    // Line units into the program's buffers: runs of 16 lines of 301 16-bit pixels, written
+    // back to back at the start of a request; the image keeps lines at a stride of 604 bytes.
+    const std::uint32_t lines = 64, pixels = 301, bytes = 2, run = 16;
+    const std::uint64_t lineBytes = pixels * bytes, stride = (lineBytes + 3) & ~3u;
+    fw::test::SelectIndex(scan, IDC_SCAN_UNIT, 1);
+    fw::test::SelectIndex(scan, IDC_PIXEL_SIZE, 1);
+    Type(IDC_LINES_PER_FRAME, std::to_string(lines));
+    Type(IDC_PIXELS_PER_LINE, std::to_string(pixels));
+    Type(IDC_LINE_INT_INTERVAL, std::to_string(run));
+    Type(IDC_REQUEST_COUNT, "2");
+    ASSERT_TRUE(Click(IDC_BUFFER_AP));
+    ASSERT_TRUE(Click(IDC_START));
+    // Past the lines a run fills, each request holds a pattern no board line has.
+    const auto requests = JournalOf(SIM_OP_ImageRequest);
+    ASSERT_EQ(requests.size(), 2u);
+    for (const SimCall &r : requests) {
+        ASSERT_NE(r.args[0], 0u);
+        std::memset(reinterpret_cast<void *>(r.args[0]), 0xA7, r.args[1]);
+    }
+
+    // The first run starts the frame, the second lies inside it: each fills its own lines and
+    // leaves the image line after it as it was (zero, from the start of the frame).
+    for (std::uint32_t start = 0; start < 2 * run; start += run) {
+        SCOPED_TRACE(testing::Message() << "run from line " << start);
+        Step(1);
+        ASSERT_EQ(sinks.boxes->count(), 0u) << sinks.boxes->boxes()[0].text;
+        scan.ReadImage([&](const std::uint8_t *data, std::uint32_t size) {
+            ASSERT_EQ(size, stride * lines);
+            for (std::uint32_t y = start; y < start + run; ++y)
+                for (std::uint32_t x = 0; x < pixels; x += 50) {
+                    std::uint32_t v = 0;
+                    std::memcpy(&v, data + y * stride + x * bytes, bytes);
+                    ASSERT_EQ(v, sim::synthAreaPixel(x, y, pixels, lines, bytes, 0))
+                        << "x " << x << " y " << y;
+                }
+            const std::uint8_t *after = data + (start + run) * stride;
+            EXPECT_EQ(std::count(after, after + lineBytes, 0), std::ptrdiff_t(lineBytes))
+                << "image line " << start + run << " was written by the run before it";
+        });
+    }
 }

@@ -37,7 +37,7 @@ TEST_F(ScanToolTest, StopResults)
     EXPECT_EQ(cancels[1].args[0], CANCEL_LINE);
     EXPECT_EQ(cancels[2].args[1], 250u);
     // Stopped: a close issues no further stop.
-    scan.WindDown();
+    WindDown();
     EXPECT_EQ(JournalOf(SIM_OP_ScanCancel).size(), 3u);
 }
 
@@ -58,10 +58,10 @@ TEST_F(ScanToolTest, CloseByEveryWayReleasesOnceAndTellsTheMenu)
 
     // Esc and the close box close completely too.
     Reopen();
-    fw::test::PressEscape(scan);
+    PressEscape();
     EXPECT_FALSE(scan.IsWindow());
     Reopen();
-    fw::test::PressCloseBox(scan);
+    PressCloseBox();
     EXPECT_FALSE(scan.IsWindow());
     fw::PumpEventsFor(20);
     EXPECT_EQ(menu.closed.size(), 3u);
@@ -75,13 +75,13 @@ TEST_F(ScanToolTest, CloseByEveryWayReleasesOnceAndTellsTheMenu)
     });
     ASSERT_EQ(sinks.boxes->count(), 1u);
     EXPECT_EQ(sinks.boxes->boxes()[0].text, "画像転送完了用Hook関数Call");
-    scan.WindDown(); // nothing open: nothing happens
+    WindDown(); // nothing open: nothing happens
     EXPECT_EQ(menu.closed.size(), 3u);
 }
 
 TEST_F(ScanToolTest, CloseWaitsForAHookHeldInItsBoxWithoutDeadlock)
 {
-    Watchdog watchdog(60, "close with a hook in a box");
+    Watchdog watchdog("the close and the hook held in its box to end");
     fw::test::SelectIndex(scan, IDC_SCAN_UNIT, 1);
     ASSERT_TRUE(Click(IDC_START));
     sinks.boxes->setHold(true);
@@ -112,7 +112,6 @@ TEST_F(ScanToolTest, CloseWaitsForAHookHeldInItsBoxWithoutDeadlock)
 
 TEST_F(ScanToolTest, ExclusiveRightThroughTheWorker)
 {
-    Watchdog watchdog(120, "exclusive right");
     SimHoldExclusiveElsewhere(1);
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(Click(IDC_ACQUIRE_EXCLUSIVE));

@@ -84,7 +84,7 @@ protected:
 // hook's own re-issue is dropped too) and frees the buffer: nothing names it any more.
 TEST_F(ScanRequestBufferTest, CloseAloneClearsAfterTheLastHookAndFreesTheApBuffer)
 {
-    Watchdog watchdog(20, "close with a hook parked in its box");
+    Watchdog watchdog("the close with a hook parked in its box");
     const std::uint8_t *ap = StartIntoApBuffer();
     ASSERT_NE(ap, nullptr);
     SimJournalClear();
@@ -103,7 +103,7 @@ TEST_F(ScanRequestBufferTest, CloseAloneClearsAfterTheLastHookAndFreesTheApBuffe
 // until another tool's clear has dropped the requests into it, and goes after the next hook.
 TEST_F(ScanRequestBufferTest, CloseBesideAnotherToolRetiresTheApBufferUntilAClear)
 {
-    Watchdog watchdog(20, "close beside another tool with a hook parked in its box");
+    Watchdog watchdog("the close beside another tool with a hook parked in its box");
     session::RequestUser other; // as the live display holds one while it is open
     other.Open();
     const std::uint8_t *ap = StartIntoApBuffer();
@@ -128,7 +128,7 @@ TEST_F(ScanRequestBufferTest, CloseBesideAnotherToolRetiresTheApBufferUntilAClea
 // kept only until the next Start has cleared them, not until the tool closes.
 TEST_F(ScanRequestBufferTest, ApBuffersGivenUpDuringScansDoNotPileUp)
 {
-    Watchdog watchdog(60, "AP and driver cycles");
+    Watchdog watchdog("AP and driver cycles", 60);
     SimSetStepMode(0);
     SimSetFrameRate(200);
     Type(IDC_LINES_PER_FRAME, "64");

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/BoardSession.h"
+#include "common/Watchdog.h"
 #include "app/BoardCallbacks.h"
 #include "session/ToolProtocol.h"
 #include "framework/Event.h"
@@ -14,10 +15,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,37 +22,7 @@
 namespace scantest {
 
 using namespace res::rectscan;
-
-// Fails the whole run when a test hangs (a deadlock would otherwise wait for the ctest limit).
-class Watchdog {
-public:
-    explicit Watchdog(int seconds, const char *what) : what_(what)
-    {
-        thread_ = std::thread([this, seconds] {
-            std::unique_lock<std::mutex> lock(mutex_);
-            if (!cv_.wait_for(lock, std::chrono::seconds(seconds), [this] { return done_; })) {
-                std::fprintf(stderr, "watchdog: %s hung\n", what_);
-                std::_Exit(3);
-            }
-        });
-    }
-    ~Watchdog()
-    {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            done_ = true;
-        }
-        cv_.notify_all();
-        thread_.join();
-    }
-
-private:
-    const char *what_;
-    std::mutex mutex_; // guards done_
-    std::condition_variable cv_;
-    bool done_ = false;
-    std::thread thread_;
-};
+using testing_support::Watchdog;
 
 // Receives the tools' close notifications, as the main menu does.
 class MenuStub : public fw::Dialog {
@@ -81,7 +48,7 @@ protected:
     }
     void TearDown() override
     {
-        scan.WindDown();
+        WindDown();
         menu.DestroyWindow();
         DialogTest::TearDown();
     }
@@ -96,15 +63,40 @@ protected:
     // A fresh board and a fresh window on the same tool object.
     void Reopen()
     {
-        scan.WindDown();
-        board.reset(); // the old session resets the simulator when it goes
+        WindDown();
+        {
+            Watchdog watchdog("the board to close before the tool is opened again");
+            board.reset(); // the old session resets the simulator when it goes
+        }
         board = std::make_unique<testing_support::BoardSession>();
         SimSetStepMode(1);
         SimJournalClear();
         Open();
     }
 
-    bool Click(int id) { return fw::test::Click(scan, id); }
+    // The handlers wait inside the program (a close for the hook and the worker, a dump view's
+    // modal run), so each click runs under a watchdog.
+    bool Click(int id)
+    {
+        Watchdog watchdog("the scan tool to handle a click on control " + std::to_string(id));
+        return fw::test::Click(scan, id);
+    }
+    // The tool's whole close sequence, which waits for the hook and the worker.
+    void WindDown()
+    {
+        Watchdog watchdog("the scan tool's wind-down (its close sequence) to end");
+        scan.WindDown();
+    }
+    void PressEscape()
+    {
+        Watchdog watchdog("the scan tool to handle Escape");
+        fw::test::PressEscape(scan);
+    }
+    void PressCloseBox()
+    {
+        Watchdog watchdog("the scan tool to handle its close box");
+        fw::test::PressCloseBox(scan);
+    }
     void Type(int id, std::string_view text) { fw::test::Type(scan, id, text); }
     std::string Log() const { return scan.GetDlgItemText(IDC_LOG); }
 
@@ -115,10 +107,10 @@ protected:
         SimStep(n);
         std::atomic<bool> idle{false};
         std::thread waiter([&] {
-            SimWaitIdle(20000);
+            SimWaitIdle(10000);
             idle = true;
         });
-        EXPECT_TRUE(fw::test::WaitUntil([&] { return idle.load(); }, 25000))
+        EXPECT_TRUE(fw::test::WaitUntil([&] { return idle.load(); }, 12000))
             << "hook calls " << SimHookCalls() << ", scan running " << SimScanRunning() << ", log:\n"
             << Log();
         EXPECT_TRUE(SimScanRunning() || SimHookCalls() != 0)
@@ -133,12 +125,14 @@ protected:
     // Runs fn on a thread of its own, as the board library runs its callbacks, pumping meanwhile.
     static void OnLibraryThread(const std::function<void()> &fn)
     {
+        Watchdog watchdog("a callback run on a library thread to return");
         std::atomic<bool> done{false};
         std::thread t([&] {
             fn();
             done = true;
         });
-        EXPECT_TRUE(fw::test::WaitUntil([&] { return done.load(); }, 20000));
+        EXPECT_TRUE(fw::test::WaitUntil([&] { return done.load(); }, 10000))
+            << "the callback has not returned";
         t.join();
         Settle();
     }

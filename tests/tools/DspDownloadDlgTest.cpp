@@ -48,7 +48,7 @@ protected:
         CDspDownloadDlg dlg;
         dlg.m_hBoard = board->handle();
         dlg.m_pSession = startup ? &startup->session() : nullptr;
-        dlg.DoModal();
+        RunModal(dlg, "the DSP download dialog");
         return shownPath;
     }
 
@@ -97,6 +97,7 @@ TEST_F(DspDownloadDlgTest, BrowsedPathIsKeptTypedPathIsNot)
 
 TEST_F(DspDownloadDlgTest, DownloadMessages)
 {
+    fw::test::NotifiedWakesOnly wakes; // each download's wait ends when its call returns
     Run([&](fw::Dialog &dlg) {
         Click(dlg, IDC_DOWNLOAD); // empty field: the board is not called
         fw::test::Type(dlg, IDC_PATH, program.string());
@@ -122,6 +123,7 @@ TEST_F(DspDownloadDlgTest, DownloadMessages)
 
     const auto calls = JournalOf(SIM_OP_DspDownload);
     ASSERT_EQ(calls.size(), 3u);
+    EXPECT_FALSE(wakes.watchdogFired());
 }
 
 TEST_F(DspDownloadDlgTest, WorksWithoutStartupDialog)

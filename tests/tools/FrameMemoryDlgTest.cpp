@@ -40,6 +40,7 @@ protected:
         dlg.m_hBoard = board->handle();
         ASSERT_TRUE(dlg.Create());
         action(dlg);
+        Watchdog watchdog("the frame memory tool's window to go");
         dlg.DestroyWindow();
     }
     static void SetRange(fw::Dialog &dlg, const char *bank, const char *offset, const char *size)
@@ -149,7 +150,7 @@ TEST_F(FrameMemoryDlgTest, FillWriteAndBoardFailures)
     EXPECT_EQ(boxes[0].text, "フレームメモリライトが失敗しました。");
     EXPECT_EQ(boxes[1].text, "フレームメモリリードが失敗しました。");
     for (const auto &box : boxes) {
-        EXPECT_EQ(box.caption, "Pelora2");
+        EXPECT_EQ(box.caption, fw::AppTitle());
         EXPECT_EQ(box.icon, fw::MsgIcon::None);
     }
 }

@@ -31,7 +31,7 @@ Shown RunView(BoardHandle board)
     });
     COperationInfoDlg view;
     view.m_hBoard = board;
-    view.DoModal();
+    RunModal(view, "the operation information view");
     return shown;
 }
 
@@ -72,7 +72,7 @@ TEST_F(OperationInfoDlgTest, FailingErrorReadLeavesViewEmpty)
     ASSERT_EQ(sinks.boxes->count(), 1u);
     const auto box = sinks.boxes->boxes()[0];
     EXPECT_EQ(box.text, "エラー情報取得が失敗しました。");
-    EXPECT_EQ(box.caption, "Pelora2");
+    EXPECT_EQ(box.caption, fw::AppTitle());
     EXPECT_EQ(box.icon, fw::MsgIcon::Stop);
     EXPECT_TRUE(JournalOf(SIM_OP_OperationInfoGet).empty());
     EXPECT_EQ(shown.history, "");

@@ -43,7 +43,7 @@ protected:
         view.m_dwSize = static_cast<uint32_t>(bytes.size());
         view.m_nBank = bank;
         view.m_pData = bytes.data();
-        view.DoModal();
+        RunModal(view, "the read-result view");
         return shown;
     }
     static std::vector<uint8_t> Counting(size_t n)

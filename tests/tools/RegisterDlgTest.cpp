@@ -25,7 +25,10 @@ protected:
     }
     void TearDown() override
     {
-        tool.WindDown();
+        {
+            Watchdog watchdog("the register tool's wind-down after the test");
+            tool.WindDown();
+        }
         DialogTest::TearDown();
     }
     // Reads at the offset and tells whether the board was called.
@@ -84,7 +87,7 @@ TEST_F(RegisterDlgTest, ReadFormatsAndFailures)
     Click(tool, IDC_READ);
     ASSERT_EQ(sinks.boxes->count(), 1u);
     EXPECT_EQ(sinks.boxes->boxes()[0].text, "レジスタリードが失敗しました。");
-    EXPECT_EQ(sinks.boxes->boxes()[0].caption, "Pelora2");
+    EXPECT_EQ(sinks.boxes->boxes()[0].caption, fw::AppTitle());
     EXPECT_EQ(sinks.boxes->boxes()[0].icon, fw::MsgIcon::None);
     EXPECT_EQ(tool.GetDlgItemText(IDC_DATA), "BEEF");
 

@@ -66,7 +66,10 @@ protected:
     {
         EXPECT_TRUE(WaitLoopIdle());
         fw::test::WaitUntil([] { return false; }, 50); // the last notification's box
-        tool.WindDown();
+        {
+            Watchdog watchdog("the scan data set tool's wind-down after the test");
+            tool.WindDown();
+        }
         startup.reset();
         DialogTest::TearDown();
     }
@@ -80,7 +83,11 @@ protected:
         if (secondResult)
             InjectSecondScanDataSet(*secondResult);
         Type(tool, IDC_WAIT, wait);
-        Click(tool, IDC_TEST);
+        {
+            // The test waits inside the click; an endless wait ends only by a close.
+            Watchdog watchdog("the scan data set test (its wait included) to end");
+            Click(tool, IDC_TEST);
+        }
         return tools_test::BoxTexts(*sinks.boxes);
     }
 

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "common/BoardSession.h"
+#include "common/ModalRun.h"
+#include "common/Watchdog.h"
 #include "framework/Dialog.h"
 #include "framework/UiThread.h"
 #include "session/BoardSession.h"
