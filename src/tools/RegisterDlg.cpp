@@ -1,8 +1,8 @@
 #include "tools/RegisterDlg.h"
 
-#include "app/ToolProtocol.h"
 #include "framework/MessageBox.h"
 #include "res/Resources.h"
+#include "session/ToolProtocol.h"
 
 #include <cstdio>
 
