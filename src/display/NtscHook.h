@@ -4,6 +4,9 @@
 // pointer and then waits until the count is 0 before it releases buffers and surface.
 #pragma once
 
+#include "session/ToolGate.h"
+
+#include <atomic>
 #include <cstdint>
 
 class CNtscViewDlg;
@@ -12,19 +15,18 @@ class CNtscViewDlg;
 void NtscFrameArrived(std::uint32_t flags, std::uint32_t startLine, std::uint32_t lineCount,
                       std::uint32_t bufferKind, void *data);
 
+// The live display's gate: callbacks visit through it, the close shuts it and waits.
+extern session::ToolGate<CNtscViewDlg> g_ntscToolGate;
+
 // Scope of one callback's visit to the NTSC display (any thread).
-class NtscToolVisit {
+class NtscToolVisit : public session::ToolGate<CNtscViewDlg>::Visit {
 public:
-    NtscToolVisit();
-    ~NtscToolVisit();
-    NtscToolVisit(const NtscToolVisit &) = delete;
-    NtscToolVisit &operator=(const NtscToolVisit &) = delete;
-
-    CNtscViewDlg *dialog() const { return dialog_; }
-
-private:
-    CNtscViewDlg *dialog_;
+    NtscToolVisit() : Visit(g_ntscToolGate) {}
+    CNtscViewDlg *dialog() const { return tool(); }
 };
 
 // True while any callback is inside the NTSC display (any thread).
-bool NtscToolBusy();
+inline bool NtscToolBusy()
+{
+    return g_ntscToolGate.Busy();
+}

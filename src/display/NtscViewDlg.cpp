@@ -109,7 +109,7 @@ bool CNtscViewDlg::OnInitDialog()
     m_repaintTimer = std::make_unique<QTimer>();
     m_repaintTimer->setSingleShot(true);
     QObject::connect(m_repaintTimer.get(), &QTimer::timeout, [this] { RepaintPicture(); });
-    g_pNtscViewDlg.store(this);
+    g_ntscToolGate.Open(this);
 
     for (int id : kKeyFields)
         SetDlgItemText(id, std::to_string(192));
@@ -311,9 +311,8 @@ void CNtscViewDlg::CloseSequence()
         named = false;
     m_bRequestsIssued = false;
 
-    CNtscViewDlg *self = this;
-    g_pNtscViewDlg.compare_exchange_strong(self, nullptr);
-    fw::PumpingWaitUntil([] { return !NtscToolBusy(); });
+    g_ntscToolGate.Shut(this);
+    g_ntscToolGate.WaitUntilNoneInside();
 
     fw::ZeroBlock bufferA, bufferB;
     {

@@ -45,7 +45,7 @@ CRectScanDlg::CRectScanDlg() : fw::Dialog(res::IDD_RECT_SCAN)
 {
     auto bind = [this](int id, void (CRectScanDlg::*handler)()) {
         OnCommand(id, [this, handler] {
-            if (!m_bClosing)
+            if (m_life == Life::Open)
                 (this->*handler)();
         });
     };
@@ -160,10 +160,9 @@ bool CRectScanDlg::OnInitDialog()
         std::lock_guard<std::mutex> lock(m_mailLock);
         m_wakeTarget = std::make_shared<CRectScanDlg *>(this);
     }
-    m_bReleased = false;
-    m_bClosing = false;
+    m_life = Life::Open;
     m_requestUser.Open();
-    g_pRectScanDlg.store(this);
+    g_scanToolGate.Open(this);
     return true;
 }
 
@@ -442,22 +441,15 @@ void CRectScanDlg::OnDumpView()
     dlg.DoModal(this);
 }
 
-void CRectScanDlg::WaitUntilNoCallbackInside()
-{
-    fw::PumpingWaitUntil([] { return !ScanToolBusy(); });
-}
-
 // The release steps of the close, run once per opening: no callback reaches the dialog after
 // the first step, and none is inside it when its buffers go.
 bool CRectScanDlg::ReleaseSteps()
 {
-    if (m_bReleased || m_bReleasing)
+    if (m_life != Life::Open)
         return false;
-    m_bReleasing = true; // the waits below pump events: a second close must not start over
-    m_bClosing = true;
+    m_life = Life::Releasing; // the waits below pump events: a second close must not start over
 
-    CRectScanDlg *self = this;
-    g_pRectScanDlg.compare_exchange_strong(self, nullptr);
+    g_scanToolGate.Shut(this);
 
     if (m_bScanning) {
         if (IsWindow())
@@ -467,7 +459,7 @@ bool CRectScanDlg::ReleaseSteps()
         m_bScanning = false;
     }
 
-    WaitUntilNoCallbackInside();
+    g_scanToolGate.WaitUntilNoneInside();
     // No callback is inside and none can re-issue a request any more. The image buffer was
     // never handed to the library and goes now; the AP buffer may still be named by requests
     // and is retired until a clear (any tool's) or the board's close has dropped them.
@@ -508,14 +500,13 @@ bool CRectScanDlg::ReleaseSteps()
     }
     if (m_repaintTimer)
         m_repaintTimer->stop();
-    m_bReleased = true;
-    m_bReleasing = false;
+    m_life = Life::Closed;
     return true;
 }
 
 void CRectScanDlg::CloseTool()
 {
-    if (!IsWindow() || m_bReleasing)
+    if (!IsWindow() || m_life == Life::Releasing)
         return;
     ReleaseSteps();
     if (!IsWindow())
@@ -637,7 +628,7 @@ void CRectScanDlg::FlushLog()
         return;
     if (!text.empty())
         EditReplaceSel(IDC_LOG, text);
-    if (ended && !m_bClosing)
+    if (ended && m_life == Life::Open)
         EnableDlgItem(IDC_START, true);
 }
 

@@ -107,7 +107,6 @@ private:
     void ReleaseApBuffer();       // frees the AP buffer, or retires it while requests may name it
     bool ReleaseSteps(); // steps 1-5 of the close sequence; false when they had run already
     void CloseTool();    // the whole close: release, destroy the window, notify the main menu
-    void WaitUntilNoCallbackInside();
     void AddLogStamped(std::string_view text);
 
     // UI side of the hand-over (UI thread).
@@ -127,9 +126,10 @@ private:
     bool m_bScanning = false;
     bool m_bIssueBeforeStart = true;
     bool m_bApBuffer = false;
-    bool m_bReleased = true;   // release steps done (or window never opened)
-    bool m_bReleasing = false; // release steps under way (their waits pump events)
-    bool m_bClosing = false; // inside the close sequence: handlers do nothing
+    // Where the tool is in its life. Handlers act only while Open; the release steps run once
+    // per opening (their waits pump events, so a second close may arrive while Releasing).
+    enum class Life { Closed, Open, Releasing };
+    Life m_life = Life::Closed; // Closed: never opened, or the release steps are done
     std::uint32_t m_nScanKind = 0;
     std::uint32_t m_nStartCount = 0;
     std::uint32_t m_nStartDelayMs = 0;

@@ -4,6 +4,8 @@
 // so no callback can still be using the dialog's buffers when they are released.
 #pragma once
 
+#include "session/ToolGate.h"
+
 #include <atomic>
 
 class CRectScanDlg;
@@ -13,22 +15,21 @@ class CRectScanDlg;
 // library's callback threads through ScanToolVisit.
 extern std::atomic<CRectScanDlg *> g_pRectScanDlg;
 
+// The scan tool's gate: callbacks visit through it, the close shuts it and waits.
+extern session::ToolGate<CRectScanDlg> g_scanToolGate;
+
 // Scope of one callback's visit to the scan tool (any thread).
-class ScanToolVisit {
+class ScanToolVisit : public session::ToolGate<CRectScanDlg>::Visit {
 public:
-    ScanToolVisit();
-    ~ScanToolVisit();
-    ScanToolVisit(const ScanToolVisit &) = delete;
-    ScanToolVisit &operator=(const ScanToolVisit &) = delete;
-
-    CRectScanDlg *dialog() const { return dialog_; }
-
-private:
-    CRectScanDlg *dialog_;
+    ScanToolVisit() : Visit(g_scanToolGate) {}
+    CRectScanDlg *dialog() const { return tool(); }
 };
 
 // True while any callback is inside the scan tool (any thread).
-bool ScanToolBusy();
+inline bool ScanToolBusy()
+{
+    return g_scanToolGate.Busy();
+}
 
 #include <cstdint>
 

@@ -28,7 +28,11 @@ public:
             gate_.inside_.fetch_add(1, std::memory_order_seq_cst);
             tool_ = gate_.pointer_.load(std::memory_order_seq_cst);
         }
-        ~Visit() { gate_.inside_.fetch_sub(1, std::memory_order_seq_cst); }
+        ~Visit()
+        {
+            gate_.inside_.fetch_sub(1, std::memory_order_seq_cst);
+            fw::NotifyUiWaiters(); // a closing tool may be waiting for the count to reach 0
+        }
         Visit(const Visit &) = delete;
         Visit &operator=(const Visit &) = delete;
         Tool *tool() const { return tool_; }
