@@ -171,6 +171,7 @@ void Board::startAreaLocked(const AreaScan &scan)
 void Board::endScanLocked(int32_t reason)
 {
     setModeLocked(Mode::Idle);
+    // Held back while the engine fills a delivery: the end follows the scan's last delivery.
     deliveries_.pushEnd(reason);
     deliveryCv_.notify_all();
 }

@@ -62,7 +62,10 @@ bool DeliveryQueue::pushLostRun(const LostRun &d)
 
 void DeliveryQueue::pushEnd(int32_t reason)
 {
-    queue_.emplace_back(ScanEnd{reason});
+    if (filling_ > 0)
+        heldEnds_.push_back(reason);
+    else
+        queue_.emplace_back(ScanEnd{reason});
 }
 
 void DeliveryQueue::beginFill()
@@ -72,8 +75,11 @@ void DeliveryQueue::beginFill()
 
 void DeliveryQueue::endFill()
 {
-    if (filling_ > 0)
-        --filling_;
+    if (filling_ > 0 && --filling_ > 0)
+        return;
+    for (int32_t reason : heldEnds_)
+        queue_.emplace_back(ScanEnd{reason});
+    heldEnds_.clear();
 }
 
 std::optional<Delivery> DeliveryQueue::pop()
@@ -111,6 +117,7 @@ std::vector<Delivery> DeliveryQueue::dropHooks()
 void DeliveryQueue::clear()
 {
     queue_.clear();
+    heldEnds_.clear();
     waitingHooks_ = 0;
     lostRunWaiting_ = false;
 }

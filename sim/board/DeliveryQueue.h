@@ -66,10 +66,12 @@ public:
     void pushHook(const SizeReport &d);
     // Engine: false when a lost run is already waiting (one report covers them).
     bool pushLostRun(const LostRun &d);
+    // A scan end waits for a delivery being filled outside the lock, so that the end of a scan
+    // always follows its last delivery.
     void pushEnd(int32_t reason);
 
     // Engine: a delivery is being filled with the board lock released. endFill() comes once the
-    // delivery was pushed or given up.
+    // delivery was pushed or given up, and releases an end held back meanwhile.
     void beginFill();
     void endFill();
     bool filling() const { return filling_ > 0; }
@@ -81,7 +83,7 @@ public:
     // Clear or reset: every hook call not yet handed over is dropped and returned (library
     // slots and step events to give back); scan ends stay, in order.
     std::vector<Delivery> dropHooks();
-    // Close: nothing is delivered any more.
+    // Close: nothing is delivered any more, not even a held end.
     void clear();
 
     // Waiting hook calls whose program buffer lies in [begin, begin + size).
@@ -89,10 +91,11 @@ public:
 
 private:
     std::deque<Delivery> queue_;
-    size_t waitingHooks_ = 0;     // images and size reports in queue_
-    bool lostRunWaiting_ = false; // a LostRun is in queue_
-    bool hookRunning_ = false;    // the delivery thread is inside the hook
-    int filling_ = 0;             // fills in progress (the engine's, 0 or 1)
+    size_t waitingHooks_ = 0;       // images and size reports in queue_
+    bool lostRunWaiting_ = false;   // a LostRun is in queue_
+    bool hookRunning_ = false;      // the delivery thread is inside the hook
+    int filling_ = 0;               // fills in progress (the engine's, 0 or 1)
+    std::vector<int32_t> heldEnds_; // ends pushed while filling, in order
 };
 
 } // namespace sim
