@@ -288,13 +288,17 @@ bool Board::deliverAreaLocked(std::unique_lock<std::mutex> &lock, const AreaScan
 }
 
 // The scan moves on past the run: the frame count, the start count, a pending cancel.
-void Board::advanceAreaLocked(const Run &run, uint64_t /*serial*/)
+void Board::advanceAreaLocked(const Run &run, uint64_t serial)
 {
     // The scan may have been stopped while the lock was released.
     if (mode_ != Mode::Area || stop_)
         return;
-    if (run.frameEnds) {
+    if (run.frameEnds)
         regs_.countFrame();
+    // Or restarted (a 0x15 while it ran): the new scan begins at its own first line and frame.
+    if (modeSerial_ != serial)
+        return;
+    if (run.frameEnds) {
         ++area_.frame;
         area_.nextLine = 0;
     } else {

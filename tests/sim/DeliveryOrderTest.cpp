@@ -63,6 +63,36 @@ TEST_F(SimTest, AScanEndFollowsTheLastDeliveryOfItsScan)
     }
 }
 
+TEST_F(SimTest, ARestartedScanBeginsAtTheFirstLineOfItsOwnFrame)
+{
+    // A 0x15 while a run of a large scan is being filled: that run still comes, but the new,
+    // smaller scan starts at its own line 0, frame 0, and ends after its one frame.
+    SimSetFrameRate(0);
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        recorder().clear();
+        keepRequesting(h);
+        ASSERT_EQ(ImageRequestClear(h), 0);
+        ASSERT_EQ(ImageRequest(h, nullptr, 0), 0);
+        ASSERT_EQ(ImageRequest(h, nullptr, 0), 0);
+        startArea(2048, 1024, 4, false, 256, 0);
+        ASSERT_TRUE(recorder().waitFor([] { return recorder().hooks.size() >= 2; }));
+        dspWrite(DSP_PARAM_BLOCK + 0, 16);
+        dspWrite(DSP_PARAM_BLOCK + 1, 8);
+        dspWrite(DSP_PARAM_BLOCK + 3, 1);
+        dspWrite(DSP_COMMAND_WORD, DSP_CMD_AREA_SCAN);
+        ASSERT_TRUE(recorder().waitFor([] { return !recorder().ends.empty(); }));
+        EXPECT_EQ(ends(), std::vector<int32_t>{SCAN_END_NORMAL});
+        const auto calls = hooks();
+        ASSERT_FALSE(calls.empty());
+        EXPECT_EQ(calls.back().flags, HOOK_FLAG_LINES | HOOK_FLAG_FRAME);
+        EXPECT_EQ(calls.back().startLine, 0u);
+        EXPECT_EQ(calls.back().lineCount, 8u);
+        for (const HookCall &c : calls)
+            EXPECT_TRUE(c.lineCount == 256 || c.lineCount == 8) << c.lineCount;
+    }
+}
+
 TEST_F(SimTest, EveryImageIsDeliveredOrCountedLostExactlyOnce)
 {
     // Paced images meet a slow hook and too few requests: each frame or run is delivered, or
