@@ -37,12 +37,6 @@ void Board::start()
     eventThread_ = std::thread([self] { self->eventMain(); });
 }
 
-bool Board::isOwnThread() const
-{
-    const auto id = std::this_thread::get_id();
-    return id == engine_.get_id() || id == delivery_.get_id() || id == eventThread_.get_id();
-}
-
 void Board::shutdown()
 {
     {

@@ -171,7 +171,6 @@ private:
     // Callback threads (Board.cpp).
     void deliveryMain(); // delivery thread: ImageTransferHook and ScanEndCallback
     void eventMain();    // event thread: ScanBufferFreeCallback and DspInterruptCallback
-    bool isOwnThread() const;
 
     const uint32_t index_;
     const BoardHandle handle_;
