@@ -16,6 +16,7 @@
 //   2. leaf locks, taken alone or under the board lock, never holding another lock of the
 //      board: stats_ (Statistics), events_ (EventQueue); and, outside the board, the step gate
 //      (StepGate::wake/done), the settings (frame and line rates) and a slot's Mapping.
+// The registry's lock comes before all of these (a board is built under it), never after.
 // Frame memory transfers take only memory_.frameMutex.
 #pragma once
 
