@@ -1,11 +1,11 @@
+// Life cycle, callback threads, scan control and the operations that are not register or DSP
+// access.
 #include "Board.h"
 
-#include "DspProgram.h"
 #include "Settings.h"
 #include "SimGlobals.h"
 #include "Status.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace sim {
@@ -37,12 +37,6 @@ void Board::start()
     eventThread_ = std::thread([self] { self->eventMain(); });
 }
 
-bool Board::isOwnThread() const
-{
-    const auto id = std::this_thread::get_id();
-    return id == engine_.get_id() || id == delivery_.get_id() || id == eventThread_.get_id();
-}
-
 void Board::shutdown()
 {
     {
@@ -51,13 +45,12 @@ void Board::shutdown()
         // Undelivered hook calls are dropped; their step-mode events end here.
         dropRequestsLocked();
         deliveries_.clear();
-        events_.clear();
+        events_.stop();
         if (mode_ != Mode::Idle)
             setModeLocked(Mode::Idle);
         ++wakeSerial_;
         engineCv_.notify_all();
         deliveryCv_.notify_all();
-        eventCv_.notify_all();
         idleCv_.notify_all();
     }
     StepGate::instance().wake();
@@ -72,215 +65,57 @@ void Board::shutdown()
     }
 }
 
-// ---- registers -------------------------------------------------------------------------------
+// ---- callback threads -----------------------------------------------------------------------
 
-uint32_t Board::statusBitsLocked() const
+// Delivery thread.
+void Board::deliveryMain()
 {
-    uint32_t s = 0;
-    if (prepared_)
-        s |= kStatusPrepared;
-    if (mode_ == Mode::Area)
-        s |= kStatusScanning;
-    if (mode_ == Mode::Live)
-        s |= kStatusLive;
-    if (mode_ == Mode::Loop)
-        s |= kStatusLoop;
-    if (cancel_.pending)
-        s |= kStatusCancelling;
-    if (dspLoaded_)
-        s |= kStatusDspLoaded;
-    if (exclusiveHeld_)
-        s |= kStatusExclusive;
-    return s;
-}
-
-static bool isReadOnly(uint32_t byteOffset)
-{
-    return byteOffset < 0x18;
-}
-
-int32_t Board::readRegister(uint32_t offset, unsigned bytes, uint32_t *value)
-{
-    if (value == nullptr || offset > BOARD_REGISTER_WINDOW ||
-        bytes > BOARD_REGISTER_WINDOW - offset)
-        return kErrParam;
-    std::lock_guard lock(mutex_);
-    const uint32_t live[6] = {kBoardIdValue, kRevisionValue, statusBitsLocked(),
-                              frameCount_,   dspStatus_,     index_};
-    uint32_t v = 0;
-    for (unsigned i = 0; i < bytes; ++i) {
-        const uint32_t at = offset + i;
-        const uint8_t b =
-            isReadOnly(at) ? static_cast<uint8_t>(live[at / 4] >> (8 * (at % 4))) : regs_[at];
-        v |= uint32_t{b} << (8 * i);
-    }
-    *value = v;
-    return kOk;
-}
-
-uint32_t Board::registerValue(uint32_t offset)
-{
-    uint32_t v = 0;
-    readRegister(std::min(offset, BOARD_REGISTER_WINDOW - 4), 4, &v);
-    return v;
-}
-
-int32_t Board::writeRegister(uint32_t offset, unsigned bytes, uint32_t value)
-{
-    if (offset > BOARD_REGISTER_WINDOW || bytes > BOARD_REGISTER_WINDOW - offset)
-        return kErrParam;
+    using Clock = std::chrono::steady_clock;
     std::unique_lock lock(mutex_);
-    for (unsigned i = 0; i < bytes; ++i) {
-        const uint32_t at = offset + i;
-        if (!isReadOnly(at))
-            regs_[at] = static_cast<uint8_t>(value >> (8 * i));
-    }
-    auto touches = [&](uint32_t reg) { return offset < reg + 4 && offset + bytes > reg; };
-    auto word = [&](uint32_t reg) {
-        uint32_t w;
-        std::memcpy(&w, &regs_[reg], 4);
-        return w;
-    };
-    if (touches(REG_MAC_DSP_ADR_94))
-        dspWriteLocked(word(REG_MAC_DSP_ADR_90), word(REG_MAC_DSP_ADR_94));
-    if (touches(REG_DIO_IMG_GETMODE))
-        getModeWrittenLocked(word(REG_DIO_IMG_GETMODE));
-    return kOk;
-}
-
-// ---- DSP -------------------------------------------------------------------------------------
-
-uint32_t Board::dspMemory(uint32_t address)
-{
-    std::lock_guard lock(mutex_);
-    auto it = dsp_.find(address);
-    return it == dsp_.end() ? 0 : it->second;
-}
-
-void Board::dspWriteLocked(uint32_t address, uint32_t value)
-{
-    dsp_[address] = value;
-    if (address == DSP_COMMAND_WORD)
-        dspCommandLocked(value);
-}
-
-void Board::raiseDspLocked(uint32_t status)
-{
-    dspStatus_ = status;
-    events_.push_back(Event{true, static_cast<int32_t>(status)});
-    eventCv_.notify_all();
-}
-
-void Board::dspCommandLocked(uint32_t command)
-{
-    if (globals().dspRejectsCommands) {
-        raiseDspLocked(kDspFault | (command & 0xFF));
-        return;
-    }
-    auto param = [&](uint32_t n) {
-        auto it = dsp_.find(DSP_PARAM_BLOCK + n);
-        return it == dsp_.end() ? 0u : it->second;
-    };
-    if (command == DSP_CMD_AREA_SCAN) {
-        AreaScan scan;
-        scan.pixels = param(0);
-        scan.lines = param(1);
-        const uint32_t code = param(2);
-        scan.startCount = param(3);
-        scan.clkoutWait = param(7);
-        const bool ready = (prepared_ && prepKind_ == SCAN_KIND_AREA) || mode_ == Mode::Area;
-        if (!ready || scan.pixels == 0 || scan.pixels > 0xFFFF || scan.lines == 0 ||
-            scan.lines > 0xFFFF || code > 2 || mode_ == Mode::Live || mode_ == Mode::Loop) {
-            raiseDspLocked(kDspCommandRejected | command);
-            return;
+    for (;;) {
+        deliveryCv_.wait(lock, [&] { return stop_ || !deliveries_.empty(); });
+        const std::optional<Delivery> d = deliveries_.pop();
+        if (!d)
+            break; // stopping and nothing left
+        const std::optional<HookArgs> hook = hookArgs(*d);
+        if (hook)
+            stats_.hookStarted();
+        lock.unlock();
+        const auto begin = Clock::now();
+        if (hook) {
+            Settings::instance().hookCalls.fetch_add(1);
+            if (callbacks_.hook != nullptr)
+                callbacks_.hook(hook->flags, hook->startLine, hook->lineCount, hook->bufferKind,
+                                hook->data);
+        } else if (callbacks_.scanEnd != nullptr) {
+            callbacks_.scanEnd(std::get<ScanEnd>(*d).reason);
         }
-        if (mode_ == Mode::Area) {
-            // A new start while scanning takes the new block and keeps the preparation.
-            scan.bytesPerPixel = area_.bytesPerPixel;
-            scan.frameUnit = area_.frameUnit;
-            scan.lineInt = area_.lineInt;
-        } else {
-            scan.bytesPerPixel = prepBytes_;
-            scan.frameUnit = (prepUnit_ & SCAN_UNIT_FRAME) != 0;
-            scan.lineInt = prepLineInt_;
+        const auto micros =
+            std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - begin).count();
+        if (hook)
+            stats_.hookFinished(hook->lineCount, hook->flags, micros);
+        lock.lock();
+        if (hook) {
+            deliveries_.hookReturned();
+            if (const auto *image = std::get_if<ImageDelivery>(&*d))
+                requests_.releaseSlot(image->librarySlot);
+            engineCv_.notify_all();
         }
-        startAreaLocked(scan);
-        if (globals().dspAnnouncesCommands)
-            raiseDspLocked(0x0100 | command);
-        return;
-    }
-    if (command == DSP_CMD_SCANDATA_LOOP) {
-        if (!prepared_ || prepKind_ != SCAN_KIND_DATA_TEST || !streamSet_ || !scanDataValid_ ||
-            mode_ != Mode::Idle) {
-            raiseDspLocked(kDspCommandRejected | command);
-            return;
-        }
-        prepared_ = false;
-        setModeLocked(Mode::Loop);
-        if (globals().dspAnnouncesCommands)
-            raiseDspLocked(0x0100 | command);
-        return;
-    }
-    if (command != 0) // 0 is the idle command word
-        raiseDspLocked(kDspCommandRejected | (command & 0xFFFF));
-}
-
-void Board::getModeWrittenLocked(uint32_t mode)
-{
-    if (mode == 3) {
-        if (mode_ == Mode::Idle && prepared_ && prepKind_ == SCAN_KIND_AREA && prepBytes_ == 3 &&
-            (prepUnit_ & SCAN_UNIT_FRAME) != 0) {
-            prepared_ = false;
-            liveFrame_ = 0;
-            setModeLocked(Mode::Live);
-        }
-        return;
-    }
-    if (mode == 0) {
-        if (mode_ == Mode::Live) {
-            setModeLocked(Mode::Idle);
-            return;
-        }
-        // A downloaded DSP program starts the prepared area scan by itself.
-        if (mode_ == Mode::Idle && dspLoaded_ && prepared_ && prepKind_ == SCAN_KIND_AREA) {
-            uint32_t geometry;
-            std::memcpy(&geometry, &regs_[REG_MAC_H_UDTCSR], 4);
-            AreaScan scan;
-            scan.pixels = geometry & 0xFFFF;
-            scan.lines = geometry >> 16;
-            scan.bytesPerPixel = prepBytes_;
-            scan.frameUnit = (prepUnit_ & SCAN_UNIT_FRAME) != 0;
-            scan.lineInt = prepLineInt_;
-            scan.startCount = dspAutoStartCount_;
-            if (scan.pixels == 0 || scan.lines == 0) {
-                raiseDspLocked(kDspCommandRejected | DSP_CMD_AREA_SCAN);
-                return;
-            }
-            startAreaLocked(scan);
-        }
+        if (stepCounted(*d))
+            StepGate::instance().done();
     }
 }
 
-int32_t Board::dspDownload(const char *path)
+// Event thread.
+void Board::eventMain()
 {
-    if (path == nullptr || *path == '\0')
-        return kErrParam;
-    DspProgram program;
-    const DspLoad load = loadDspProgram(path, &program);
-    if (load == DspLoad::Unreadable)
-        return kErrFile;
-    std::lock_guard lock(mutex_);
-    if (mode_ != Mode::Idle)
-        return kErrBusy;
-    if (load == DspLoad::Invalid) {
-        dspLoaded_ = false; // a broken download leaves no program behind
-        return BOARD_STATUS_DSP_DOWNLOAD_FAULT;
+    while (const auto e = events_.wait()) {
+        const BoardEventFn fn = e->kind == EventQueue::Event::Kind::DspInterrupt
+                                    ? callbacks_.dspInterrupt
+                                    : callbacks_.bufferFree;
+        if (fn != nullptr)
+            fn(e->value);
     }
-    for (const auto &[address, word] : program.words)
-        dsp_[address] = word;
-    dspLoaded_ = true;
-    dspAutoStartCount_ = program.autoStartCount;
-    return kOk;
 }
 
 // ---- scan set-up, requests, cancel ------------------------------------------------------------
@@ -295,11 +130,7 @@ int32_t Board::scanPrepare(uint32_t kind, uint32_t unitFlags, uint32_t bytesPerP
     std::lock_guard lock(mutex_);
     if (mode_ != Mode::Idle)
         return kErrBusy;
-    prepared_ = true;
-    prepKind_ = kind;
-    prepUnit_ = unitFlags;
-    prepBytes_ = bytesPerPixel;
-    prepLineInt_ = lineInt;
+    prep_ = Preparation{true, kind, unitFlags, bytesPerPixel, lineInt};
     return kOk;
 }
 
@@ -323,8 +154,8 @@ void Board::startAreaLocked(const AreaScan &scan)
     area_ = scan;
     area_.frame = 0;
     area_.nextLine = 0;
-    const bool maskDelay = (prepUnit_ & SCAN_NO_MASK_OPEN_DELAY) == 0;
-    prepared_ = false;
+    const bool maskDelay = (prep_.unit & SCAN_NO_MASK_OPEN_DELAY) == 0;
+    prep_.prepared = false;
     setModeLocked(Mode::Area);
     // Paced scans wait for the mask to open before the first image.
     if (maskDelay)
@@ -334,95 +165,59 @@ void Board::startAreaLocked(const AreaScan &scan)
 void Board::endScanLocked(int32_t reason)
 {
     setModeLocked(Mode::Idle);
-    Delivery d;
-    d.isHook = false;
-    d.endReason = reason;
-    deliveries_.push_back(d);
+    // Held back while the engine fills a delivery: the end follows the scan's last delivery.
+    deliveries_.pushEnd(reason);
     deliveryCv_.notify_all();
 }
 
 int32_t Board::imageRequest(void *buffer, uint32_t size)
 {
-    if (buffer != nullptr && size == 0)
-        return kErrParam;
     std::lock_guard lock(mutex_);
-    if (requests_.size() >= kMaxRequests)
-        return kErrState;
-    uint8_t *p = static_cast<uint8_t *>(buffer);
-    // A request into one of the library's own buffers (a hook handing its delivery back) asks
-    // for the library's buffer again: the library never trusts a size it did not allocate.
-    if (p != nullptr && findLibrarySlotLocked(p) >= 0)
-        p = nullptr;
-    requests_.push_back(Request{p, p == nullptr ? 0 : size});
-    engineCv_.notify_all();
-    return kOk;
-}
-
-int Board::findLibrarySlotLocked(const uint8_t *p) const
-{
-    for (int i = 0; i < kLibrarySlots; ++i) {
-        if (!librarySlots_[i])
-            continue;
-        const uint8_t *base = librarySlots_[i]->peek();
-        if (base != nullptr && p >= base && p < base + kLibrarySlotBytes)
-            return i;
-    }
-    return -1;
+    const int32_t result = requests_.add(buffer, size);
+    if (result == kOk)
+        engineCv_.notify_all();
+    return result;
 }
 
 void Board::dropRequestsLocked()
 {
-    ++generation_;
-    requests_.clear();
+    requests_.dropAll();
     // Deliveries not yet handed to the hook belong to dropped requests too.
-    std::deque<Delivery> keep;
-    for (Delivery &d : deliveries_) {
-        if (!d.isHook) {
-            keep.push_back(d);
-            continue;
-        }
-        if (d.librarySlot >= 0)
-            slotBusy_[d.librarySlot] = false;
-        if (d.stepCounted)
+    for (const Delivery &d : deliveries_.dropHooks()) {
+        if (const auto *image = std::get_if<ImageDelivery>(&d))
+            requests_.releaseSlot(image->librarySlot);
+        if (stepCounted(d))
             StepGate::instance().done();
     }
-    deliveries_.swap(keep);
-    queuedHooks_ = 0;
-    overrunPending_ = false;
     engineCv_.notify_all();
+}
+
+// A buffer the engine is filling right now belongs to a dropped request too: waits until the
+// engine has let go of it.
+void Board::waitFillsLocked(std::unique_lock<std::mutex> &lock)
+{
+    idleCv_.wait(lock, [&] { return !deliveries_.filling(); });
 }
 
 int32_t Board::imageRequestClear()
 {
     std::unique_lock lock(mutex_);
     dropRequestsLocked();
-    // A buffer the engine is filling right now is dropped too: wait until it is done.
-    idleCv_.wait(lock, [&] { return writers_ == 0; });
+    waitFillsLocked(lock);
     return kOk;
 }
 
 size_t Board::namedIn(const uint8_t *begin, size_t size)
 {
     std::lock_guard lock(mutex_);
-    const auto inside = [&](const void *p) {
-        const auto *b = static_cast<const uint8_t *>(p);
-        return b != nullptr && b >= begin && b < begin + size;
-    };
-    size_t n = 0;
-    for (const Request &r : requests_)
-        n += inside(r.buffer) ? 1 : 0;
-    for (const Delivery &d : deliveries_)
-        n += d.isHook && d.generation == generation_ && inside(d.data) ? 1 : 0;
-    return n;
+    return requests_.namedIn(begin, size) + deliveries_.namedIn(begin, size);
 }
 
 int32_t Board::errorInfo(int32_t *noRequest, int32_t *hookBusy)
 {
     if (noRequest == nullptr || hookBusy == nullptr)
         return kErrParam;
-    std::lock_guard lock(mutex_);
-    *noRequest = dropNoRequest_;
-    *hookBusy = dropHookBusy_;
+    stats_.errorInfo(noRequest, hookBusy);
     return kOk;
 }
 
@@ -435,7 +230,7 @@ int32_t Board::scanCancel(uint32_t kind, uint32_t timeoutMs)
         return BOARD_STATUS_CANCEL_IN_PROGRESS;
     switch (mode_) {
     case Mode::Idle:
-        prepared_ = false; // the board is already stopped; a preparation is forgotten
+        prep_.prepared = false; // the board is already stopped; a preparation is forgotten
         return kOk;
     case Mode::Live:
     case Mode::Loop:
@@ -463,16 +258,10 @@ int32_t Board::scanCancel(uint32_t kind, uint32_t timeoutMs)
 
 void Board::resetLocked()
 {
-    regs_.fill(0);
-    dsp_.clear();
-    dspLoaded_ = false;
-    dspAutoStartCount_ = 0;
-    dspStatus_ = 0;
-    frameCount_ = 0;
-    prepared_ = false;
-    streamSet_ = false;
-    scanDataValid_ = false;
-    scanQueue_.clear();
+    regs_.reset();
+    dsp_.reset();
+    prep_.prepared = false;
+    loop_.reset();
     if (mode_ != Mode::Idle)
         setModeLocked(Mode::Idle);
 }
@@ -483,7 +272,7 @@ int32_t Board::reset()
     resetLocked();
     dropRequestsLocked();
     events_.clear();
-    idleCv_.wait(lock, [&] { return writers_ == 0; });
+    waitFillsLocked(lock);
     return kOk;
 }
 
@@ -516,7 +305,7 @@ int32_t Board::streamBufferSet(uint32_t a, uint32_t b, uint32_t c, uint32_t d)
     if (a > 3 || b < 1 || b > 4 || c > 1 || d > 1)
         return kErrParam;
     std::lock_guard lock(mutex_);
-    streamSet_ = true;
+    loop_.setStream();
     return kOk;
 }
 
@@ -537,45 +326,15 @@ int32_t Board::scanDataSet(uint32_t offset, uint32_t byteCount)
             return kErrData;
     }
     std::lock_guard lock(mutex_);
-    if (!streamSet_)
-        return kErrState;
-    if (mode_ == Mode::Loop) {
-        if (scanQueue_.size() >= globals().scanDataQueueDepth.load())
-            return BOARD_STATUS_SCANDATA_OVERFLOW;
-        const uint32_t bank = (loopBank_ + 1 + static_cast<uint32_t>(scanQueue_.size())) % 4;
-        scanQueue_.push_back(bank);
-        return BOARD_STATUS_SCANDATA_QUEUED;
-    }
-    scanDataValid_ = true;
-    scanEntries_ = byteCount / 4;
-    loopBank_ = 0;
-    scanQueue_.clear();
-    return kOk;
+    return loop_.set(byteCount / 4, mode_ == Mode::Loop, globals().scanDataQueueDepth.load());
 }
 
 // ---- statistics ------------------------------------------------------------------------------
 
 int32_t Board::operationInfo(uint32_t *first, uint32_t *histories[4], uint32_t *indices[4])
 {
-    std::lock_guard lock(mutex_);
-    if (first != nullptr)
-        *first = deliveriesMade_;
-    const std::array<uint32_t, OPERATION_HISTORY_LENGTH> *sources[4] = {
-        &overrunHistory_, &lineHistory_, &flagHistory_, &hookTimeHistory_};
-    const uint32_t sourceIndex[4] = {overrunIndex_, deliveryIndex_, deliveryIndex_, deliveryIndex_};
-    for (int i = 0; i < 4; ++i) {
-        if (histories[i] != nullptr)
-            std::memcpy(histories[i], sources[i]->data(), OPERATION_HISTORY_LENGTH * 4);
-        if (indices[i] != nullptr)
-            *indices[i] = sourceIndex[i];
-    }
+    stats_.operationInfo(first, histories, indices);
     return kOk;
-}
-
-void Board::recordOverrunLocked(uint32_t value)
-{
-    overrunHistory_[overrunIndex_] = value;
-    overrunIndex_ = (overrunIndex_ + 1) % OPERATION_HISTORY_LENGTH;
 }
 
 } // namespace sim

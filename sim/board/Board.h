@@ -1,24 +1,43 @@
-// One open simulated board: registers, DSP memory, request queue, scan engine and callback
-// threads. Created by BoardOpen, stopped by BoardClose; every method may be called from any
-// thread (they take the board's lock), except where a comment names a thread.
+// One open simulated board. Created by BoardOpen, stopped by BoardClose; every method may be
+// called from any thread, except where a comment names a thread.
+//
+// The board orchestrates its parts: the register window and the DSP, the request queue with
+// the library's buffer slots, the delivery queue, the off-board loop's tables, the statistics
+// and the event queue. It runs three threads: the engine (times the board and writes image
+// data), the delivery thread (ImageTransferHook, ScanEndCallback) and the event thread
+// (ScanBufferFreeCallback, DspInterruptCallback).
+//
+// Locks, in the only order they are ever nested (no lock is held while a callback runs):
+//   1. mutex_ (the board lock): the scan state below and the parts that have no lock of their
+//      own (RegisterFile, Dsp, RequestQueue, DeliveryQueue, ScanDataLoop). The engine decides
+//      on all of them at once: whether an image is lost depends on the requests, the library
+//      slots and the room in the delivery queue; a register write can start a scan that needs
+//      the preparation, the DSP block and the stream set-up.
+//   2. leaf locks, taken alone or under the board lock, never holding another lock of the
+//      board: stats_ (Statistics), events_ (EventQueue); and, outside the board, the step gate
+//      (StepGate::wake/done), the settings (frame and line rates) and a slot's Mapping.
+// The registry's lock comes before all of these (a board is built under it), never after.
+// Frame memory transfers take only memory_.frameMutex.
 #pragma once
 
 #include "pel2ctl.h"
 
+#include "DeliveryQueue.h"
+#include "Dsp.h"
+#include "EventQueue.h"
 #include "Memory.h"
+#include "RegisterFile.h"
+#include "RequestQueue.h"
+#include "ScanDataLoop.h"
+#include "Statistics.h"
 
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
-#include <map>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
 namespace sim {
 
@@ -28,30 +47,6 @@ struct Callbacks {
     BoardEventFn dspInterrupt = nullptr;
     BoardEventFn scanEnd = nullptr;
 };
-
-// Read-only registers of the window (documented in docs/simulator.md).
-constexpr uint32_t kRegBoardId = 0x00;    // 0x50454C32 "PEL2"
-constexpr uint32_t kRegRevision = 0x04;   // hardware and firmware revision
-constexpr uint32_t kRegStatus = 0x08;     // live status bits
-constexpr uint32_t kRegFrameCount = 0x0C; // frames captured since open or reset
-constexpr uint32_t kRegDspStatus = 0x10;  // last DSP status (what DspInterruptCallback got)
-constexpr uint32_t kRegBoardIndex = 0x14; // the board's index
-constexpr uint32_t kBoardIdValue = 0x50454C32;
-constexpr uint32_t kRevisionValue = 0x00020001;
-
-// Status register bits.
-constexpr uint32_t kStatusPrepared = 1u << 0;
-constexpr uint32_t kStatusScanning = 1u << 1;
-constexpr uint32_t kStatusLive = 1u << 2;
-constexpr uint32_t kStatusLoop = 1u << 3;
-constexpr uint32_t kStatusCancelling = 1u << 4;
-constexpr uint32_t kStatusDspLoaded = 1u << 5;
-constexpr uint32_t kStatusExclusive = 1u << 6;
-
-// DSP status values passed to DspInterruptCallback.
-constexpr uint32_t kDspCommandRejected = 0x8000; // | command
-constexpr uint32_t kDspLoopDone = 0x0400;        // | command: the off-board loop ran dry
-constexpr uint32_t kDspFault = 0xC000;           // | command: planted DSP fault
 
 class Board : public std::enable_shared_from_this<Board> {
 public:
@@ -97,9 +92,9 @@ public:
 private:
     enum class Mode { Idle, Area, Live, Loop };
 
-    struct Request {
-        uint8_t *buffer; // program buffer, or null for the library's buffer
-        uint32_t size;
+    struct Preparation {
+        bool prepared = false; // used up by the start it enables
+        uint32_t kind = 0, unit = 0, bytes = 0, lineInt = 0;
     };
 
     struct AreaScan {
@@ -110,6 +105,12 @@ private:
         uint32_t nextLine = 0; // first line of the next run (line units)
     };
 
+    // The part of the frame an area event produces: a frame, or a run of lines.
+    struct Run {
+        uint32_t start = 0, count = 0, flags = 0;
+        bool frameEnds = false;
+    };
+
     struct Cancel {
         bool pending = false;
         uint32_t kind = 0;
@@ -118,57 +119,59 @@ private:
         std::chrono::steady_clock::time_point deadline;
     };
 
-    // Work for the delivery thread: a hook call or a scan end notification, in order.
-    struct Delivery {
-        bool isHook = true;
-        uint32_t flags = 0, startLine = 0, lineCount = 0, bufferKind = 0;
-        void *data = nullptr;
-        int librarySlot = -1; // library buffer slot in use until the hook returns
-        uint64_t generation = 0;
-        bool stepCounted = false; // a step-mode event that ends when this hook returns
-        int32_t endReason = 0;
+    // What the engine waited for; Again: something changed, look again.
+    enum class Wake { Again, TimedOut, Event };
+    // The serials the engine saw before it waited: a change in them ends the wait.
+    struct Seen {
+        uint64_t mode, wake;
     };
 
-    // Work for the event thread: ScanBufferFreeCallback or DspInterruptCallback.
-    struct Event {
-        bool dsp = false;
-        int32_t value = 0;
-    };
-
-    // Library buffer: a few slots of 4096 lines at the 8192-byte pitch.
-    static constexpr uint32_t kLibraryLines = 4096;
-    static constexpr size_t kLibrarySlotBytes = size_t{kLibraryLines} * BOARD_LINE_PITCH;
-    static constexpr int kLibrarySlots = 4;
-    static constexpr size_t kMaxQueuedHooks = 2; // deliveries waiting while the hook runs
-    static constexpr size_t kMaxRequests = 4096;
     static constexpr uint32_t kMaxScanDataBytes = 0x10000;
     static constexpr int kMaskOpenDelayMs = 50;
 
-    // Locked helpers (mutex_ held).
-    void resetLocked();
-    void dspWriteLocked(uint32_t address, uint32_t value);
-    void dspCommandLocked(uint32_t command);
-    void getModeWrittenLocked(uint32_t mode);
-    void startAreaLocked(const AreaScan &scan);
-    void stopActivityLocked();
-    void endScanLocked(int32_t reason);
-    void setModeLocked(Mode mode);
-    void raiseDspLocked(uint32_t status);
-    void pushDeliveryLocked(Delivery d);
-    void dropRequestsLocked();
-    int findLibrarySlotLocked(const uint8_t *p) const;
+    // Registers and DSP commands (BoardRegisters.cpp), board lock held.
     uint32_t statusBitsLocked() const;
-    void recordOverrunLocked(uint32_t value);
+    void dspCommandLocked(uint32_t command);
+    void dspAreaCommandLocked(uint32_t command);
+    void dspLoopCommandLocked(uint32_t command);
+    void getModeWrittenLocked(uint32_t mode);
+    void raiseDspLocked(uint32_t status);
 
-    // Threads.
-    void engineMain();   // engine thread: capture timing, data into buffers
+    // Scan control (Board.cpp), board lock held.
+    void resetLocked();
+    void setModeLocked(Mode mode);
+    void startAreaLocked(const AreaScan &scan);
+    void endScanLocked(int32_t reason);
+    void dropRequestsLocked();
+    void waitFillsLocked(std::unique_lock<std::mutex> &lock);
+
+    // Engine thread (BoardEngine.cpp), board lock held (released while waiting or writing).
+    void engineMain();
+    Wake waitForStep(std::unique_lock<std::mutex> &lock, Seen seen,
+                     std::chrono::steady_clock::time_point deadline, bool &stepped);
+    Wake waitForClock(std::unique_lock<std::mutex> &lock, Seen seen,
+                      std::chrono::steady_clock::time_point deadline,
+                      std::chrono::nanoseconds duration);
+    Wake waitForProgram(std::unique_lock<std::mutex> &lock, Seen seen,
+                        std::chrono::steady_clock::time_point deadline);
+    bool changedLocked(Seen seen) const;
+    std::chrono::nanoseconds eventDurationLocked() const;
+    std::chrono::nanoseconds areaDurationLocked() const;
+    void recordBacklogLocked();
+    void areaEvent(std::unique_lock<std::mutex> &lock, bool stepped, uint64_t serial);
+    Run nextRunLocked() const;
+    bool deliverAreaLocked(std::unique_lock<std::mutex> &lock, const AreaScan &s, const Run &run,
+                           bool stepped);
+    void advanceAreaLocked(const Run &run, uint64_t serial);
+    void liveEvent(std::unique_lock<std::mutex> &lock, bool stepped);
+    void loopEvent(bool stepped);
+    template <typename Fill>
+    bool fillAndQueue(std::unique_lock<std::mutex> &lock, const RequestQueue::Request &r,
+                      ImageDelivery d, Fill &&fill);
+
+    // Callback threads (Board.cpp).
     void deliveryMain(); // delivery thread: ImageTransferHook and ScanEndCallback
     void eventMain();    // event thread: ScanBufferFreeCallback and DspInterruptCallback
-    void areaEvent(std::unique_lock<std::mutex> &lock, bool stepped);
-    void liveEvent(std::unique_lock<std::mutex> &lock, bool stepped);
-    void loopEvent(std::unique_lock<std::mutex> &lock, bool stepped);
-    std::chrono::nanoseconds eventDurationLocked() const;
-    bool isOwnThread() const;
 
     const uint32_t index_;
     const BoardHandle handle_;
@@ -181,24 +184,15 @@ private:
     std::atomic<bool> exclusiveHeld_{false};
     std::atomic<uint64_t> wakeSerial_{0}; // bumps on every change the engine must notice
 
-    // Guards everything below. Never held while a callback runs.
+    // The board lock: guards every member below up to stats_ (see the top of this file).
     mutable std::mutex mutex_;
-    std::condition_variable engineCv_;   // engine thread waits: mode, requests, room, stop
+    std::condition_variable engineCv_;   // engine waits: mode, requests, room, cancel, stop
     std::condition_variable deliveryCv_; // delivery thread waits: deliveries_, stop
-    std::condition_variable eventCv_;    // event thread waits: events_, stop
-    std::condition_variable idleCv_;     // clear/reset/close wait: writers_, hookRunning_
+    std::condition_variable idleCv_;     // clear, reset wait: no fill in progress
 
-    std::array<uint8_t, BOARD_REGISTER_WINDOW> regs_{};
-    std::map<uint32_t, uint32_t> dsp_;
-    bool dspLoaded_ = false;
-    uint32_t dspAutoStartCount_ = 0;
-    uint32_t dspStatus_ = 0;
-    bool dspFaultArmed_ = false;
-    uint32_t frameCount_ = 0;
-
-    bool prepared_ = false;
-    uint32_t prepKind_ = 0, prepUnit_ = 0, prepBytes_ = 0, prepLineInt_ = 0;
-
+    RegisterFile regs_;
+    Dsp dsp_;
+    Preparation prep_;
     Mode mode_ = Mode::Idle;
     uint64_t modeSerial_ = 0; // bumps whenever an activity starts or stops
     AreaScan area_;
@@ -206,38 +200,12 @@ private:
     uint32_t liveFrame_ = 0;
     std::chrono::steady_clock::time_point nextDue_;
     bool pacedEvent_ = false; // the event in progress came from the board's own clock
+    RequestQueue requests_;
+    DeliveryQueue deliveries_;
+    ScanDataLoop loop_;
 
-    std::deque<Request> requests_;
-    uint64_t generation_ = 0; // bumps when requests are dropped: stale deliveries are skipped
-    int writers_ = 0;         // engine writes into a buffer outside the lock
-    bool hookRunning_ = false;
-    std::deque<Delivery> deliveries_;
-    size_t queuedHooks_ = 0;
-    bool overrunPending_ = false;
-    std::deque<Event> events_;
-    bool eventRunning_ = false;
-
-    std::array<std::unique_ptr<Mapping>, kLibrarySlots> librarySlots_;
-    std::array<bool, kLibrarySlots> slotBusy_{};
-    uint8_t *takeLibrarySlotLocked(int &slot);
-
-    int32_t dropNoRequest_ = 0;
-    int32_t dropHookBusy_ = 0;
-    std::array<uint32_t, OPERATION_HISTORY_LENGTH> overrunHistory_{};
-    uint32_t overrunIndex_ = 0;
-    uint32_t deliveriesMade_ = 0; // hook calls begun: the operation info's first output
-    std::array<uint32_t, OPERATION_HISTORY_LENGTH> lineHistory_{};     // line count per hook call
-    std::array<uint32_t, OPERATION_HISTORY_LENGTH> flagHistory_{};     // flags per hook call
-    std::array<uint32_t, OPERATION_HISTORY_LENGTH> hookTimeHistory_{}; // hook duration, us
-    uint32_t deliveryIndex_ = 0;
-
-    // Stream buffer and scan data set.
-    bool streamSet_ = false;
-    bool scanDataValid_ = false; // a table has been set and not consumed
-    uint32_t scanEntries_ = 0;
-    std::deque<uint32_t> scanQueue_; // banks of queued tables
-    uint32_t loopBank_ = 0;          // bank the loop is consuming
-    uint32_t nextBank_ = 0;
+    Statistics stats_;  // its own lock
+    EventQueue events_; // its own lock
 };
 
 } // namespace sim

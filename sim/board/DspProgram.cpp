@@ -41,6 +41,23 @@ bool parseDecimal(const std::string &token, uint32_t *value)
     return true;
 }
 
+// A row of data words, `first` and the rest of `words`, for consecutive addresses from
+// `address` (both it and the checksum move on). False for a bad word or an address outside
+// program memory.
+bool parseWords(const std::string &first, std::istringstream &words, uint32_t &address,
+                uint32_t &sum, DspProgram &program)
+{
+    std::string token = first;
+    do {
+        uint32_t word = 0;
+        if (!parseHex(token, &word) || address < kDspProgramBase || address >= kDspProgramEnd)
+            return false;
+        program.words.emplace_back(address++, word);
+        sum += word;
+    } while (words >> token);
+    return true;
+}
+
 } // namespace
 
 DspLoad loadDspProgram(const std::string &path, DspProgram *out)
@@ -102,17 +119,8 @@ DspLoad parseDspProgram(const std::string &text, DspProgram *out)
             if (!(words >> v) || !parseHex(v, &expected) || expected != sum)
                 return DspLoad::Invalid;
             sealed = true;
-        } else {
-            // A row of data words for consecutive addresses.
-            std::string token = keyword;
-            do {
-                uint32_t word = 0;
-                if (!haveAddress || !parseHex(token, &word) || address < kDspProgramBase ||
-                    address >= kDspProgramEnd)
-                    return DspLoad::Invalid;
-                program.words.emplace_back(address++, word);
-                sum += word;
-            } while (words >> token);
+        } else if (!haveAddress || !parseWords(keyword, words, address, sum, program)) {
+            return DspLoad::Invalid;
         }
     }
     if (!header || !sealed || program.words.empty())
