@@ -133,14 +133,7 @@ bool CRectScanDlg::OnInitDialog()
     CheckRadioButton(IDC_BUFFER_AP, IDC_BUFFER_DRIVER, IDC_BUFFER_DRIVER);
     m_bApBuffer = false;
 
-    {
-        std::lock_guard<std::mutex> lock(m_imageLock);
-        m_pImage = fw::ZeroBlock(kBufferSize); // checked at Start
-        m_nImageBytes = 0;
-        m_geometry = ScanGeometry{};
-        m_picture.Clear();
-        m_bPictureValid = false;
-    }
+    m_image.Allocate(kBufferSize); // checked at Start
 
     SetDlgItemText(IDC_START_DELAY, "0");
     m_nStartDelayMs = 0;
@@ -275,7 +268,7 @@ void CRectScanDlg::OnStart()
     auto abandon = [this](const char *text) {
         fw::MessageBox(this, text, std::nullopt, fw::MsgIcon::Stop);
     };
-    if (!m_pImage) {
+    if (!m_image.Present()) {
         abandon("画像バッファのメモリ確保ができていないため、Scanを開始できません。");
         return;
     }
@@ -287,12 +280,7 @@ void CRectScanDlg::OnStart()
     }
 
     SetDlgItemText(IDC_HOOK_CALLS, "0");
-    {
-        std::lock_guard<std::mutex> lock(m_imageLock);
-        std::memset(m_pImage.data(), 0, m_pImage.size());
-        m_picture.Clear();
-        m_bPictureValid = true; // the blank buffer draws a black picture
-    }
+    m_image.Empty(); // the blank buffer draws a black picture
     m_nHookCalls = 0;
 
     const std::uint32_t lines = GetDlgItemNumber(IDC_LINES_PER_FRAME, 10);
@@ -327,10 +315,7 @@ void CRectScanDlg::OnStart()
     }
     m_nLinesPerFrame = lines;
     m_nPixelsPerLine = pixels;
-    {
-        std::lock_guard<std::mutex> lock(m_imageLock);
-        m_geometry = ScanGeometry{lines, pixels, m_nPixelBytes.load(), m_nScanUnit.load()};
-    }
+    m_image.SetGeometry(ScanGeometry{lines, pixels, m_nPixelBytes.load(), m_nScanUnit.load()});
 
     const std::uint32_t area = lines * 65536u + pixels; // pixels above 65535 carry into lines
     if (IoWriteLong(m_hBoard, REG_MAC_H_UDTCSR, area) != 0)
@@ -463,11 +448,7 @@ bool CRectScanDlg::ReleaseSteps()
     // No callback is inside and none can re-issue a request any more. The image buffer was
     // never handed to the library and goes now; the AP buffer may still be named by requests
     // and is retired until a clear (any tool's) or the board's close has dropped them.
-    {
-        std::lock_guard<std::mutex> lock(m_imageLock);
-        m_pImage.reset();
-        m_nImageBytes = 0;
-    }
+    m_image.Release();
     bool requested = false;
     {
         std::lock_guard<std::mutex> lock(m_requestLock);
@@ -604,10 +585,7 @@ void CRectScanDlg::RefreshPicture()
             return;
         m_bPictureDirty = false;
     }
-    {
-        std::lock_guard<std::mutex> lock(m_imageLock);
-        m_shownPicture = m_bPictureValid ? m_picture.ToImage() : QImage();
-    }
+    m_shownPicture = m_image.Picture();
     m_lastRefreshMs = NowMs();
     if (QWidget *w = widget())
         w->update(DlgItemRect(IDC_PICTURE));
@@ -684,32 +662,15 @@ void CRectScanDlg::AddLogStamped(std::string_view text)
 
 void CRectScanDlg::ReadImage(const std::function<void(const std::uint8_t *, std::uint32_t)> &fn) const
 {
-    std::lock_guard<std::mutex> lock(m_imageLock);
-    if (!m_pImage || m_nImageBytes == 0)
-        fn(nullptr, 0);
-    else
-        fn(m_pImage.data(), m_nImageBytes);
+    m_image.Read(fn);
 }
 
 ScanDataCopy CRectScanDlg::CopyImage(std::uint32_t begin, std::uint32_t end) const
 {
-    ScanDataCopy copy;
-    std::lock_guard<std::mutex> lock(m_imageLock);
-    if (!m_pImage || m_nImageBytes == 0)
-        return copy;
-    copy.size = m_nImageBytes;
-    if (begin < end && end <= copy.size)
-        copy.bytes.assign(m_pImage.data() + begin, m_pImage.data() + end);
-    return copy;
+    return m_image.Copy(begin, end);
 }
 
 ScanDataCopy CRectScanDlg::CopyWholeImage() const
 {
-    ScanDataCopy copy;
-    std::lock_guard<std::mutex> lock(m_imageLock);
-    if (!m_pImage || m_nImageBytes == 0)
-        return copy;
-    copy.size = m_nImageBytes;
-    copy.bytes.assign(m_pImage.data(), m_pImage.data() + copy.size);
-    return copy;
+    return m_image.CopyAll();
 }

@@ -12,6 +12,7 @@
 #include "framework/Event.h"
 #include "framework/HeapBlock.h"
 #include "scan/ExclusiveRightWorker.h"
+#include "scan/ScanImage.h"
 #include "scan/ScanPicture.h"
 #include "session/RequestBuffers.h"
 #include "tools/ScanDataSource.h"
@@ -59,12 +60,12 @@ public:
     // line; Start becomes available again once it is in.
     void OnScanEnded(std::string_view text);
 
-    // UI thread: runs fn on the captured image bytes (m_pImage, m_nImageBytes) with the image
+    // UI thread: runs fn on the captured image bytes with the image
     // lock held; (nullptr, 0) when there is no data. fn must be short and must never show a box,
     // a file dialog or anything else that runs an event loop: the hook and the UI wait for it.
     void ReadImage(const std::function<void(const std::uint8_t *, std::uint32_t)> &fn) const;
 
-    // The captured bytes as they stand now (m_pImage, m_nImageBytes): the lock is held for the
+    // The captured bytes as they stand now: the image lock is held for the
     // copy only, so the dump view may talk to the user afterwards. No data once released.
     ScanDataCopy CopyImage(std::uint32_t begin, std::uint32_t end) const override;
     ScanDataCopy CopyWholeImage() const override;
@@ -120,7 +121,6 @@ private:
     void ReissueRequest(std::uint32_t bufferKind, std::uint8_t *data, std::uint32_t share);
     void CopyDelivery(std::uint32_t startLine, std::uint32_t lineCount, std::uint32_t bufferKind,
                       const std::uint8_t *data);
-    void DrawScanImage(std::uint32_t firstLine, std::uint32_t endLine); // m_imageLock held
 
     // UI-thread state.
     bool m_bScanning = false;
@@ -151,14 +151,8 @@ private:
     std::atomic<std::uint32_t> m_nHookCalls{0};
     std::atomic<std::uint32_t> m_nHookSleepMs{0}; // field 1062, mirrored on every edit
 
-    // The image: m_imageLock guards the contents of m_pImage, m_geometry, m_nImageBytes,
-    // m_picture and m_bPictureValid. The block itself lives from initialisation to the close.
-    mutable std::mutex m_imageLock;
-    fw::ZeroBlock m_pImage;
-    ScanGeometry m_geometry;
-    std::uint32_t m_nImageBytes = 0;
-    ScanPicture m_picture;
-    bool m_bPictureValid = false;
+    // The image buffer, its geometry, the valid byte count and the picture, under its own lock.
+    ScanImage m_image;
 
     // m_requestLock guards m_requests: the program buffers of the requests this tool issued since
     // its last clear (start address -> size), so the hook reads only inside the request it was

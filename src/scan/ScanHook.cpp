@@ -54,16 +54,8 @@ std::uint32_t CRectScanDlg::OnImageTransfer(std::uint32_t flags, std::uint32_t s
                                                        : "  ラインスキャン完了(ＡＰバッファ）\r\n");
         Append(entry, "  開始ライン   = %d、", int(startLine));
         Append(entry, "ライン数 = %d\r\n", int(lineCount));
-        if (startLine == 0) {
-            // A new frame starts blank (the image of the current geometry; the rest of the
-            // buffer was cleared by the Start and is never written).
-            std::lock_guard<std::mutex> lock(m_imageLock);
-            const std::uint64_t used =
-                std::min<std::uint64_t>(m_geometry.stride() * m_geometry.lines, m_pImage.size());
-            if (m_pImage)
-                std::memset(m_pImage.data(), 0, used);
-            m_picture.Clear();
-        }
+        if (startLine == 0)
+            m_image.BeginFrame(); // a new frame starts blank
     }
     if (flags & HOOK_FLAG_FRAME)
         entry.append(bufferKind == HOOK_BUFFER_LIBRARY ? "  フレームスキャン完了(ドライババッファ）\r\n"
@@ -128,60 +120,15 @@ void CRectScanDlg::ReissueRequest(std::uint32_t bufferKind, std::uint8_t *data, 
     ImageRequest(m_hBoard, data, std::min(share, it->second.size));
 }
 
-// Callback thread. Copies the delivered lines to their place in the image buffer. Reads stay
-// inside the delivered request and writes inside the image of the current geometry; lines that
-// do not fit are dropped.
+// Callback thread. Copies the delivered lines to their place in the image buffer, reading no
+// more than the request (or the library's buffer) holds.
 void CRectScanDlg::CopyDelivery(std::uint32_t startLine, std::uint32_t lineCount,
                                 std::uint32_t bufferKind, const std::uint8_t *data)
 {
     const bool library = bufferKind == HOOK_BUFFER_LIBRARY;
-    const std::uint64_t programExtent = library ? 0 : RequestExtent(data);
-
-    std::lock_guard<std::mutex> lock(m_imageLock);
-    const ScanGeometry g = m_geometry;
-    const std::uint64_t lineBytes = g.lineBytes();
-    const std::uint64_t stride = g.stride();
-    const std::uint64_t imageSize = m_pImage.size();
-    m_nImageBytes = std::uint32_t(std::min<std::uint64_t>(stride * g.lines, imageSize));
-    if (lineBytes == 0 || data == nullptr || !m_pImage)
+    const std::uint64_t extent = library ? 0 : RequestExtent(data);
+    if (!m_image.CopyDelivery(startLine, lineCount, library, data, extent))
         return;
-
-    // Source layout: an 8192-byte pitch counted from frame line 0 (every frame-unit delivery and
-    // the library's buffer), or lines back to back from data (line unit into a program buffer).
-    const bool pitched = g.unit == SCAN_UNIT_FRAME || library;
-    std::uint64_t firstLine = 0;
-    std::uint64_t endLine = 0;
-    if (g.unit == SCAN_UNIT_FRAME) {
-        endLine = g.lines; // the whole frame, whatever lineCount says
-    } else {
-        firstLine = startLine;
-        endLine = std::uint64_t(startLine) + lineCount;
-    }
-    std::uint64_t extent = programExtent;
-    if (library) // the library's buffer holds the lines it says it delivered, at their pitch
-        extent = (std::uint64_t(startLine) + lineCount) * BOARD_LINE_PITCH;
-    if (pitched && lineBytes > BOARD_LINE_PITCH)
-        return; // such lines cannot lie at the pitch
-
-    const std::uint64_t lastFitting = std::min<std::uint64_t>(g.lines, imageSize / stride);
-    std::uint64_t copiedEnd = firstLine;
-    for (std::uint64_t n = firstLine; n < endLine && n < lastFitting; ++n) {
-        const std::uint64_t source = pitched ? n * BOARD_LINE_PITCH : (n - firstLine) * lineBytes;
-        if (source + lineBytes > extent)
-            break;
-        std::memcpy(m_pImage.data() + n * stride, data + source, lineBytes);
-        copiedEnd = n + 1;
-    }
-    DrawScanImage(std::uint32_t(firstLine), std::uint32_t(copiedEnd));
-}
-
-// m_imageLock held. Redraws the picture rows that show the given image lines.
-void CRectScanDlg::DrawScanImage(std::uint32_t firstLine, std::uint32_t endLine)
-{
-    if (firstLine >= endLine)
-        return;
-    m_picture.DrawLines(m_pImage.data(), m_pImage.size(), m_geometry, firstLine, endLine);
-    m_bPictureValid = true;
     std::lock_guard<std::mutex> mail(m_mailLock);
     m_bPictureDirty = true;
 }

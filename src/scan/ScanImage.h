@@ -1,0 +1,57 @@
+// The scan tool's image: the 32 MB image buffer, the geometry of the last Start, the count of
+// valid bytes and the grey picture, all under one lock. The hook writes it on a callback thread;
+// the UI thread empties it at Start, takes the picture and copies bytes for the dump view.
+#pragma once
+
+#include "framework/HeapBlock.h"
+#include "scan/ScanPicture.h"
+#include "tools/ScanDataSource.h"
+
+#include <QImage>
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+class ScanImage {
+public:
+    // UI thread. A zero-filled buffer of size bytes and no data; false when the memory cannot be
+    // had (Start then refuses).
+    bool Allocate(std::size_t size);
+    // UI thread, at the close with no callback inside.
+    void Release();
+    bool Present() const;
+
+    // UI thread, at Start: all bytes zero and a black picture; then the geometry of the scan.
+    void Empty();
+    void SetGeometry(const ScanGeometry &g);
+
+    // Callback thread: a line-unit frame begins (its delivery starts at line 0): the image of
+    // the current geometry and the picture go blank.
+    void BeginFrame();
+    // Callback thread: copies the delivered lines to their place. Reads stay inside the
+    // delivered bytes (extent: how many may be read from data; library: the library's buffer,
+    // which holds the lines it says it delivered at their pitch), writes inside the image of
+    // the current geometry; lines that do not fit are dropped. True when the picture changed.
+    bool CopyDelivery(std::uint32_t startLine, std::uint32_t lineCount, bool library,
+                      const std::uint8_t *data, std::uint64_t extent);
+
+    // UI thread: the picture as control 1055 shows it (null before the first Start).
+    QImage Picture() const;
+    // Any thread: the valid bytes, copied under the lock.
+    ScanDataCopy Copy(std::uint32_t begin, std::uint32_t end) const;
+    ScanDataCopy CopyAll() const;
+    // Any thread: runs fn on the valid bytes ((nullptr, 0): none) under the lock; fn must be
+    // short and must never run an event loop.
+    void Read(const std::function<void(const std::uint8_t *, std::uint32_t)> &fn) const;
+
+private:
+    void DrawScanImage(std::uint32_t firstLine, std::uint32_t endLine); // lock_ held
+
+    mutable std::mutex lock_; // guards everything below, the buffer's contents included
+    fw::ZeroBlock image_;
+    ScanGeometry geometry_;
+    std::uint32_t imageBytes_ = 0; // stride x lines of the last delivery's geometry
+    ScanPicture picture_;
+    bool pictureValid_ = false;
+};
