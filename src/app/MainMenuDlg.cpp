@@ -3,11 +3,12 @@
 #include "app/OperationInfoDlg.h"
 #include "session/ToolProtocol.h"
 #include "display/NtscViewDlg.h"
-#include "framework/MessageBox.h"
+#include "ops/BoardResetOp.h"
 #include "res/Resources.h"
 #include "session/RequestBuffers.h"
 #include "tools/DspDownloadDlg.h"
 #include "tools/FrameMemoryDlg.h"
+#include "tools/ShowResult.h"
 
 using namespace res::mainmenu;
 
@@ -125,12 +126,10 @@ void CMainMenuDlg::OnScanDataSet()
 
 void CMainMenuDlg::OnReset()
 {
-    if (BoardReset(m_hBoard) != 0) {
-        fw::MessageBox(this, "リセットが失敗しました。", "リセット", fw::MsgIcon::Stop);
-        return;
-    }
-    session::RequestsDropped(m_hBoard); // a reset drops every request, as a clear does
-    fw::MessageBox(this, "リセットが完了しました。", "リセット", fw::MsgIcon::None);
+    const ops::Result result = ops::ResetBoard(m_hBoard);
+    if (result.ok())
+        session::RequestsDropped(m_hBoard); // a reset drops every request, as a clear does
+    ShowResult(this, result);
 }
 
 std::intptr_t CMainMenuDlg::OnToolClosed(std::uintptr_t wParam, std::intptr_t)

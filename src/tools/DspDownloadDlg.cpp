@@ -1,9 +1,10 @@
 #include "tools/DspDownloadDlg.h"
 
 #include "framework/FileDialog.h"
-#include "framework/MessageBox.h"
 #include "framework/UiThread.h"
+#include "ops/DspProgram.h"
 #include "tools/LongOperation.h"
+#include "tools/ShowResult.h"
 #include "res/Resources.h"
 
 #include <atomic>
@@ -62,9 +63,8 @@ void CDspDownloadDlg::OnBrowse()
 void CDspDownloadDlg::OnDownload()
 {
     const std::string path = GetDlgItemText(IDC_PATH);
-    if (path.empty()) {
-        fw::MessageBox(this, "ダウンロードファイルを指定してください。", std::nullopt,
-                       fw::MsgIcon::Exclamation);
+    if (const ops::Result checked = ops::CheckDspPath(path); !checked.ok()) {
+        ShowResult(this, checked);
         return;
     }
 
@@ -72,7 +72,7 @@ void CDspDownloadDlg::OnDownload()
     // helper thread so the dialog stays painted while it takes no input; the handler still ends
     // only when the download has.
     std::atomic<bool> done{false};
-    int32_t result = 0; // written by the helper thread before done is set, read after the join
+    ops::Result result; // written by the helper thread before done is set, read after the join
     {
         LongOperation busy(*this);
         busy.Progress("ダウンロード中...");
@@ -80,7 +80,7 @@ void CDspDownloadDlg::OnDownload()
         const BoardHandle hBoard = m_hBoard;
         // Runs on its own short-lived thread: one DspDownload call.
         std::thread worker([&result, &done, hBoard, &path] {
-            result = DspDownload(hBoard, path.c_str());
+            result = ops::DownloadDspProgram(hBoard, path);
             done.store(true, std::memory_order_release);
             fw::NotifyUiWaiters();
         });
@@ -88,12 +88,5 @@ void CDspDownloadDlg::OnDownload()
         worker.join();
         m_bDownloading = false;
     }
-
-    if (result == BOARD_STATUS_DSP_DOWNLOAD_FAULT)
-        fw::MessageBox(this, "ダウンロード中に障害が発生しました。", std::nullopt,
-                       fw::MsgIcon::Exclamation);
-    else if (result != 0)
-        fw::MessageBox(this, "ダウンロードが失敗しました。", std::nullopt, fw::MsgIcon::Exclamation);
-    else
-        fw::MessageBox(this, "ダウンロード完了");
+    ShowResult(this, result);
 }

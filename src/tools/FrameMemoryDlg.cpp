@@ -1,16 +1,15 @@
 #include "tools/FrameMemoryDlg.h"
 
-#include "framework/HeapBlock.h"
-#include "framework/MessageBox.h"
+#include "ops/FrameCompare.h"
+#include "ops/FrameMemory.h"
+#include "res/Resources.h"
 #include "tools/LongOperation.h"
 #include "tools/ReadResultDlg.h"
-#include "res/Resources.h"
+#include "tools/ShowResult.h"
 
-#include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <cstring>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -18,13 +17,7 @@ namespace {
 using res::IDD_FRAME_MEMORY;
 using namespace res::framemem;
 
-constexpr uint32_t kChunk = FRAME_MEMORY_MAX_TRANSFER;            // one transfer, 1 MB
-constexpr uint32_t kChunksPerBank = FRAME_MEMORY_BANK_SIZE / kChunk; // 32
-constexpr uint32_t kPauseEvery = 50000;                           // bytes checked between pauses
-
 int g_nComparePauseMs = 10; // UI thread only
-
-constexpr const char *kNoBuffer = "作業用メモリ(1MB)を確保できませんでした。";
 
 } // namespace
 
@@ -61,46 +54,21 @@ void CFrameMemoryDlg::OnCancel()
         fw::Dialog::OnCancel();
 }
 
-bool CFrameMemoryDlg::CheckRange(bool read, Range &range)
+ops::FrameRange CFrameMemoryDlg::GetRange() const
 {
+    ops::FrameRange range;
     range.bank = GetDlgItemNumber(IDC_BANK, 16);
     range.offset = GetDlgItemNumber(IDC_OFFSET, 16);
     range.size = GetDlgItemNumber(IDC_SIZE, 16);
-
-    const char *message = nullptr;
-    if (range.bank > 3)
-        message = "Bank番号が不正です（有効範囲 0-3 ）。";
-    else if (range.offset % 4 != 0)
-        message = "Offsetは4byteバウンダリで指定してください。";
-    else if (range.size == 0)
-        message = "サイズが０です。";
-    else if (range.size % 4 != 0)
-        message = "Sizeは4byte単位で指定してください。";
-    else if (range.size > kChunk)
-        message = read ? "リード可能サイズはMAX 1MBです。" : "ライト可能サイズはMAX 1MBです。";
-    else if (uint64_t{range.offset} + range.size > FRAME_MEMORY_BANK_SIZE)
-        message = read ? "指定したオフセットとサイズではターゲットアクセスのフレームメモリ領域を超えてしまいます。"
-                       : "指定したオフセットとサイズではフレームメモリ領域を超えてしまいます。";
-    if (message == nullptr)
-        return true;
-    fw::MessageBox(this, message,
-                   read ? "フレームメモリリード パラメータエラー" : "フレームメモリライト パラメータエラー",
-                   fw::MsgIcon::Stop);
-    return false;
+    return range;
 }
 
 void CFrameMemoryDlg::OnRead()
 {
-    Range range;
-    if (!CheckRange(true, range))
-        return;
-    fw::ZeroBlock buffer(kChunk);
-    if (!buffer) {
-        fw::MessageBox(this, kNoBuffer, std::nullopt, fw::MsgIcon::Stop);
-        return;
-    }
-    if (FrameMemoryRead(m_hBoard, range.bank, range.offset, range.size, buffer.data()) != 0) {
-        fw::MessageBox(this, "フレームメモリリードが失敗しました。");
+    const ops::FrameRange range = GetRange();
+    const ops::FrameRead read = ops::ReadFrameMemory(m_hBoard, range);
+    if (!read.result.ok()) {
+        ShowResult(this, read.result);
         return;
     }
     // The view only reads the buffer; it goes back when the view has closed.
@@ -108,24 +76,20 @@ void CFrameMemoryDlg::OnRead()
     view.m_dwOffset = range.offset;
     view.m_dwSize = range.size;
     view.m_nBank = static_cast<int>(range.bank);
-    view.m_pData = buffer.data();
+    view.m_pData = read.data.data();
     view.DoModal();
 }
 
 void CFrameMemoryDlg::OnWrite()
 {
-    Range range;
-    if (!CheckRange(false, range))
-        return;
-    fw::ZeroBlock buffer(kChunk);
-    if (!buffer) {
-        fw::MessageBox(this, kNoBuffer, std::nullopt, fw::MsgIcon::Stop);
+    const ops::FrameRange range = GetRange();
+    // The fill byte is read only once the range has passed its check.
+    if (const ops::Result checked = ops::CheckFrameRange(ops::FrameDirection::Write, range); !checked.ok()) {
+        ShowResult(this, checked);
         return;
     }
     const uint8_t fill = static_cast<uint8_t>(GetDlgItemNumber(IDC_FILL, 16) & 0xFF);
-    std::memset(buffer.data(), fill, range.size);
-    if (FrameMemoryWrite(m_hBoard, range.bank, range.offset, range.size, buffer.data()) != 0)
-        fw::MessageBox(this, "フレームメモリライトが失敗しました。");
+    ShowResult(this, ops::FillFrameMemory(m_hBoard, range, fill));
 }
 
 void CFrameMemoryDlg::AppendLog(std::string_view text)
@@ -138,94 +102,28 @@ void CFrameMemoryDlg::AppendLog(std::string_view text)
 void CFrameMemoryDlg::OnCompare()
 {
     SetDlgItemText(IDC_LOG, "Cmp Check開始\r\n");
-    fw::ZeroBlock buffer(kChunk);
+    std::optional<std::vector<uint8_t>> buffer = ops::MakeTransferBuffer();
     if (!buffer) {
-        fw::MessageBox(this, kNoBuffer, std::nullopt, fw::MsgIcon::Stop);
+        ShowResult(this, ops::NoTransferBuffer());
         return;
     }
     const uint8_t base = static_cast<uint8_t>(GetDlgItemNumber(IDC_FILL, 16) & 0xFF);
     m_bBusy = true;
-    const bool finished = RunCompare(buffer.data(), base);
+    ops::Result result;
+    {
+        // The log stays scrollable; everything else waits for the end of the compare.
+        LongOperation busy(*this, {IDC_LOG});
+        ops::CompareHooks hooks;
+        hooks.progress = [&busy](std::string_view text) { busy.Progress(text); };
+        hooks.log = [this](std::string_view text) { AppendLog(text); };
+        hooks.pauseUntil = [&busy](ops::CompareHooks::Clock::time_point until) { busy.PauseUntil(until); };
+        hooks.pause = std::chrono::milliseconds(g_nComparePauseMs);
+        result = ops::CompareFrameMemory(m_hBoard, base, *buffer, hooks);
+        // A failing transfer's box is shown while the operation's controls are still held.
+        ShowResult(this, result);
+    }
     m_bBusy = false;
     buffer.reset();
-    if (finished)
+    if (result.ok())
         AppendLog("Cmp Check終了\r\n");
-}
-
-bool CFrameMemoryDlg::RunCompare(uint8_t *buffer, uint8_t base)
-{
-    // The log stays scrollable; everything else waits for the end of the compare.
-    LongOperation busy(*this, {IDC_LOG});
-    char text[160];
-
-    for (uint32_t bank = 0; bank < FRAME_MEMORY_BANKS; ++bank) {
-        std::memset(buffer, static_cast<uint8_t>(base + bank), kChunk);
-        for (uint32_t chunk = 0; chunk < kChunksPerBank; ++chunk) {
-            std::snprintf(text, sizeof text, "Fill Bank%u %u/%u", bank, chunk + 1, kChunksPerBank);
-            busy.Progress(text);
-            if (FrameMemoryWrite(m_hBoard, bank, chunk * kChunk, kChunk, buffer) != 0) {
-                fw::MessageBox(this, "フレームメモリライトが失敗しました。");
-                return false;
-            }
-            busy.Pause(0);
-        }
-    }
-
-    // Each pause lasts the prescribed time; what the pauses oversleep is taken off the next
-    // ones, so the 2688 pauses of a compare add up to their nominal total instead of drifting
-    // by seconds.
-    using Clock = std::chrono::steady_clock;
-    const Clock::duration pause = std::chrono::milliseconds(g_nComparePauseMs);
-    Clock::duration overslept{0};
-    auto takePause = [&] {
-        const Clock::time_point start = Clock::now();
-        busy.PauseUntil(start + std::max(pause - overslept, Clock::duration{0}));
-        overslept = std::max(overslept + (Clock::now() - start) - pause, Clock::duration{0});
-    };
-
-    for (uint32_t bank = 0; bank < FRAME_MEMORY_BANKS; ++bank) {
-        const uint8_t expected = static_cast<uint8_t>(base + bank);
-        uint8_t pattern[4096];
-        std::memset(pattern, expected, sizeof pattern);
-        uint32_t records = 0;
-        uint32_t omitted = 0;
-        for (uint32_t chunk = 0; chunk < kChunksPerBank; ++chunk) {
-            std::snprintf(text, sizeof text, "Check Bank%u %u/%u", bank, chunk + 1, kChunksPerBank);
-            busy.Progress(text);
-            std::memset(buffer, 0, kChunk);
-            if (FrameMemoryRead(m_hBoard, bank, chunk * kChunk, kChunk, buffer) != 0) {
-                fw::MessageBox(this, "フレームメモリリードが失敗しました。");
-                return false;
-            }
-            for (uint32_t start = 0; start < kChunk; start += kPauseEvery) {
-                takePause();
-                const uint32_t end = std::min(start + kPauseEvery, kChunk);
-                for (uint32_t piece = start; piece < end; piece += sizeof pattern) {
-                    const uint32_t length = std::min<uint32_t>(sizeof pattern, end - piece);
-                    if (std::memcmp(buffer + piece, pattern, length) == 0)
-                        continue;
-                    for (uint32_t i = piece; i < piece + length; ++i) {
-                        if (buffer[i] == expected)
-                            continue;
-                        if (records == kMaxRecordsPerBank) {
-                            ++omitted;
-                            continue;
-                        }
-                        ++records;
-                        AppendLog("● Cmp Error Detect!\r\n");
-                        std::snprintf(text, sizeof text,
-                                      "   BankNo = %d  Offset = %08XH\r\n   正常値：%02XH Read値：%02XH\r\n",
-                                      static_cast<int>(bank), chunk * kChunk + i, expected, buffer[i]);
-                        AppendLog(text);
-                    }
-                }
-            }
-        }
-        if (omitted != 0) {
-            std::snprintf(text, sizeof text, "● BankNo = %d  記録を省略したエラー = %u件\r\n",
-                          static_cast<int>(bank), omitted);
-            AppendLog(text);
-        }
-    }
-    return true;
 }

@@ -4,6 +4,8 @@
 
 #include "board/pel2ctl.h"
 #include "framework/Dialog.h"
+#include "ops/FrameCompare.h"
+#include "ops/FrameMemory.h"
 
 #include <cstdint>
 #include <string_view>
@@ -19,7 +21,7 @@ public:
     // Tests shorten it. UI thread.
     static void SetComparePauseMs(int ms);
     // Mismatch records kept per bank before the rest are only counted.
-    static constexpr uint32_t kMaxRecordsPerBank = 4096;
+    static constexpr uint32_t kMaxRecordsPerBank = ops::kMaxRecordsPerBank;
 
 protected:
     bool OnInitDialog() override;
@@ -27,17 +29,10 @@ protected:
     void OnCancel() override;
 
 private:
-    struct Range {
-        uint32_t bank;
-        uint32_t offset;
-        uint32_t size;
-    };
-    bool CheckRange(bool read, Range &range);
+    ops::FrameRange GetRange() const;
     void OnRead();
     void OnWrite();
     void OnCompare();
-    // The compare proper; false when it stopped on a board failure (no end line then).
-    bool RunCompare(uint8_t *buffer, uint8_t base);
     void AppendLog(std::string_view text);
 
     bool m_bBusy = false; // a compare is running: OK and cancel are not taken

@@ -4,6 +4,7 @@
 
 #include "board/pel2ctl.h"
 #include "framework/Dialog.h"
+#include "ops/RegisterAccess.h"
 
 class CRegisterDlg : public fw::Dialog {
 public:
@@ -25,5 +26,5 @@ private:
     void OnRead();
     void OnWrite();
     void CloseTool();
-    bool IsUlong() const;
+    ops::RegisterWidth Width() const;
 };

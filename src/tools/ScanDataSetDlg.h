@@ -5,6 +5,7 @@
 
 #include "board/pel2ctl.h"
 #include "framework/Dialog.h"
+#include "ops/ScanDataSetTest.h"
 #include "session/BoardSession.h"
 #include "session/RequestBuffers.h"
 
@@ -25,8 +26,8 @@ public:
     fw::WindowHandle m_hMenuWnd = 0;
 
     // The scan data table: 512 entries of two little-endian 16-bit words, 0x8000 + 64 * i each.
-    static constexpr uint32_t kTableEntries = 512;
-    static constexpr uint32_t kTableBytes = kTableEntries * 4;
+    static constexpr uint32_t kTableEntries = ops::kScanTableEntries;
+    static constexpr uint32_t kTableBytes = ops::kScanTableBytes;
 
 protected:
     bool OnInitDialog() override;
@@ -38,9 +39,6 @@ private:
     void OnTest();
     void RunTest();
     bool StillOpen() const; // the window the running test started in is still there
-    void Fail(const char *text);
-    bool WriteScanDataTable();
-    bool WriteRegister(uint32_t offset, uint32_t value, const char *name);
     // Waits m_dwWaitMs (0xFFFFFFFF: until the tool closes); false when the tool closed meanwhile.
     bool Wait();
     void CloseTool();
