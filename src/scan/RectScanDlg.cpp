@@ -88,12 +88,6 @@ bool CRectScanDlg::OnInitDialog()
         std::lock_guard<std::mutex> lock(m_requestLock);
         m_requests.clear();
     }
-    {
-        std::lock_guard<std::mutex> lock(m_mailLock);
-        m_pendingLog.clear();
-        m_bPictureDirty = false;
-        m_bWakePending = false;
-    }
     m_shownPicture = QImage();
     if (!m_repaintTimer) {
         m_repaintTimer = std::make_unique<QTimer>();
@@ -149,10 +143,7 @@ bool CRectScanDlg::OnInitDialog()
     m_hWorker = std::make_unique<ExclusiveRightWorker>(m_hBoard, m_hAcquireEvent, m_hReleaseEvent,
                                                        m_hQuitEvent);
 
-    {
-        std::lock_guard<std::mutex> lock(m_mailLock);
-        m_wakeTarget = std::make_shared<CRectScanDlg *>(this);
-    }
+    m_mailbox.Open([this] { OnUiWake(); }, [this] { FlushLog(); });
     m_life = Life::Open;
     m_requestUser.Open();
     g_scanToolGate.Open(this);
@@ -287,13 +278,7 @@ void CRectScanDlg::OnStart()
     const std::uint32_t pixels = GetDlgItemNumber(IDC_PIXELS_PER_LINE, 10);
     m_nStartCount = GetDlgItemNumber(IDC_START_COUNT, 10);
 
-    {
-        std::lock_guard<std::mutex> lock(m_mailLock);
-        m_pendingLog.clear(); // text still on its way belongs to the log being emptied
-        m_bScanEnded = false;  // so does the end of an earlier scan
-        m_bPictureDirty = true;
-        WakeUi();
-    }
+    m_mailbox.StartOver();
     SetDlgItemText(IDC_LOG, "");
 
     m_nStartDelayMs = GetDlgItemNumber(IDC_START_DELAY, 10);
@@ -472,13 +457,7 @@ bool CRectScanDlg::ReleaseSteps()
         m_hWorker.reset();
     }
 
-    {
-        std::lock_guard<std::mutex> lock(m_mailLock);
-        if (m_wakeTarget) {
-            *m_wakeTarget = nullptr; // wakes still queued (UI thread) find no dialog
-            m_wakeTarget.reset();
-        }
-    }
+    m_mailbox.Close();
     if (m_repaintTimer)
         m_repaintTimer->stop();
     m_life = Life::Closed;
@@ -542,27 +521,9 @@ void CRectScanDlg::OnPaint(QPainter &painter)
 
 // ---- Hand-over to the UI thread ----
 
-// Any thread, with m_mailLock held: one queued wake at a time.
-void CRectScanDlg::WakeUi()
-{
-    if (m_bWakePending || !m_wakeTarget)
-        return;
-    m_bWakePending = true;
-    std::shared_ptr<CRectScanDlg *> target = m_wakeTarget;
-    fw::PostToUi([target] {
-        if (*target)
-            (*target)->OnUiWake();
-    });
-}
-
 void CRectScanDlg::OnUiWake()
 {
-    bool pictureDirty = false;
-    {
-        std::lock_guard<std::mutex> lock(m_mailLock);
-        m_bWakePending = false;
-        pictureDirty = m_bPictureDirty;
-    }
+    const bool pictureDirty = m_mailbox.BeginWake();
     FlushLog();
     if (IsWindow())
         SetDlgItemText(IDC_HOOK_CALLS, std::to_string(m_nHookCalls.load()));
@@ -579,12 +540,8 @@ void CRectScanDlg::OnUiWake()
 // drawn after the copy always brings another refresh.
 void CRectScanDlg::RefreshPicture()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mailLock);
-        if (!m_bPictureDirty)
-            return;
-        m_bPictureDirty = false;
-    }
+    if (!m_mailbox.TakePictureDirty())
+        return;
     m_shownPicture = m_image.Picture();
     m_lastRefreshMs = NowMs();
     if (QWidget *w = widget())
@@ -595,61 +552,34 @@ void CRectScanDlg::RefreshPicture()
 // makes Start available again once the board has said that a scan ended.
 void CRectScanDlg::FlushLog()
 {
-    std::string text;
-    bool ended = false;
-    {
-        std::lock_guard<std::mutex> lock(m_mailLock);
-        text.swap(m_pendingLog);
-        ended = std::exchange(m_bScanEnded, false);
-    }
+    const ScanMailbox::Mail mail = m_mailbox.TakeMail();
     if (!IsWindow())
         return;
-    if (!text.empty())
-        EditReplaceSel(IDC_LOG, text);
-    if (ended && m_life == Life::Open)
+    if (!mail.log.empty())
+        EditReplaceSel(IDC_LOG, mail.log);
+    if (mail.scanEnded && m_life == Life::Open)
         EnableDlgItem(IDC_START, true);
 }
 
 void CRectScanDlg::AddLog(std::string_view text)
 {
-    std::string all;
-    {
-        std::lock_guard<std::mutex> lock(m_mailLock);
-        m_pendingLog.append(text);
-        if (!fw::IsUiThread()) {
-            WakeUi();
-            return;
-        }
-        all.swap(m_pendingLog); // earlier text from other threads goes in first
-    }
-    if (IsWindow())
+    const std::string all = m_mailbox.Post(text);
+    if (!all.empty() && IsWindow())
         EditReplaceSel(IDC_LOG, all);
 }
 
-// Callback thread, inside a ScanToolVisit (so m_wakeTarget stays put meanwhile).
+// Callback thread, inside a ScanToolVisit (so the mailbox stays open meanwhile).
 void CRectScanDlg::AddLogAndWait(std::string_view text)
 {
     AddLog(text);
-    std::shared_ptr<CRectScanDlg *> target;
-    {
-        std::lock_guard<std::mutex> lock(m_mailLock);
-        target = m_wakeTarget;
-    }
-    if (target)
-        fw::SendToUi([target] {
-            if (*target)
-                (*target)->FlushLog();
-        });
+    m_mailbox.SendFlush();
 }
 
 // Callback thread, inside a ScanToolVisit. Whatever the reason, the scan is over: Start need not
 // wait for a stop (a library that refuses to cancel an ended scan would leave it disabled).
 void CRectScanDlg::OnScanEnded(std::string_view text)
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mailLock);
-        m_bScanEnded = true;
-    }
+    m_mailbox.MarkScanEnded();
     AddLogAndWait(text);
 }
 

@@ -3,8 +3,8 @@
 //
 // Threads: every handler runs on the UI thread. The board library's callback threads enter
 // through ScanToolVisit (scan/ScanToolGate.h) and call OnImageTransfer / AddLogAndWait; they
-// never touch a widget: log text and the picture are handed to the UI thread through
-// m_mailLock-guarded slots and one queued wake at a time.
+// never touch a widget: log text and the picture are handed to the UI thread through the
+// mailbox (scan/ScanMailbox.h), one queued wake at a time.
 #pragma once
 
 #include "board/pel2ctl.h"
@@ -13,6 +13,7 @@
 #include "framework/HeapBlock.h"
 #include "scan/ExclusiveRightWorker.h"
 #include "scan/ScanImage.h"
+#include "scan/ScanMailbox.h"
 #include "scan/ScanPicture.h"
 #include "session/RequestBuffers.h"
 #include "tools/ScanDataSource.h"
@@ -111,7 +112,6 @@ private:
     void AddLogStamped(std::string_view text);
 
     // UI side of the hand-over (UI thread).
-    void WakeUi(); // any thread; called with m_mailLock held
     void OnUiWake();
     void RefreshPicture();
     void FlushLog();
@@ -165,15 +165,9 @@ private:
     std::mutex m_requestLock;
     std::map<const std::uint8_t *, Request> m_requests;
 
-    // m_mailLock guards the hand-over to the UI thread: m_pendingLog, m_bPictureDirty,
-    // m_bScanEnded, m_bWakePending, m_wakeTarget (the pointer; *m_wakeTarget is UI-thread only).
-    std::mutex m_mailLock;
-    std::string m_pendingLog;
-    bool m_bPictureDirty = false;
-    bool m_bScanEnded = false; // a scan-end notification came: Start is available again
-    bool m_bWakePending = false;
-    // Lets queued wakes find out, on the UI thread, whether this window is still there.
-    std::shared_ptr<CRectScanDlg *> m_wakeTarget;
+    // The hand-over to the UI thread: log text, the picture's dirty flag, the scan's end, one
+    // queued wake at a time.
+    ScanMailbox m_mailbox;
 
     fw::AutoResetEvent m_hAcquireEvent;
     fw::AutoResetEvent m_hReleaseEvent;

@@ -81,10 +81,7 @@ std::uint32_t CRectScanDlg::OnImageTransfer(std::uint32_t flags, std::uint32_t s
     CopyDelivery(startLine, lineCount, bufferKind, data);
 
     m_nHookCalls.fetch_add(1);
-    {
-        std::lock_guard<std::mutex> lock(m_mailLock);
-        WakeUi(); // shows the count (and the picture when it changed)
-    }
+    m_mailbox.Wake(); // shows the count (and the picture when it changed)
     return m_nHookSleepMs;
 }
 
@@ -129,6 +126,5 @@ void CRectScanDlg::CopyDelivery(std::uint32_t startLine, std::uint32_t lineCount
     const std::uint64_t extent = library ? 0 : RequestExtent(data);
     if (!m_image.CopyDelivery(startLine, lineCount, library, data, extent))
         return;
-    std::lock_guard<std::mutex> mail(m_mailLock);
-    m_bPictureDirty = true;
+    m_mailbox.MarkPictureDirty();
 }

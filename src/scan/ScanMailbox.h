@@ -1,0 +1,61 @@
+// The scan tool's hand-over from the board library's callback threads to the UI thread: log text,
+// the picture's dirty flag and the end of a scan, with one queued wake at a time. Nothing here
+// touches a widget; the UI thread takes what has arrived when it is woken.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+class ScanMailbox {
+public:
+    // UI thread: from now on wakes run onWake, and SendFlush runs onFlush, on the UI thread.
+    void Open(std::function<void()> onWake, std::function<void()> onFlush);
+    // UI thread: wakes still queued and flushes still waiting find nothing any more.
+    void Close();
+
+    // Any thread. Appends text; off the UI thread a wake is queued and "" returned, on the UI
+    // thread every pending text is returned (earlier text from other threads first) for the
+    // caller to insert at once.
+    std::string Post(std::string_view text);
+    // Any thread: the picture changed (the next wake refreshes it).
+    void MarkPictureDirty();
+    // Any thread: the board said that a scan ended.
+    void MarkScanEnded();
+    // Any thread: one queued wake at a time.
+    void Wake();
+    // Callback thread: returns once the UI thread has run onFlush (at once when closed).
+    void SendFlush();
+
+    // UI thread, at Start: text and an earlier scan's end still on their way belong to what is
+    // being emptied; the picture is refreshed with the next wake, which is queued.
+    void StartOver();
+    // UI thread, at the start of a wake: the next wake may be queued. True when the picture is
+    // dirty.
+    bool BeginWake();
+    // UI thread: the text that has arrived, and whether a scan ended meanwhile.
+    struct Mail {
+        std::string log;
+        bool scanEnded = false;
+    };
+    Mail TakeMail();
+    // UI thread: true (and cleared) when the picture is to be refreshed.
+    bool TakePictureDirty();
+
+private:
+    struct Target {
+        std::function<void()> onWake;
+        std::function<void()> onFlush;
+        bool open = true; // UI thread only
+    };
+    void WakeLocked(); // lock_ held
+
+    std::mutex lock_; // guards everything below (target_ the pointer; *target_ is UI-thread only)
+    std::string log_;
+    bool pictureDirty_ = false;
+    bool scanEnded_ = false;
+    bool wakePending_ = false;
+    std::shared_ptr<Target> target_;
+};
