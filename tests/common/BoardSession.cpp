@@ -28,8 +28,14 @@ BoardSession::~BoardSession()
 void BoardSession::close()
 {
     if (handle_ != 0) {
-        if (BoardClose(handle_) == 0)
-            session::BoardClosed(handle_); // as the start-up dialog does
+        // As the start-up dialog does: BoardClose waits until no callback runs, and a callback
+        // may be waiting for the UI thread (a box from a delivery that found no tool), so the UI
+        // thread keeps processing events meanwhile.
+        std::int32_t result = 0;
+        const BoardHandle handle = handle_;
+        fw::RunWhilePumping([&] { result = BoardClose(handle); });
+        if (result == 0)
+            session::BoardClosed(handle);
         handle_ = 0;
     }
 }
