@@ -95,8 +95,9 @@ TEST_F(ScanDataSetTestTest, SecondScanDataSetOutcomes)
         EXPECT_EQ(r.status, o.status) << o.text;
         EXPECT_EQ(r.message, o.text);
         EXPECT_EQ(r.icon, o.icon) << o.text;
-        if (!o.ok)
+        if (!o.ok) {
             EXPECT_EQ(r.step, "ScanDataSet (running)");
+        }
     }
 }
 
