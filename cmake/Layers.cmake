@@ -4,8 +4,8 @@
 #   res                     framework (template types)
 #   session                 framework, board
 #   ops                     board (plain C++ over the board interface, no Qt)
-#   tools, display          framework, res, board, session, ops
-#   scan                    the above and tools (the dump view)
+#   tools                   framework, res, board, session, ops
+#   display, scan           the above and tools (the result boxes, the dump view)
 #   app                     everything
 set(PELORA_LAYERS framework board res session ops tools display scan app)
 set(PELORA_ALLOWED_framework "")
@@ -14,6 +14,6 @@ set(PELORA_ALLOWED_res framework)
 set(PELORA_ALLOWED_session framework board)
 set(PELORA_ALLOWED_ops board)
 set(PELORA_ALLOWED_tools framework res board session ops)
-set(PELORA_ALLOWED_display framework res board session ops)
+set(PELORA_ALLOWED_display framework res board session ops tools)
 set(PELORA_ALLOWED_scan framework res board session ops tools)
 set(PELORA_ALLOWED_app framework res board session ops tools display scan)

@@ -4,8 +4,10 @@
 #include "display/NtscOverlay.h"
 #include "framework/MessageBox.h"
 #include "framework/UiThread.h"
+#include "ops/CapturePrepare.h"
 #include "res/Resources.h"
 #include "session/RequestBuffers.h"
+#include "tools/ShowResult.h"
 
 #include <QEvent>
 #include <QPointer>
@@ -156,35 +158,28 @@ void CNtscViewDlg::OnStart()
     session::RetireRequestBuffer(m_hBoard, std::move(oldA));
     session::RetireRequestBuffer(m_hBoard, std::move(oldB));
 
-    if (IoWriteLong(m_hBoard, REG_MAC_H_UDTCSR, kGeometry640) != 0) {
-        fail("レジスタライトが失敗しました。(MAC H-UDTCSR)");
-        return;
-    }
-    if (IoWriteLong(m_hBoard, REG_MAC_L_UDTCSR, kGeometry720) != 0) {
-        fail("レジスタライトが失敗しました。(MAC L-UDTCSR)");
-        return;
-    }
-    if (IoWriteLong(m_hBoard, REG_DIO_L_UDTCSR, kGeometry720) != 0) {
-        fail("レジスタライトが失敗しました。(DIO L-UDTCSR)");
-        return;
-    }
-    if (session::ClearImageRequests(m_hBoard) != 0) {
-        fail("画像データ取得要求クリアが失敗しました。");
-        return;
-    }
-    // Ten requests, A and B in turn; the results are not looked at.
-    m_bRequestsIssued = true;
-    for (int round = 0; round < 5; ++round) {
-        for (std::uint8_t *buffer : {m_pBufferA.data(), m_pBufferB.data()})
-            ImageRequest(m_hBoard, buffer, buffer ? m_dwBufferSize : 0);
-    }
-    const std::int32_t prepared = ScanPrepare(m_hBoard, SCAN_KIND_AREA, SCAN_UNIT_FRAME, 3, 0);
-    if (prepared == BOARD_STATUS_SCAN_FIFO_INIT) {
-        fail("走査FIFO初期化エラーが発生しました。");
-        return;
-    }
-    if (prepared != 0) {
-        fail("Scan起動準備が失敗しました。");
+    // Ten requests, A and B in turn, between the clear and ScanPrepare; the results are not
+    // looked at.
+    ops::CaptureSetup capture;
+    capture.geometryH = kGeometry640;
+    capture.geometryL = kGeometry720;
+    capture.geometryDio = kGeometry720;
+    capture.clearRequests = [this] { return session::ClearImageRequests(m_hBoard); };
+    capture.clearFailedText = "画像データ取得要求クリアが失敗しました。";
+    capture.issueRequests = [this] {
+        m_bRequestsIssued = true;
+        for (int round = 0; round < 5; ++round) {
+            for (std::uint8_t *buffer : {m_pBufferA.data(), m_pBufferB.data()})
+                ImageRequest(m_hBoard, buffer, buffer ? m_dwBufferSize : 0);
+        }
+    };
+    capture.scanKind = SCAN_KIND_AREA;
+    capture.unitFlags = SCAN_UNIT_FRAME;
+    capture.pixelBytes = 3;
+    capture.lineInterval = 0;
+    const ops::Result prepared = ops::PrepareCapture(m_hBoard, capture);
+    if (!prepared.ok()) {
+        ShowResult(this, prepared);
         return;
     }
     m_bRunning = true;
