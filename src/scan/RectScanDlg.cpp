@@ -3,9 +3,11 @@
 #include "framework/Clock.h"
 #include "framework/MessageBox.h"
 #include "framework/UiThread.h"
+#include "ops/AreaScanStart.h"
 #include "res/Resources.h"
 #include "scan/ScanToolGate.h"
 #include "session/RequestBuffers.h"
+#include "tools/ShowResult.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -27,13 +29,6 @@ std::int64_t NowMs()
 {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Indirect DSP write: the DSP-side address, then the value. Results are not looked at.
-void WriteDsp(BoardHandle board, std::uint32_t address, std::uint32_t value)
-{
-    IoWriteLong(board, REG_MAC_DSP_ADR_90, address);
-    IoWriteLong(board, REG_MAC_DSP_ADR_94, value);
 }
 
 } // namespace
@@ -237,18 +232,11 @@ void CRectScanDlg::RegisterRequest(const std::uint8_t *buffer, std::uint32_t siz
 
 void CRectScanDlg::IssueRequestBatch()
 {
-    const std::uint32_t count = m_nRequestCount;
-    if (m_bApBuffer && m_pApBuffer) {
-        const std::uint32_t share = kRequestBufferSize / count;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            std::uint8_t *buffer = m_pApBuffer.data() + std::size_t(i) * share;
-            RegisterRequest(buffer, share); // before the library can deliver into it
-            ImageRequest(m_hBoard, buffer, share);
-        }
-    } else {
-        for (std::uint32_t i = 0; i < count; ++i)
-            ImageRequest(m_hBoard, nullptr, 0);
-    }
+    std::uint8_t *ap = m_bApBuffer && m_pApBuffer ? m_pApBuffer.data() : nullptr;
+    ops::IssueRequestBatch(m_hBoard, m_nRequestCount, ap, kRequestBufferSize,
+                           [this](const std::uint8_t *buffer, std::uint32_t size) {
+                               RegisterRequest(buffer, size); // before the library can deliver into it
+                           });
 }
 
 void CRectScanDlg::OnStart()
@@ -299,59 +287,47 @@ void CRectScanDlg::OnStart()
     m_nPixelsPerLine = pixels;
     m_image.SetGeometry(ScanGeometry{lines, pixels, m_nPixelBytes.load(), m_nScanUnit.load()});
 
-    const std::uint32_t area = lines * 65536u + pixels; // pixels above 65535 carry into lines
-    if (IoWriteLong(m_hBoard, REG_MAC_H_UDTCSR, area) != 0)
-        return abandon("レジスタライトが失敗しました。(MAC H-UDTCSR)");
-    if (IoWriteLong(m_hBoard, REG_MAC_L_UDTCSR, area) != 0)
-        return abandon("レジスタライトが失敗しました。(MAC L-UDTCSR)");
-    if (IoWriteLong(m_hBoard, REG_DIO_L_UDTCSR, area) != 0)
-        return abandon("レジスタライトが失敗しました。(DIO L-UDTCSR)");
-    if (session::ClearImageRequests(m_hBoard) != 0)
-        return abandon("矩形データ取得要求クリアが失敗しました。");
-    {
-        // The library holds none of our requests any more.
-        std::lock_guard<std::mutex> lock(m_requestLock);
-        m_requests.clear();
-    }
-
-    if (m_bAutoIssue && m_bIssueBeforeStart && m_nRequestCount >= 1)
-        IssueRequestBatch();
-
-    std::uint32_t unitFlags = m_nScanUnit;
+    ops::AreaScanParams params;
+    params.lines = lines;
+    params.pixels = pixels;
+    params.scanKind = m_nScanKind;
+    params.unitFlags = m_nScanUnit;
     if (IsDlgButtonChecked(IDC_NO_MASK_OPEN_DELAY))
-        unitFlags |= SCAN_NO_MASK_OPEN_DELAY;
-    const std::uint32_t lineInt = GetDlgItemNumber(IDC_LINE_INT_INTERVAL, 10, 255);
+        params.unitFlags |= SCAN_NO_MASK_OPEN_DELAY;
+    params.pixelBytes = m_nPixelBytes;
+    params.lineInterval = GetDlgItemNumber(IDC_LINE_INT_INTERVAL, 10, 255);
+    params.dspStart = IsDlgButtonChecked(IDC_START_BY_BUTTON);
+    params.startCount = m_nStartCount;
+    params.clkoutWait = m_nClkoutWait;
+    params.startDelayMs = m_nStartDelayMs;
+    params.autoIssue = m_bAutoIssue;
+    params.issueBeforeStart = m_bIssueBeforeStart;
+    params.requestCount = m_nRequestCount;
 
-    const std::int32_t prepared =
-        ScanPrepare(m_hBoard, m_nScanKind, unitFlags, m_nPixelBytes, lineInt);
-    if (prepared == BOARD_STATUS_SCAN_FIFO_INIT)
-        return abandon("走査FIFO初期化エラーが発生しました。");
-    if (prepared != 0)
-        return abandon("Scan起動準備が失敗しました。");
+    ops::AreaScanHooks hooks;
+    hooks.clearRequests = [this] {
+        const std::int32_t status = session::ClearImageRequests(m_hBoard);
+        if (status == 0) { // the library holds none of our requests any more
+            std::lock_guard<std::mutex> lock(m_requestLock);
+            m_requests.clear();
+        }
+        return status;
+    };
+    hooks.issueBatch = [this](std::uint32_t) { IssueRequestBatch(); };
+    hooks.prepared = [this] {
+        m_bScanning = true;
+        if (m_hScanEvent)
+            m_hScanEvent->Reset();
+        EnableDlgItem(IDC_DUMP_VIEW, false);
+        EnableDlgItem(IDC_FRAME_STOP, true);
+    };
+    hooks.sleep = [](std::uint32_t ms) { fw::Sleep(ms); }; // blocks the dialog on purpose
 
-    m_bScanning = true;
-    if (m_hScanEvent)
-        m_hScanEvent->Reset();
-    EnableDlgItem(IDC_DUMP_VIEW, false);
-    EnableDlgItem(IDC_FRAME_STOP, true);
-
-    if (IoWriteLong(m_hBoard, REG_DIO_IMG_GETMODE, 0) != 0)
-        return abandon("レジスタライトが失敗しました。(DIO_IMG_GETMODE_108)");
-
-    if (IsDlgButtonChecked(IDC_START_BY_BUTTON)) {
-        const std::uint32_t sizeCode = m_nPixelBytes == 1 ? 0 : m_nPixelBytes == 2 ? 1 : 2;
-        WriteDsp(m_hBoard, DSP_PARAM_BLOCK + 0, pixels);
-        WriteDsp(m_hBoard, DSP_PARAM_BLOCK + 1, lines);
-        WriteDsp(m_hBoard, DSP_PARAM_BLOCK + 2, sizeCode);
-        WriteDsp(m_hBoard, DSP_PARAM_BLOCK + 3, m_nStartCount);
-        WriteDsp(m_hBoard, DSP_PARAM_BLOCK + 7, m_nClkoutWait);
-        WriteDsp(m_hBoard, DSP_COMMAND_WORD, DSP_CMD_AREA_SCAN); // written last: starts the scan
+    const ops::Result result = ops::StartAreaScan(m_hBoard, params, hooks);
+    if (!result.ok()) {
+        ShowResult(this, result);
+        return;
     }
-
-    fw::Sleep(m_nStartDelayMs); // the configured delay blocks the dialog on purpose
-
-    if (m_bAutoIssue && !m_bIssueBeforeStart && m_nRequestCount >= 1)
-        IssueRequestBatch();
 
     // A running scan is never programmed twice: Start comes back with a successful stop.
     EnableDlgItem(IDC_START, false);

@@ -1,8 +1,9 @@
-// The scan branch of the image transfer hook: line bookkeeping, the log account, re-issue, the
-// copy into the image buffer and the picture. Runs on a board library callback thread inside a
+// The scan branch of the image transfer hook: line accounting (ops::LineAccount), the log
+// account, re-issue, the copy into the image buffer (ops::CopyDeliveredLines) and the picture. Runs on a board library callback thread inside a
 // ScanToolVisit; it touches no widget.
 #include "framework/Clock.h"
 #include "framework/MessageBox.h"
+#include "ops/LineAccount.h"
 #include "scan/RectScanDlg.h"
 #include "scan/ScanToolGate.h"
 
@@ -27,24 +28,11 @@ std::uint32_t CRectScanDlg::OnImageTransfer(std::uint32_t flags, std::uint32_t s
                                             std::uint32_t lineCount, std::uint32_t bufferKind,
                                             const std::uint8_t *data)
 {
-    const std::uint32_t total = startLine == 0 ? lineCount : g_nHookLineTotal.load() + lineCount;
-    g_nHookLineTotal = total;
-
-    const std::uint32_t linesPerFrame = m_nLinesPerFrame;
-    if (m_nScanUnit == SCAN_UNIT_LINE) {
-        if ((flags & HOOK_FLAG_FRAME) && total != linesPerFrame) {
-            std::string text;
-            Append(text, " ● Line Num too Small Error.\tLine Not Mach. LineNum:%d\r\n", int(total));
-            fw::MessageBox(fw::WindowHandle{0}, text, "Line Num too Small Error.");
-            AddLog(text);
-        }
-        if (total > linesPerFrame) {
-            std::string text;
-            Append(text, " ● Line Over Error. Line Over Start:%d  LineNum:%d\r\n", int(startLine),
-                   int(lineCount));
-            fw::MessageBox(fw::WindowHandle{0}, text, "Line Over Error.");
-            AddLog(text);
-        }
+    ops::LineAccount account(g_nHookLineTotal);
+    for (const ops::Result &error :
+         account.Deliver(flags, startLine, lineCount, m_nLinesPerFrame, m_nScanUnit == SCAN_UNIT_LINE)) {
+        fw::MessageBox(fw::WindowHandle{0}, error.message, error.caption);
+        AddLog(error.message);
     }
 
     std::string entry = fw::LocalTimeHms();

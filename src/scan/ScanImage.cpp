@@ -1,6 +1,6 @@
 #include "scan/ScanImage.h"
 
-#include "board/pel2ctl.h"
+#include "ops/DeliveredLines.h"
 
 #include <algorithm>
 #include <cstring>
@@ -59,42 +59,14 @@ bool ScanImage::CopyDelivery(std::uint32_t startLine, std::uint32_t lineCount, b
                              const std::uint8_t *data, std::uint64_t extent)
 {
     std::lock_guard<std::mutex> lock(lock_);
-    const ScanGeometry g = geometry_;
-    const std::uint64_t lineBytes = g.lineBytes();
-    const std::uint64_t stride = g.stride();
-    const std::uint64_t imageSize = image_.size();
-    imageBytes_ = std::uint32_t(std::min<std::uint64_t>(stride * g.lines, imageSize));
-    if (lineBytes == 0 || data == nullptr || !image_)
+    const std::uint64_t stride = geometry_.stride();
+    imageBytes_ = std::uint32_t(std::min<std::uint64_t>(stride * geometry_.lines, image_.size()));
+    const ops::LineRange copied = ops::CopyDeliveredLines(
+        geometry_, std::span<std::uint8_t>(image_.data(), image_.size()),
+        ops::Delivery{startLine, lineCount, library, data, extent});
+    if (copied.empty())
         return false;
-
-    // Source layout: an 8192-byte pitch counted from frame line 0 (every frame-unit delivery and
-    // the library's buffer), or lines back to back from data (line unit into a program buffer).
-    const bool pitched = g.unit == SCAN_UNIT_FRAME || library;
-    std::uint64_t firstLine = 0;
-    std::uint64_t endLine = 0;
-    if (g.unit == SCAN_UNIT_FRAME) {
-        endLine = g.lines; // the whole frame, whatever lineCount says
-    } else {
-        firstLine = startLine;
-        endLine = std::uint64_t(startLine) + lineCount;
-    }
-    if (library) // the library's buffer holds the lines it says it delivered, at their pitch
-        extent = (std::uint64_t(startLine) + lineCount) * BOARD_LINE_PITCH;
-    if (pitched && lineBytes > BOARD_LINE_PITCH)
-        return false; // such lines cannot lie at the pitch
-
-    const std::uint64_t lastFitting = std::min<std::uint64_t>(g.lines, imageSize / stride);
-    std::uint64_t copiedEnd = firstLine;
-    for (std::uint64_t n = firstLine; n < endLine && n < lastFitting; ++n) {
-        const std::uint64_t source = pitched ? n * BOARD_LINE_PITCH : (n - firstLine) * lineBytes;
-        if (source + lineBytes > extent)
-            break;
-        std::memcpy(image_.data() + n * stride, data + source, lineBytes);
-        copiedEnd = n + 1;
-    }
-    if (firstLine >= copiedEnd)
-        return false;
-    DrawScanImage(std::uint32_t(firstLine), std::uint32_t(copiedEnd));
+    DrawScanImage(copied.first, copied.end);
     return true;
 }
 

@@ -4,6 +4,8 @@
 // picture.
 #pragma once
 
+#include "ops/DeliveredLines.h"
+
 #include <QImage>
 
 #include <cstddef>
@@ -11,14 +13,7 @@
 #include <vector>
 
 // Geometry of the image in the image buffer, from the parameters of the last Start.
-struct ScanGeometry {
-    std::uint32_t lines = 0;      // lines per frame
-    std::uint32_t pixels = 0;     // pixels per line
-    std::uint32_t pixelBytes = 1; // 1, 2 or 4
-    std::uint32_t unit = 1;       // 1: frame unit, 0: line unit
-    std::uint64_t lineBytes() const { return std::uint64_t(pixels) * pixelBytes; }
-    std::uint64_t stride() const { return (lineBytes() + 3) & ~std::uint64_t(3); }
-};
+using ScanGeometry = ops::ImageGeometry;
 
 class ScanPicture {
 public:
