@@ -1,16 +1,12 @@
 #include "ops/AreaScanStart.h"
 
+#include "ops/CapturePrepare.h"
+#include "ops/DspIndirect.h"
+
 #include <cstddef>
 
 namespace ops {
 namespace {
-
-// Indirect DSP write (address, then value) whose results Start does not look at.
-void WriteDsp(BoardHandle board, uint32_t address, uint32_t value)
-{
-    IoWriteLong(board, REG_MAC_DSP_ADR_90, address);
-    IoWriteLong(board, REG_MAC_DSP_ADR_94, value);
-}
 
 Result RegisterFailed(const char *name, int32_t status)
 {
@@ -40,44 +36,36 @@ void IssueRequestBatch(BoardHandle board, uint32_t count, uint8_t *apBuffer, uin
 
 Result StartAreaScan(BoardHandle board, const AreaScanParams &p, const AreaScanHooks &hooks)
 {
-    const uint32_t area = p.lines * 65536u + p.pixels;
-    int32_t status = IoWriteLong(board, REG_MAC_H_UDTCSR, area);
-    if (status != 0)
-        return RegisterFailed("MAC H-UDTCSR", status);
-    status = IoWriteLong(board, REG_MAC_L_UDTCSR, area);
-    if (status != 0)
-        return RegisterFailed("MAC L-UDTCSR", status);
-    status = IoWriteLong(board, REG_DIO_L_UDTCSR, area);
-    if (status != 0)
-        return RegisterFailed("DIO L-UDTCSR", status);
-    status = hooks.clearRequests ? hooks.clearRequests() : ImageRequestClear(board);
-    if (status != 0)
-        return Failed("ImageRequestClear", status, "矩形データ取得要求クリアが失敗しました。", Icon::Stop);
-
+    const uint32_t area = p.lines * 65536u + p.pixels; // pixels above 65535 carry into lines
     const bool batch = p.autoIssue && p.requestCount >= 1 && hooks.issueBatch;
+    CaptureSetup capture;
+    capture.geometryH = capture.geometryL = capture.geometryDio = area;
+    capture.clearRequests = hooks.clearRequests;
+    capture.clearFailedText = "矩形データ取得要求クリアが失敗しました。";
     if (batch && p.issueBeforeStart)
-        hooks.issueBatch(p.requestCount);
-
-    status = ScanPrepare(board, p.scanKind, p.unitFlags, p.pixelBytes, p.lineInterval);
-    if (status == BOARD_STATUS_SCAN_FIFO_INIT)
-        return Failed("ScanPrepare", status, "走査FIFO初期化エラーが発生しました。", Icon::Stop);
-    if (status != 0)
-        return Failed("ScanPrepare", status, "Scan起動準備が失敗しました。", Icon::Stop);
+        capture.issueRequests = [&] { hooks.issueBatch(p.requestCount); };
+    capture.scanKind = p.scanKind;
+    capture.unitFlags = p.unitFlags;
+    capture.pixelBytes = p.pixelBytes;
+    capture.lineInterval = p.lineInterval;
+    Result prepared = PrepareCapture(board, capture);
+    if (!prepared.ok())
+        return prepared;
     if (hooks.prepared)
         hooks.prepared();
 
-    status = IoWriteLong(board, REG_DIO_IMG_GETMODE, 0);
+    const int32_t status = IoWriteLong(board, REG_DIO_IMG_GETMODE, 0);
     if (status != 0)
         return RegisterFailed("DIO_IMG_GETMODE_108", status);
 
     if (p.dspStart) {
         const uint32_t sizeCode = p.pixelBytes == 1 ? 0 : p.pixelBytes == 2 ? 1 : 2;
-        WriteDsp(board, DSP_PARAM_BLOCK + 0, p.pixels);
-        WriteDsp(board, DSP_PARAM_BLOCK + 1, p.lines);
-        WriteDsp(board, DSP_PARAM_BLOCK + 2, sizeCode);
-        WriteDsp(board, DSP_PARAM_BLOCK + 3, p.startCount);
-        WriteDsp(board, DSP_PARAM_BLOCK + 7, p.clkoutWait);
-        WriteDsp(board, DSP_COMMAND_WORD, DSP_CMD_AREA_SCAN); // written last: starts the scan
+        DspIndirectWriteUnchecked(board, DSP_PARAM_BLOCK + 0, p.pixels);
+        DspIndirectWriteUnchecked(board, DSP_PARAM_BLOCK + 1, p.lines);
+        DspIndirectWriteUnchecked(board, DSP_PARAM_BLOCK + 2, sizeCode);
+        DspIndirectWriteUnchecked(board, DSP_PARAM_BLOCK + 3, p.startCount);
+        DspIndirectWriteUnchecked(board, DSP_PARAM_BLOCK + 7, p.clkoutWait);
+        DspIndirectWriteUnchecked(board, DSP_COMMAND_WORD, DSP_CMD_AREA_SCAN); // last: starts the scan
     }
 
     if (hooks.sleep)

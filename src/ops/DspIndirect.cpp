@@ -13,4 +13,10 @@ Result DspIndirectWrite(BoardHandle board, uint32_t dspAddress, uint32_t value)
     return Succeeded();
 }
 
+void DspIndirectWriteUnchecked(BoardHandle board, uint32_t dspAddress, uint32_t value)
+{
+    IoWriteLong(board, REG_MAC_DSP_ADR_90, dspAddress);
+    IoWriteLong(board, REG_MAC_DSP_ADR_94, value);
+}
+
 } // namespace ops
