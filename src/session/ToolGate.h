@@ -30,8 +30,12 @@ public:
         }
         ~Visit()
         {
-            gate_.inside_.fetch_sub(1, std::memory_order_seq_cst);
-            fw::NotifyUiWaiters(); // a closing tool may be waiting for the count to reach 0
+            // Only a close waits for the count, and only after it has shut the gate: the last
+            // callback out of a shut gate wakes it. Waking the UI thread on every callback would
+            // cost the hook dearly while the UI waits for anything else.
+            const int left = gate_.inside_.fetch_sub(1, std::memory_order_seq_cst) - 1;
+            if (left == 0 && gate_.pointer_.load(std::memory_order_seq_cst) == nullptr)
+                fw::NotifyUiWaiters();
         }
         Visit(const Visit &) = delete;
         Visit &operator=(const Visit &) = delete;
