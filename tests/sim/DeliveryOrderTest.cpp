@@ -6,18 +6,6 @@ using namespace simtest;
 
 namespace {
 
-std::vector<HookCall> hooks()
-{
-    std::lock_guard lock(recorder().mutex);
-    return recorder().hooks;
-}
-
-std::vector<int32_t> ends()
-{
-    std::lock_guard lock(recorder().mutex);
-    return recorder().ends;
-}
-
 // Hands every delivery of the library's buffer back, as the program does, so that an unpaced
 // engine spends its time filling buffers.
 void keepRequesting(BoardHandle h, std::function<void(const HookCall &)> also = nullptr)

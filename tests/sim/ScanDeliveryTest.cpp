@@ -30,18 +30,6 @@ void expectLines(const uint8_t *data, size_t pitch, uint32_t pixels, uint32_t li
         }
 }
 
-std::vector<HookCall> hooks()
-{
-    std::lock_guard lock(recorder().mutex);
-    return recorder().hooks;
-}
-
-std::vector<int32_t> ends()
-{
-    std::lock_guard lock(recorder().mutex);
-    return recorder().ends;
-}
-
 } // namespace
 
 TEST_F(SimTest, FrameUnitDeliveriesUseTheLinePitchInLibraryAndProgramBuffers)

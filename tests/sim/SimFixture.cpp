@@ -58,6 +58,18 @@ void SimTest::SetUp()
     ASSERT_NE(h, BOARD_INVALID_HANDLE) << "error " << error;
 }
 
+std::vector<HookCall> hooks()
+{
+    std::lock_guard lock(recorder().mutex);
+    return recorder().hooks;
+}
+
+std::vector<int32_t> ends()
+{
+    std::lock_guard lock(recorder().mutex);
+    return recorder().ends;
+}
+
 void SimTest::TearDown()
 {
     SimReset();

@@ -58,6 +58,9 @@ struct Recorder {
 };
 
 Recorder &recorder();
+// Copies of what the callbacks recorded so far (any thread).
+std::vector<HookCall> hooks();
+std::vector<int32_t> ends();
 
 void Hook(uint32_t flags, uint32_t startLine, uint32_t lineCount, uint32_t bufferKind, void *data);
 void BufferFree(int32_t bank);
