@@ -90,8 +90,10 @@ TEST_F(MemoryTestTest, FrameFaultScenarioGivesTheBadBytesAndTheStuckBits)
         // A few bad bytes are named, never taken for stuck bits.
         const std::string said = ops::DescribeBank(report.banks[0], pattern);
         EXPECT_TRUE(bad.empty() ? said.empty() : said.rfind("BankNo = 0  不良アドレス", 0) == 0) << said;
-        stuckAtZero |= report.banks[1].stuckAtZero();
-        stuckAtOne |= report.banks[1].stuckAtOne();
+        EXPECT_EQ(report.banks[0].stuckAtZero(ops::kStuckBitMinimum) |
+                      report.banks[0].stuckAtOne(ops::kStuckBitMinimum), 0);
+        stuckAtZero |= report.banks[1].stuckAtZero(ops::kStuckBitMinimum);
+        stuckAtOne |= report.banks[1].stuckAtOne(ops::kStuckBitMinimum);
         // Bank 1's faults lie in byte 7 of the first 256 blocks, at most one bad unit each.
         const std::vector<uint32_t> &blocks = report.banks[1].blockErrors;
         EXPECT_EQ(report.banks[1].errors, std::accumulate(blocks.begin(), blocks.begin() + 256, uint64_t{0}));
