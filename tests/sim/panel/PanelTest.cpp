@@ -105,6 +105,8 @@ TEST_F(PanelTest, ScenarioSwitchesChangeWhatTheBoardAnswers)
 
 TEST_F(PanelTest, FailingOperationByName)
 {
+    // The panel outlives each test: its fields start as an earlier test may have left them.
+    get<QAbstractButton>("failForever")->setChecked(false);
     // A number of times.
     chooseOp("IoReadLong");
     get<QLineEdit>("failResult")->setText("0x31");
@@ -119,7 +121,7 @@ TEST_F(PanelTest, FailingOperationByName)
     // For ever, until put back; a scenario on the same operation shows as switched.
     chooseOp("BoardReset");
     get<QLineEdit>("failResult")->setText("3");
-    button("failForever")->click();
+    button("failForever")->setChecked(true);
     EXPECT_FALSE(get<QSpinBox>("failTimes")->isEnabled());
     button("failApply")->click();
     for (int i = 0; i < 3; ++i)
