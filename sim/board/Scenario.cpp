@@ -21,7 +21,8 @@ namespace sim {
 namespace {
 
 // Serialises switching: a scenario's look at its state and the change it makes happen together.
-// Each setting it changes has a lock of its own (or is atomic), which the board threads take.
+// Each setting it changes has a lock of its own (or is atomic), which the board threads take;
+// this one comes before all of them (the registry's and the boards' included), never after.
 std::mutex switchMutex;
 
 struct Entry {
