@@ -28,8 +28,7 @@ void showPanel()
         qAddPostRoutine(dropPanel);
     }
     panel()->refresh();
-    panel()->show();
-    panel()->raise();
+    panel()->show(); // not raised: it must not cover the program's windows on every open
 }
 
 } // namespace
