@@ -119,7 +119,12 @@ TEST_F(SimTest, RateChangeReachesAScanAndVideoThatRun)
     SimSetFrameRate(1000.0);
     EXPECT_TRUE(recorder().waitFor([] { return recorder().ends.size() == 1; }))
         << "the scan kept the old rate";
-    EXPECT_EQ(recorder().hookCount(), 3u);
+    // At the new rate a busy machine may keep the hook from three frames in 3 ms: a frame it
+    // could not take is lost and counted, so every frame is either delivered or counted.
+    int32_t noRequest = 0, hookBusy = 0;
+    SimDropCounts(&noRequest, &hookBusy);
+    EXPECT_EQ(recorder().hookCount() + static_cast<size_t>(noRequest + hookBusy), 3u);
+    EXPECT_GE(recorder().hookCount(), 1u);
 
     SimSetVideoRate(0.01);
     ASSERT_EQ(ImageRequest(h, nullptr, 0), 0);
