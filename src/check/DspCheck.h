@@ -1,0 +1,14 @@
+// The DSP check: the program file named with --dsp downloaded to the board; a failure is
+// explained in words (48: the file is not a valid program, and so on).
+#pragma once
+
+#include "check/CheckContext.h"
+
+namespace check {
+
+// What a DspDownload answer means, in words.
+std::string DspFailureText(int32_t status);
+
+void RunDspCheck(CheckContext &ctx);
+
+} // namespace check
