@@ -60,8 +60,14 @@ bool OpenBoard(CheckContext &ctx, bool reportSuccess)
             c.Fail("ボード番号レジスタが " + std::to_string(read.value) + " を示しています（ボード "
                    + std::to_string(ctx.options.board) + " を開きました）");
     }
-    if (c.passed && reportSuccess)
-        c.note = "ID " + c.properties[2].second + ", revision " + c.properties[3].second;
+    if (c.passed && reportSuccess) {
+        std::string id, revision;
+        for (const auto &[key, value] : c.properties) {
+            id = key == "boardId" ? value : id;
+            revision = key == "revision" ? value : revision;
+        }
+        c.note = "ID " + id + ", revision " + revision;
+    }
     c.seconds = SecondsSince(start);
     if (reportSuccess || !c.passed)
         ctx.Add(std::move(c));
