@@ -60,9 +60,13 @@ TEST_F(ExecutableTest, EveryRunClosesTheBoardOnce)
 TEST_F(ExecutableTest, ProgressBarOnlyWhenAskedOrOnATerminal)
 {
     // The child's stdout is a file, so no bar unless forced; the lines are the same either way.
-    const Outcome plain = RunExecutable({"open", "registers"}, "", 20);
+    const std::vector<std::string> args = {"memory", "--banks", "0,1", "--patterns", "zeros,ones", "--seed", "1"};
+    const Outcome plain = RunExecutable(args, "", 20);
     EXPECT_EQ(plain.out.find('\r'), std::string::npos);
-    const Outcome forced = RunExecutable({"open", "registers", "--progress"}, "", 20);
+    std::vector<std::string> withBar = args;
+    withBar.push_back("--progress");
+    const Outcome forced = RunExecutable(withBar, "", 20);
+    EXPECT_NE(forced.out.find("\rmemory/ones ["), std::string::npos);
     std::string cleaned = forced.out;
     // Erase what the bar drew: from each carriage return to the end of its erase sequence.
     for (size_t at; (at = cleaned.find('\r')) != std::string::npos;) {
