@@ -9,6 +9,7 @@
 #include "check/Interrupt.h"
 #include "check/ProgressBar.h"
 #include "check/TerminalReport.h"
+#include "ops/Result.h"
 
 #include <chrono>
 
@@ -49,6 +50,25 @@ inline double SecondsSince(std::chrono::steady_clock::time_point start)
 inline std::string StatusText(int32_t status)
 {
     return "ステータス " + std::to_string(status) + " (" + Hex(static_cast<uint32_t>(status), 2) + ")";
+}
+
+// Several lines of findings as the one line a case shows.
+inline std::string OneLine(const std::string &text)
+{
+    std::string line;
+    for (char ch : text)
+        line += ch == '\n' ? ' ' : ch;
+    while (!line.empty() && line.back() == ' ')
+        line.pop_back();
+    return line;
+}
+
+// A failed operation's text with its step and status where a board call failed.
+inline std::string RunFailureText(const ops::Result &r)
+{
+    if (r.status == 0)
+        return r.message.empty() ? r.step : r.message;
+    return r.message + "（" + r.step + "、" + StatusText(r.status) + "）";
 }
 
 } // namespace check

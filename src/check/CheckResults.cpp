@@ -11,6 +11,8 @@ void CaseResult::SetHex(const std::string &key, uint32_t value) { Set(key, Hex(v
 
 void CaseResult::Fail(std::string why)
 {
+    if (why.empty())
+        return;
     passed = false;
     if (diagnosis.empty())
         diagnosis = std::move(why);
