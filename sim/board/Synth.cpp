@@ -1,6 +1,7 @@
 #include "Synth.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace sim {
@@ -78,7 +79,46 @@ struct BaseFrame {
     uint32_t pixels = 0, lines = 0, bytesPerPixel = 0;
     std::vector<uint8_t> rows; // lines x line bytes, or empty when too large
     std::vector<uint8_t> row;  // scratch line for large frames
+    // The frame number's box as it lies over a line: row 0 the blank margin, row 1 + n the
+    // digits' glyph row n (each repeated `scale` lines). Made once per frame, when first needed.
+    uint32_t boxFrame = UINT32_MAX;
+    std::vector<uint8_t> boxRows; // 8 rows of the box's width in bytes
+    std::array<bool, 8> boxRowMade{};
 };
+
+// The moving square and the frame number over line y: the square as one run of zero bytes, the
+// number's box copied from the row made for this frame.
+void patchLine(uint8_t *row, uint32_t y, uint32_t pixels, uint32_t bytesPerPixel, const Overlay &o,
+               BaseFrame &base)
+{
+    if (y >= o.squareY && y < o.squareY + o.squareSize && o.squareX < pixels) {
+        const uint32_t end = std::min(pixels, o.squareX + o.squareSize);
+        std::memset(row + size_t{o.squareX} * bytesPerPixel, 0, size_t{end - o.squareX} * bytesPerPixel);
+    }
+    const uint32_t boxX0 = o.textX - std::min(o.textX, o.scale),
+                   boxX1 = std::min(pixels, o.textX + o.textW + o.scale);
+    const uint32_t boxY0 = o.textY - std::min(o.textY, o.scale),
+                   boxY1 = o.textY + o.textH + o.scale;
+    if (y < boxY0 || y >= boxY1 || boxX0 >= boxX1)
+        return;
+    // Which row of the box: the margin, or a glyph row (textPixel looks at y only through it).
+    const uint32_t kind = y < o.textY || y >= o.textY + o.textH ? 0 : 1 + (y - o.textY) / o.scale;
+    const size_t width = size_t{boxX1 - boxX0} * bytesPerPixel;
+    if (base.boxRows.size() < 8 * width)
+        base.boxRows.resize(8 * width);
+    uint8_t *pattern = base.boxRows.data() + kind * width;
+    if (!base.boxRowMade[kind]) {
+        const uint32_t sampleY = kind == 0 ? y : o.textY + (kind - 1) * o.scale;
+        const uint64_t max = maxValue(bytesPerPixel);
+        for (uint32_t x = boxX0; x < boxX1; ++x) {
+            const uint64_t v = textPixel(o, x, sampleY) ? max : 0;
+            for (uint32_t b = 0; b < bytesPerPixel; ++b)
+                pattern[size_t{x - boxX0} * bytesPerPixel + b] = static_cast<uint8_t>(v >> (8 * b));
+        }
+        base.boxRowMade[kind] = true;
+    }
+    std::memcpy(row + size_t{boxX0} * bytesPerPixel, pattern, width);
+}
 
 constexpr size_t kMaxCachedFrame = size_t{64} << 20;
 
@@ -95,26 +135,6 @@ void baseLine(uint8_t *row, uint32_t y, uint32_t pixels, uint32_t lines, uint32_
         for (uint32_t b = 0; b < bytesPerPixel; ++b)
             row[size_t{x} * bytesPerPixel + b] = static_cast<uint8_t>(v >> (8 * b));
     }
-}
-
-// The moving square and the frame number over line y.
-void patchLine(uint8_t *row, uint32_t y, uint32_t pixels, uint32_t bytesPerPixel, const Overlay &o)
-{
-    const uint64_t max = maxValue(bytesPerPixel);
-    auto put = [&](uint32_t x, uint64_t v) {
-        for (uint32_t b = 0; b < bytesPerPixel; ++b)
-            row[size_t{x} * bytesPerPixel + b] = static_cast<uint8_t>(v >> (8 * b));
-    };
-    if (y >= o.squareY && y < o.squareY + o.squareSize)
-        for (uint32_t x = o.squareX; x < std::min(pixels, o.squareX + o.squareSize); ++x)
-            put(x, 0);
-    const uint32_t boxX0 = o.textX - std::min(o.textX, o.scale),
-                   boxX1 = o.textX + o.textW + o.scale;
-    const uint32_t boxY0 = o.textY - std::min(o.textY, o.scale),
-                   boxY1 = o.textY + o.textH + o.scale;
-    if (y >= boxY0 && y < boxY1)
-        for (uint32_t x = boxX0; x < std::min(pixels, boxX1); ++x)
-            put(x, textPixel(o, x, y) ? max : 0);
 }
 
 } // namespace
@@ -148,6 +168,7 @@ void synthAreaLines(uint8_t *dst, size_t pitch, uint32_t pixels, uint32_t lines,
         base.pixels = pixels;
         base.lines = lines;
         base.bytesPerPixel = bytesPerPixel;
+        base.boxFrame = UINT32_MAX; // the number's box rows belong to the old geometry
         base.rows.clear();
         base.rows.shrink_to_fit();
         base.row.resize(lineBytes);
@@ -158,6 +179,10 @@ void synthAreaLines(uint8_t *dst, size_t pitch, uint32_t pixels, uint32_t lines,
         }
     }
     const Overlay o = overlayFor(pixels, lines, frame);
+    if (base.boxFrame != frame) {
+        base.boxFrame = frame;
+        base.boxRowMade.fill(false);
+    }
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t y = firstLine + i;
         uint8_t *row = dst + size_t{i} * pitch;
@@ -167,7 +192,7 @@ void synthAreaLines(uint8_t *dst, size_t pitch, uint32_t pixels, uint32_t lines,
             baseLine(base.row.data(), y, pixels, lines, bytesPerPixel);
             std::memcpy(row, base.row.data(), lineBytes);
         }
-        patchLine(row, y, pixels, bytesPerPixel, o);
+        patchLine(row, y, pixels, bytesPerPixel, o, base);
     }
 }
 

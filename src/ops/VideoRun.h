@@ -1,0 +1,97 @@
+// A live video run without a window, for the unattended checker: starts live NTSC capture as the
+// live display's Start does (ops::PrepareCapture, then the image get mode 3), keeps requests into
+// the library's buffer in flight from the hook for a while, and measures what arrives: frames,
+// frame rate against 29.97, gaps, interval jitter, and one picture. The same contract as ScanRun:
+// the caller forwards its hook to the run while Run() is in progress.
+#pragma once
+
+#include "board/pel2ctl.h"
+#include "ops/IntervalFigures.h"
+#include "ops/Result.h"
+#include "ops/RunGate.h"
+#include "ops/TransferStats.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ops {
+
+constexpr double kNtscFrameRate = 29.97;
+constexpr double kRateTolerance = 0.01; // a rate further off than this is reported
+constexpr uint32_t kVideoWidth = 640, kVideoHeight = 480;
+
+// Frames missed in an interval between two frames: none up to 1.5 frame times, else the frame
+// times it spans less the one that arrived (at least one).
+uint64_t MissedFrames(double intervalUs);
+
+struct VideoRunParams {
+    std::chrono::milliseconds duration{10000};
+    std::chrono::milliseconds deliveryTimeout{5000}; // no frame for this long ends the run
+    uint32_t requestsInFlight = 10; // as the live display's Start: ten before ScanPrepare
+};
+
+struct VideoRunReport {
+    // Empty step when the run went through; else the failing board call (a step of the capture
+    // set-up, "ImageRequest", "DIO_IMG_GETMODE_108", "ImageRequestClear", "ErrorInfoGet"),
+    // "timeout" or "cancelled".
+    Result result;
+    uint64_t frames = 0, deliveries = 0, sizeErrors = 0;
+    double framesPerSecond = 0;
+    double rateErrorPercent = 0; // against 29.97
+    double mbPerSecond = 0, seconds = 0;
+    uint64_t gaps = 0;         // intervals over 1.5 frame times
+    uint64_t framesMissed = 0; // the frame times those gaps spanned (MissedFrames)
+    IntervalFigures intervals;
+    double jitterUs = 0; // standard deviation of the latest intervals
+    std::vector<double> intervalsUs;
+    int32_t noRequestBefore = 0, noRequestAfter = 0, hookBusyBefore = 0, hookBusyAfter = 0;
+    // One picture, 640 x 480 RGB, rows back to back: the frame at half the duration (the latest
+    // one when the run ended sooner); empty when none came.
+    std::vector<uint8_t> snapshot;
+    uint32_t width = kVideoWidth, height = kVideoHeight;
+    std::string diagnosis; // in Japanese, one line per finding; empty when all is well
+};
+
+class VideoRun {
+public:
+    VideoRun(BoardHandle board, VideoRunParams params);
+    ~VideoRun();
+    VideoRun(const VideoRun &) = delete;
+    VideoRun &operator=(const VideoRun &) = delete;
+
+    // Board library delivery thread: what the board's ImageTransferHook received.
+    void OnImage(uint32_t flags, uint32_t startLine, uint32_t lineCount, uint32_t bufferKind, void *data);
+
+    // The caller's thread; blocks for the duration (or until cancelled or timed out). `progress`
+    // is told the share of the duration gone (0..1).
+    VideoRunReport Run(const std::function<bool()> &cancelled, const std::function<void(double)> &progress);
+
+private:
+    enum class Ending { Done, Cancelled, TimedOut };
+
+    Result Start();
+    Ending Wait(const std::function<bool()> &cancelled, const std::function<void(double)> &progress);
+    void Finish(VideoRunReport &report);
+
+    const BoardHandle board_;
+    const VideoRunParams params_;
+    RunGate gate_;
+    TransferStats stats_;
+    TransferStats::Clock::time_point start_{}; // set before the gate opens
+
+    // Hook thread only while the gate is open; Run reads them once none is inside.
+    std::vector<uint8_t> snapshot_; // sized before the start
+    bool haveSnapshot_ = false;
+    bool haveFrame_ = false;
+    TransferStats::Clock::time_point lastFrame_{};
+    uint64_t gaps_ = 0, framesMissed_ = 0;
+
+    std::atomic<uint64_t> deliveries_{0};    // read by Run while frames come
+    std::atomic<int32_t> requestFailure_{0}; // first failing ImageRequest's status, 0: none
+};
+
+} // namespace ops
