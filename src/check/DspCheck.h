@@ -1,5 +1,6 @@
 // The DSP check: the program file named with --dsp downloaded to the board; a failure is
-// explained in words (48: the file is not a valid program, and so on).
+// explained in words (48: the file is not a valid program, and so on). When the scan check follows,
+// the board is reset afterwards so that no program is left to start the scan by itself.
 #pragma once
 
 #include "check/CheckContext.h"

@@ -107,5 +107,29 @@ TEST_F(BoardChecksTest, DspDownloadPassesAndFailuresAreExplained)
     EXPECT_NE(unreadable.out.find("ファイルがないか読めません"), std::string::npos) << unreadable.out;
 }
 
+// A loaded program would start the scan check's prepared scan by itself (and the check's own
+// start restart it), so the program is unloaded before a scan check, and only then.
+TEST_F(BoardChecksTest, DownloadedProgramIsResetAwayBeforeTheScanCheckOnly)
+{
+    const auto ops = [] {
+        std::vector<int> list;
+        SimCall c;
+        for (size_t i = 0; i < SimJournalCount(); ++i)
+            if (SimJournalEntry(i, &c) == 0
+                && (c.op == SIM_OP_DspDownload || c.op == SIM_OP_BoardReset || c.op == SIM_OP_ScanPrepare))
+                list.push_back(c.op);
+        return list;
+    };
+    SimSetFrameRate(0);
+    const Outcome withScan = RunInProcess({"dsp", "scan", "--dsp", SampleFile("ten_frames.idm"), "--frames", "3"});
+    EXPECT_EQ(withScan.status, 0) << withScan.out;
+    EXPECT_EQ(ops(), (std::vector<int>{SIM_OP_DspDownload, SIM_OP_BoardReset, SIM_OP_ScanPrepare}));
+
+    SimReset();
+    const Outcome alone = RunInProcess({"dsp", "--dsp", SampleFile("ten_frames.idm")});
+    EXPECT_EQ(alone.status, 0) << alone.out;
+    EXPECT_EQ(ops(), (std::vector<int>{SIM_OP_DspDownload}));
+}
+
 } // namespace
 } // namespace checktest
