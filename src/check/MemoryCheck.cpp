@@ -77,7 +77,7 @@ void RunMemoryCheck(CheckContext &ctx)
         if (ctx.cancelled())
             return;
         const std::string name(ops::PatternName(patterns[i]));
-        const std::string seedText = "seed " + std::to_string(seed);
+        const std::string seedText = "シード " + std::to_string(seed);
         ops::MemoryTestOptions options;
         options.banks = o.banks;
         options.seed = seed;

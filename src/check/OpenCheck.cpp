@@ -66,7 +66,7 @@ bool OpenBoard(CheckContext &ctx, bool reportSuccess)
             id = key == "boardId" ? value : id;
             revision = key == "revision" ? value : revision;
         }
-        c.note = "ID " + id + ", revision " + revision;
+        c.note = "ボードID " + id + "、リビジョン " + revision;
     }
     c.seconds = SecondsSince(start);
     if (reportSuccess || !c.passed)

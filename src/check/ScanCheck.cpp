@@ -95,7 +95,8 @@ void RunScanCheck(CheckContext &ctx)
         c.Fail(OneLine(r.diagnosis));
     c.passed = c.diagnosis.empty();
     if (c.passed)
-        c.note = FormatNumber(r.framesPerSecond) + " fps, " + FormatNumber(r.mbPerSecond) + " MB/s";
+        c.note = std::to_string(r.framesAccounted) + " フレーム、" + FormatNumber(r.framesPerSecond) + " fps、"
+                 + FormatNumber(r.mbPerSecond) + " MB/s";
     ctx.results.lastScanFrame = GreyPicture(r);
     ctx.results.scanIntervalsUs = r.intervalsUs;
     ctx.Add(std::move(c));

@@ -66,8 +66,8 @@ void RunVideoCheck(CheckContext &ctx)
         c.Fail(OneLine(r.diagnosis));
     c.passed = c.diagnosis.empty();
     if (c.passed)
-        c.note = FormatNumber(r.framesPerSecond) + " fps, " + std::to_string(r.gaps) + " gaps, jitter "
-                 + FormatNumber(r.jitterUs) + " us";
+        c.note = FormatNumber(r.framesPerSecond) + " fps、抜け " + std::to_string(r.gaps) + " 回、ジッタ "
+                 + FormatNumber(r.jitterUs) + " µs";
     if (r.snapshot.size() >= static_cast<size_t>(r.width) * r.height * 3) {
         ctx.results.videoSnapshot.width = r.width;
         ctx.results.videoSnapshot.height = r.height;

@@ -26,7 +26,7 @@ TEST_F(BoardChecksTest, HealthyBoardPassesOpenAndRegistersWithoutWritingAnything
 {
     const Outcome o = RunInProcess({"open", "registers"});
     EXPECT_EQ(o.status, 0) << o.out << o.err;
-    EXPECT_EQ(o.out, "open/board ... ok (ID 0x50454C32, revision 0x00020001)\n"
+    EXPECT_EQ(o.out, "open/board ... ok (ボードID 0x50454C32、リビジョン 0x00020001)\n"
                      "registers/read32 ... ok\n"
                      "registers/read16 ... ok\n"
                      "total 3, passed 3, failed 0\n");

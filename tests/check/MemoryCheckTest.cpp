@@ -89,7 +89,7 @@ TEST_F(MemoryCheckTest, SeedReplaysAndCapLimitsRecordsNotTotals)
     b.insert(b.end(), {"--json", second});
     const Outcome one = RunInProcess(a);
     const Outcome two = RunInProcess(b);
-    EXPECT_NE(one.out.find("（seed 153）"), std::string::npos) << one.out;
+    EXPECT_NE(one.out.find("（シード 153）"), std::string::npos) << one.out;
     EXPECT_EQ(one.out, two.out);
     const QJsonArray x = Findings(first), y = Findings(second);
     ASSERT_EQ(x.size(), 1);
