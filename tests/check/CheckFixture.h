@@ -39,6 +39,8 @@ class CheckTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // A fresh time limit for the next long step (a whole --all run in a sanitizer build, say).
+    void Rearm(const std::string &what) { watchdog_->Rearm(what, testing_support::kTestWatchdogSeconds); }
     // A path in this test's scratch folder.
     std::string Scratch(const std::string &name) const { return dir_ + "/" + name; }
 
