@@ -14,6 +14,9 @@
 #include "res/Resources.h"
 #include "res/Templates.h"
 #include "scan/RectScanDlg.h"
+#include "framework/TestDriver.h"
+#include "simctl.h"
+#include "tools/CompareMapDlg.h"
 #include "tools/DspDownloadDlg.h"
 #include "tools/DumpViewDlg.h"
 #include "tools/FrameMemoryDlg.h"
@@ -32,9 +35,8 @@
 
 namespace {
 
-QImage withCaption(fw::Dialog &dlg)
+QImage withCaption(QWidget *w)
 {
-    QWidget *w = dlg.widget();
     w->show();
     fw::PumpEventsFor(100);
     const QPixmap body = w->grab();
@@ -51,6 +53,11 @@ QImage withCaption(fw::Dialog &dlg)
                w->windowTitle());
     p.drawPixmap(1, bar, body);
     return out;
+}
+
+QImage withCaption(fw::Dialog &dlg)
+{
+    return withCaption(dlg.widget());
 }
 
 void save(const QImage &image, const QString &dir, const QString &name)
@@ -155,6 +162,22 @@ int main(int argc, char **argv)
             frame.m_hBoard = board;
             frame.Create();
             save(withCaption(frame), dir, "136-frame-memory");
+        }
+        {
+            // The compare result map after a compare on the board's planted faults.
+            SimApplyScenario("frame-fault");
+            CFrameMemoryDlg::SetComparePauseMs(0);
+            CFrameMemoryDlg frame;
+            frame.m_hBoard = board;
+            frame.Create();
+            fw::test::Type(frame, res::framemem::IDC_FILL, "5A");
+            fw::test::Click(frame, res::framemem::IDC_COMPARE);
+            if (fw::test::ChooseContextMenu(frame, res::framemem::IDC_LOG, "コンペア結果マップ...") &&
+                frame.CompareMap() != nullptr)
+                save(withCaption(frame.CompareMap()), dir, "compare-map");
+            frame.DestroyWindow();
+            CFrameMemoryDlg::SetComparePauseMs(10);
+            SimClearFrameFaults();
         }
         {
             std::vector<uint8_t> bytes(0x100);
