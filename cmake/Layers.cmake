@@ -7,7 +7,8 @@
 #   tools                   framework, res, board, session, ops
 #   display, scan           the above and tools (the result boxes, the dump view)
 #   app                     everything
-set(PELORA_LAYERS framework board res session ops tools display scan app)
+#   check                   board, ops (the command-line checker builds on the operations only)
+set(PELORA_LAYERS framework board res session ops tools display scan app check)
 set(PELORA_ALLOWED_framework "")
 set(PELORA_ALLOWED_board "")
 set(PELORA_ALLOWED_res framework)
@@ -17,3 +18,4 @@ set(PELORA_ALLOWED_tools framework res board session ops)
 set(PELORA_ALLOWED_display framework res board session ops tools)
 set(PELORA_ALLOWED_scan framework res board session ops tools)
 set(PELORA_ALLOWED_app framework res board session ops tools display scan)
+set(PELORA_ALLOWED_check board ops)

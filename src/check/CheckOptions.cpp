@@ -1,0 +1,138 @@
+#include "check/CheckOptions.h"
+
+#include "check/CheckResults.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace check {
+namespace {
+
+constexpr std::array<const char *, 6> kNames = {"open", "registers", "dsp", "memory", "scan", "video"};
+
+std::string ReadableFileError(const std::string &path, const char *what)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return std::string(what) + "がフォルダです: " + path;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::string(what) + "を読めません: " + path;
+    return {};
+}
+
+std::string WritableFileError(const std::string &path, const char *what)
+{
+    if (path.empty())
+        return {};
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return std::string(what) + "の出力先がフォルダです: " + path;
+    std::filesystem::path dir = std::filesystem::path(path).parent_path();
+    if (dir.empty())
+        dir = ".";
+    if (!std::filesystem::is_directory(dir, ec) || access(dir.c_str(), W_OK) != 0)
+        return std::string(what) + "の出力先に書き込めません: " + path;
+    return {};
+}
+
+std::string RangeError(const char *what, uint64_t value, uint64_t low, uint64_t high)
+{
+    return std::string(what) + "が範囲外です: " + std::to_string(value) + "（" + std::to_string(low)
+           + "〜" + std::to_string(high) + "）";
+}
+
+} // namespace
+
+const char *CheckName(CheckId id) { return kNames[static_cast<size_t>(id)]; }
+
+std::optional<CheckId> CheckByName(const std::string &name)
+{
+    for (size_t i = 0; i < kNames.size(); ++i)
+        if (name == kNames[i])
+            return static_cast<CheckId>(i);
+    return std::nullopt;
+}
+
+const std::vector<CheckId> &AllChecks()
+{
+    static const std::vector<CheckId> all = {CheckId::Open, CheckId::Registers, CheckId::Dsp,
+                                             CheckId::Memory, CheckId::Scan, CheckId::Video};
+    return all;
+}
+
+std::string ValidateOptions(CheckOptions &o, const std::vector<std::string> &patternNames)
+{
+    // The run order is fixed whatever order the names came in; --all takes the DSP download only
+    // when a program file is named.
+    std::vector<CheckId> asked = o.checks;
+    if (o.all)
+        for (CheckId id : AllChecks())
+            if (id != CheckId::Dsp || !o.dspFile.empty())
+                asked.push_back(id);
+    if (asked.empty())
+        return "検査が指定されていません（検査名か --all を指定してください。--list で一覧を表示します）";
+    o.checks.clear();
+    for (CheckId id : AllChecks())
+        if (std::find(asked.begin(), asked.end(), id) != asked.end())
+            o.checks.push_back(id);
+    auto runs = [&](CheckId id) { return std::find(o.checks.begin(), o.checks.end(), id) != o.checks.end(); };
+
+    if (runs(CheckId::Registers))
+        for (uint32_t offset : o.writeRegisters)
+            if (offset % 4 != 0 || offset > 0x120 - 4)
+                return "書き込むレジスタのオフセットが不正です: " + Hex(offset, 3)
+                       + "（4の倍数で 0x000〜0x11C）";
+    if (runs(CheckId::Dsp)) {
+        if (o.dspFile.empty())
+            return "dsp 検査には --dsp でプログラムファイルを指定してください";
+        if (std::string e = ReadableFileError(o.dspFile, "DSPプログラムファイル"); !e.empty())
+            return e;
+    }
+    if (runs(CheckId::Memory)) {
+        if (o.banks.empty())
+            return "検査するバンクがありません";
+        for (size_t i = 0; i < o.banks.size(); ++i) {
+            if (o.banks[i] > 3)
+                return RangeError("バンク番号", o.banks[i], 0, 3);
+            if (std::find(o.banks.begin(), o.banks.begin() + i, o.banks[i]) != o.banks.begin() + i)
+                return "バンク番号が重複しています: " + std::to_string(o.banks[i]);
+        }
+        for (const std::string &p : o.patterns)
+            if (std::find(patternNames.begin(), patternNames.end(), p) == patternNames.end())
+                return "不明なパターン名です: " + p;
+        if (o.recordCap > kMaxRecordCap)
+            return RangeError("記録数の上限", o.recordCap, 0, kMaxRecordCap);
+    }
+    if (runs(CheckId::Scan)) {
+        const ScanSettings &s = o.scan;
+        if (s.frames < 1 || s.frames > kMaxFrames)
+            return RangeError("フレーム数", s.frames, 1, kMaxFrames);
+        if (s.pixelBits != 8 && s.pixelBits != 16 && s.pixelBits != 32)
+            return "画素サイズが不正です: " + std::to_string(s.pixelBits) + "（8, 16, 32 ビット）";
+        const uint32_t maxPixels = kLinePitch / (s.pixelBits / 8);
+        if (s.pixels < 1 || s.pixels > maxPixels)
+            return RangeError("画素数", s.pixels, 1, maxPixels);
+        if (s.lines < 1 || s.lines > kMaxScanLines)
+            return RangeError("ライン数", s.lines, 1, kMaxScanLines);
+        if (s.lineUnit && s.lineInterval > s.lines)
+            return RangeError("LineInt間隔", s.lineInterval, 0, s.lines);
+    }
+    if (runs(CheckId::Video) && (o.videoSeconds < 1 || o.videoSeconds > kMaxVideoSeconds))
+        return RangeError("ビデオの秒数", o.videoSeconds, 1, kMaxVideoSeconds);
+    if (o.timeoutMs < 1 || o.timeoutMs > kMaxTimeoutMs)
+        return RangeError("タイムアウト（ms）", o.timeoutMs, 1, kMaxTimeoutMs);
+    if (std::string e = WritableFileError(o.junitFile, "JUnitレポート"); !e.empty())
+        return e;
+    if (std::string e = WritableFileError(o.jsonFile, "JSONレポート"); !e.empty())
+        return e;
+    if (std::string e = WritableFileError(o.htmlFile, "HTMLレポート"); !e.empty())
+        return e;
+    return {};
+}
+
+} // namespace check

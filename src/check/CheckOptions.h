@@ -1,0 +1,67 @@
+// What one checker run is asked to do: which checks, in which order, and their parameters, from
+// the command line and an optional plan file. Plain data; CommandLine and Plan fill it and
+// ValidateOptions judges it before the board is touched.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace check {
+
+// In the order --all runs them.
+enum class CheckId { Open, Registers, Dsp, Memory, Scan, Video };
+
+// ASCII, stable: the names on the command line, in plans and as the reports' groups.
+const char *CheckName(CheckId id);
+std::optional<CheckId> CheckByName(const std::string &name);
+const std::vector<CheckId> &AllChecks();
+
+struct ScanSettings {
+    uint32_t frames = 100;
+    uint32_t pixels = 1024;
+    uint32_t lines = 1024;
+    bool lineUnit = false;      // false: frame units
+    uint32_t pixelBits = 8;     // 8, 16 or 32
+    bool programBuffer = false; // false: the library's (driver) buffers
+    uint32_t lineInterval = 0;  // line units: lines per run (0: the whole frame)
+};
+
+struct CheckOptions {
+    std::vector<CheckId> checks; // as asked; ordered and deduplicated by ValidateOptions
+    bool all = false;
+    uint32_t board = 0;
+    std::vector<uint32_t> writeRegisters; // offsets of 32-bit registers the registers check writes
+    std::string dspFile;
+    std::vector<uint32_t> banks = {0, 1, 2, 3};
+    std::vector<std::string> patterns; // memory patterns by name; empty: all
+    std::optional<uint64_t> seed;      // empty: a fresh one, printed
+    bool preserve = false;
+    uint32_t recordCap = 1000;
+    ScanSettings scan;
+    uint32_t videoSeconds = 10;
+    uint32_t timeoutMs = 5000; // longest wait for a delivery before a check counts as hung
+    std::string junitFile;
+    std::string jsonFile;
+    std::string htmlFile;
+    std::string planFile;
+    bool list = false;
+    bool help = false;
+    std::optional<bool> progress; // empty: a bar when stdout is a terminal
+};
+
+// Limits the board accepts, as the checks and --list state them.
+constexpr uint32_t kMaxFrames = 1000000;
+constexpr uint32_t kMaxScanLines = 4096;   // the library's buffer holds 4096 lines
+constexpr uint32_t kLinePitch = 8192;      // bytes of one line at the delivery pitch
+constexpr uint32_t kMaxVideoSeconds = 3600;
+constexpr uint32_t kMaxTimeoutMs = 600000;
+constexpr uint32_t kMaxRecordCap = 1000000;
+
+// Checks the parameters and the files named (plan read, DSP file readable, report folders
+// writable); puts the checks in run order. Answers one line in Japanese, or empty when all is
+// well. Touches no board.
+std::string ValidateOptions(CheckOptions &options, const std::vector<std::string> &patternNames);
+
+} // namespace check

@@ -1,0 +1,24 @@
+// The checker's command line: check names and options, on top of a plan file when --plan names
+// one. Answers one line in Japanese for bad usage, or empty.
+#pragma once
+
+#include "check/CheckOptions.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace check {
+
+std::string ParseCommandLine(const std::vector<std::string> &args, CheckOptions &options);
+
+// The checks and their parameters with defaults and limits, for --list and --help.
+std::string ListText(const std::vector<std::string> &patternNames);
+
+// A number in decimal or with 0x in hex, the whole text; nothing for anything else.
+std::optional<uint64_t> ParseNumber(const std::string &text);
+// Comma-separated numbers; nothing when any is not a number.
+std::optional<std::vector<uint64_t>> ParseNumberList(const std::string &text);
+
+} // namespace check

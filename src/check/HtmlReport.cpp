@@ -1,0 +1,95 @@
+#include "check/HtmlReport.h"
+
+#include "check/HtmlParts.h"
+#include "check/TerminalReport.h"
+
+#include <map>
+
+namespace check {
+namespace {
+
+constexpr uint32_t kBlocksPerBank = 0x2000000u / 4096u;
+
+std::string ResultsTable(const RunResults &r)
+{
+    std::string html = "<table class=\"results\"><tr><th>検査</th><th>結果</th><th>診断</th><th>秒</th>"
+                       "<th>数値</th></tr>";
+    for (const CaseResult &c : r.cases) {
+        html += "<tr class=\"" + std::string(c.passed ? "pass" : "fail") + "\"><td>" + HtmlEscape(c.name)
+                + "</td><td>" + (c.passed ? "ok" : "FAIL") + "</td><td>"
+                + HtmlEscape(c.passed ? c.note : c.diagnosis) + "</td><td>" + FormatNumber(c.seconds)
+                + "</td><td>";
+        if (!c.properties.empty()) {
+            html += "<details><summary>" + std::to_string(c.properties.size()) + " 項目</summary><table>";
+            for (const auto &[key, value] : c.properties)
+                html += "<tr><td>" + HtmlEscape(key) + "</td><td>" + HtmlEscape(value) + "</td></tr>";
+            html += "</table></details>";
+        }
+        html += "</td></tr>";
+    }
+    return html + "</table>";
+}
+
+std::string MemoryMaps(const RunResults &r)
+{
+    // Errors per block summed over every pattern, per bank, in the order the banks ran.
+    std::map<uint32_t, std::vector<uint32_t>> perBank;
+    std::map<uint32_t, uint64_t> errors;
+    for (const MemoryFinding &f : r.memory) {
+        std::vector<uint32_t> &sum = perBank[f.bank];
+        sum.resize(kBlocksPerBank, 0);
+        for (size_t b = 0; b < f.blockErrors.size() && b < sum.size(); ++b)
+            sum[b] += f.blockErrors[b];
+        errors[f.bank] += f.errors;
+    }
+    std::string html = "<h2>フレームメモリ 不一致マップ</h2><p>1ピクセル = 4 KiB ブロック（1行 128 ブロック = 512 KiB）。"
+                       "緑は不一致なし、黄から赤は不一致の多さ。random のシード "
+                       + std::to_string(r.memorySeed) + "</p><div class=\"maps\">";
+    for (const auto &[bank, blocks] : perBank)
+        html += "<figure><img class=\"map\" alt=\"bank " + std::to_string(bank) + "\" src=\""
+                + BlockMapDataUri(blocks, kBlocksPerBank) + "\"><figcaption>バンク " + std::to_string(bank)
+                + "：不一致 " + std::to_string(errors[bank]) + "</figcaption></figure>";
+    return html + "</div>";
+}
+
+std::string PictureSection(const char *title, const Picture &p)
+{
+    const std::string uri = PictureDataUri(p);
+    if (uri.empty())
+        return {};
+    return std::string("<h2>") + title + "</h2><img class=\"picture\" alt=\"" + title + "\" src=\"" + uri + "\">"
+           + "<p>" + std::to_string(p.width) + " x " + std::to_string(p.height) + "</p>";
+}
+
+} // namespace
+
+std::string HtmlReportText(const RunResults &r, int exitStatus)
+{
+    std::string html = "<!DOCTYPE html><html lang=\"ja\"><head><meta charset=\"utf-8\">"
+                       "<title>pelora2-check レポート</title><style>"
+                       "body{font-family:sans-serif;margin:1.5em}"
+                       "table.results{border-collapse:collapse}"
+                       "table.results td,table.results th{border:1px solid #aaa;padding:2px 6px;vertical-align:top}"
+                       "tr.pass td:nth-child(2){color:#080}tr.fail td:nth-child(2){color:#c00;font-weight:bold}"
+                       "tr.fail{background:#fee}"
+                       "img.map{width:512px;image-rendering:pixelated;border:1px solid #888}"
+                       "img.picture{max-width:640px;border:1px solid #888}"
+                       ".maps{display:flex;flex-wrap:wrap;gap:1em}"
+                       "</style></head><body>";
+    html += "<h1>pelora2-check レポート</h1>";
+    html += "<p>開始 " + HtmlEscape(r.startedAt) + "、所要 " + FormatNumber(r.seconds) + " 秒、終了コード "
+            + std::to_string(exitStatus) + (r.interrupted ? "（中断されました）" : "") + "</p>";
+    html += "<p class=\"total\">" + HtmlEscape(TotalLine(r)) + "</p>";
+    html += ResultsTable(r);
+    html += PictureSection("最後のスキャン画像", r.lastScanFrame);
+    if (!r.scanIntervalsUs.empty())
+        html += "<h2>スキャン フレーム間隔</h2>" + HistogramSvg(r.scanIntervalsUs);
+    html += PictureSection("ビデオ スナップショット", r.videoSnapshot);
+    if (!r.videoIntervalsUs.empty())
+        html += "<h2>ビデオ フレーム間隔</h2>" + HistogramSvg(r.videoIntervalsUs);
+    if (r.memoryRan)
+        html += MemoryMaps(r);
+    return html + "</body></html>\n";
+}
+
+} // namespace check

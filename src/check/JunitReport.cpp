@@ -1,0 +1,88 @@
+#include "check/JunitReport.h"
+
+#include <QXmlStreamWriter>
+
+#include <algorithm>
+
+namespace check {
+namespace {
+
+QString Q(const std::string &s) { return QString::fromStdString(s); }
+
+} // namespace
+
+std::string JunitReportText(const RunResults &r)
+{
+    // Groups in the order they ran.
+    std::vector<std::string> groups;
+    for (const CaseResult &c : r.cases)
+        if (std::find(groups.begin(), groups.end(), c.group()) == groups.end())
+            groups.push_back(c.group());
+
+    QString text;
+    QXmlStreamWriter xml(&text);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeStartElement("testsuites");
+    xml.writeAttribute("name", "pelora2-check");
+    xml.writeAttribute("tests", QString::number(r.cases.size()));
+    xml.writeAttribute("failures", QString::number(r.failed()));
+    xml.writeAttribute("time", Q(FormatNumber(r.seconds)));
+    for (const std::string &group : groups) {
+        int tests = 0;
+        int failures = 0;
+        double seconds = 0;
+        for (const CaseResult &c : r.cases)
+            if (c.group() == group) {
+                ++tests;
+                failures += c.passed ? 0 : 1;
+                seconds += c.seconds;
+            }
+        xml.writeStartElement("testsuite");
+        xml.writeAttribute("name", Q(group));
+        xml.writeAttribute("tests", QString::number(tests));
+        xml.writeAttribute("failures", QString::number(failures));
+        xml.writeAttribute("errors", "0");
+        xml.writeAttribute("skipped", "0");
+        xml.writeAttribute("time", Q(FormatNumber(seconds)));
+        xml.writeAttribute("timestamp", Q(r.startedAt));
+        for (const CaseResult &c : r.cases) {
+            if (c.group() != group)
+                continue;
+            xml.writeStartElement("testcase");
+            xml.writeAttribute("classname", Q("pelora2-check." + group));
+            xml.writeAttribute("name", Q(c.name));
+            xml.writeAttribute("time", Q(FormatNumber(c.seconds)));
+            if (!c.properties.empty() || !c.note.empty()) {
+                xml.writeStartElement("properties");
+                if (!c.note.empty()) {
+                    xml.writeStartElement("property");
+                    xml.writeAttribute("name", "note");
+                    xml.writeAttribute("value", Q(c.note));
+                    xml.writeEndElement();
+                }
+                for (const auto &[key, value] : c.properties) {
+                    xml.writeStartElement("property");
+                    xml.writeAttribute("name", Q(key));
+                    xml.writeAttribute("value", Q(value));
+                    xml.writeEndElement();
+                }
+                xml.writeEndElement();
+            }
+            if (!c.passed) {
+                xml.writeStartElement("failure");
+                xml.writeAttribute("message", Q(c.diagnosis));
+                xml.writeAttribute("type", "CheckFailed");
+                xml.writeCharacters(Q(c.diagnosis));
+                xml.writeEndElement();
+            }
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return text.toStdString();
+}
+
+} // namespace check

@@ -1,0 +1,25 @@
+// One checker run on validated options: opens the board, runs the checks in order, closes the
+// board, prints the total and writes the reports. Answers the exit status: 0 all passed, 1 a check
+// failed, 3 the board could not be opened, 130 interrupted.
+#pragma once
+
+#include "check/CheckOptions.h"
+#include "check/CheckResults.h"
+
+#include <cstdio>
+
+namespace check {
+
+constexpr int kExitPassed = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitNoBoard = 3;
+constexpr int kExitInterrupted = 130;
+
+int RunChecks(const CheckOptions &options, RunResults &results, std::FILE *out, std::FILE *err);
+
+// The reports the options ask for; answers false (after a line on `err`) when one could not be
+// written.
+bool WriteReports(const CheckOptions &options, const RunResults &results, int exitStatus, std::FILE *err);
+
+} // namespace check

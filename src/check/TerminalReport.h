@@ -1,0 +1,27 @@
+// The terminal report: one line per check as it ends, compliance-tester style, and a total line:
+//   memory/bank1/walking-ones ... FAIL: <diagnosis>
+//   total 31, passed 30, failed 1
+#pragma once
+
+#include "check/CheckResults.h"
+
+#include <cstdio>
+#include <string>
+
+namespace check {
+
+std::string CaseLine(const CaseResult &c);
+std::string TotalLine(const RunResults &results);
+
+class TerminalReport {
+public:
+    explicit TerminalReport(std::FILE *out) : out_(out) {}
+    void PrintCase(const CaseResult &c);
+    void PrintLine(const std::string &text);
+    void PrintTotal(const RunResults &results);
+
+private:
+    std::FILE *out_;
+};
+
+} // namespace check

@@ -1,0 +1,116 @@
+// The scan and video checks on the simulated board: a healthy board passes with every frame
+// accounted for, a failing request and a board that never delivers fail with their reasons, and
+// the reports carry the picture, the snapshot and the intervals.
+#include "CheckFixture.h"
+
+#include "simctl.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace checktest {
+namespace {
+
+class CaptureChecksTest : public CheckTest {};
+
+QJsonObject CaseOf(const std::string &jsonPath, const std::string &name)
+{
+    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(jsonPath))).object();
+    for (const QJsonValue &v : root["cases"].toArray())
+        if (v.toObject()["name"].toString().toStdString() == name)
+            return v.toObject();
+    return {};
+}
+
+int Count(const std::string &text, const std::string &what)
+{
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+TEST_F(CaptureChecksTest, HealthyScansAccountForEveryFrameAndLine)
+{
+    const struct {
+        std::vector<std::string> args;
+        int frames, lines;
+    } cases[] = {
+        {{"--frames", "12"}, 12, 1024},
+        {{"--frames", "5", "--pixels", "256", "--lines", "128", "--unit", "line", "--line-interval", "32",
+          "--pixel-size", "16", "--buffer", "program"},
+         5, 128},
+        {{"--frames", "3", "--pixels", "2048", "--lines", "64", "--pixel-size", "32", "--buffer", "program"}, 3, 64},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.args[1]);
+        SimReset();
+        // As fast as the checker takes the frames: the board waits for requests and loses none,
+        // however busy the machine is.
+        SimSetFrameRate(0);
+        SimSetLineRate(0);
+        const std::string json = Scratch("r.json"), html = Scratch("r.html");
+        std::vector<std::string> args = {"scan", "--json", json, "--html", html};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Outcome o = RunInProcess(args);
+        EXPECT_EQ(o.status, 0) << o.out << o.err;
+        EXPECT_NE(o.out.find("scan/area ... ok ("), std::string::npos) << o.out;
+        const QJsonObject p = CaseOf(json, "scan/area")["properties"].toObject();
+        EXPECT_EQ(p["framesAccounted"].toString().toInt(), c.frames);
+        EXPECT_EQ(p["linesAccounted"].toString().toInt(), c.frames * c.lines);
+        EXPECT_EQ(p["endReason"].toString(), "1");
+        EXPECT_EQ(p["noRequestAfter"].toString(), p["noRequestBefore"].toString());
+        // The last picture and the interval histogram are on the page.
+        const std::string page = ReadFile(html);
+        EXPECT_EQ(Count(page, "src=\"data:image/png;base64,"), 1);
+        EXPECT_EQ(Count(page, "<svg"), 1);
+        EXPECT_EQ(SimOpenBoards(), 0u);
+    }
+}
+
+TEST_F(CaptureChecksTest, FailingRequestsAndSilentBoardsFailTheScanWithTheirReason)
+{
+    ASSERT_EQ(SimApplyScenario("request-fails"), 0);
+    const Outcome refused = RunInProcess({"scan", "--frames", "3"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.out.find("scan/area ... FAIL: 矩形データ取得要求が失敗しました。（ImageRequest、ステータス 3"),
+              std::string::npos)
+        << refused.out;
+
+    // The DSP starts nothing: no delivery ever comes, and the time-out ends the check.
+    SimReset();
+    ASSERT_EQ(SimApplyScenario("dsp-reject"), 0);
+    const Outcome silent = RunInProcess({"scan", "--frames", "3", "--timeout", "300"});
+    EXPECT_EQ(silent.status, 1);
+    EXPECT_NE(silent.out.find("scan/area ... FAIL: 300 ms 以内に画像転送がありませんでした。"), std::string::npos)
+        << silent.out;
+    EXPECT_EQ(SimOpenBoards(), 0u);
+}
+
+TEST_F(CaptureChecksTest, VideoReportsItsFiguresAndASnapshot)
+{
+    // Live video runs at 29.97 frames per second whatever the machine's load, so whether this
+    // run keeps the rate is not judged here; what the check reports is.
+    const std::string json = Scratch("r.json"), html = Scratch("r.html");
+    const Outcome o = RunInProcess({"video", "--seconds", "1", "--json", json, "--html", html});
+    const QJsonObject c = CaseOf(json, "video/live");
+    const QJsonObject p = c["properties"].toObject();
+    EXPECT_GE(p["frames"].toString().toInt(), 1);
+    EXPECT_EQ(p["nominalFramesPerSecond"].toString(), "29.97");
+    for (const char *key : {"framesPerSecond", "gaps", "jitterUs", "intervalMedianUs", "intervalP99Us"})
+        EXPECT_TRUE(p.contains(key)) << key;
+    EXPECT_EQ(o.status, c["passed"].toBool() ? 0 : 1) << o.out;
+    EXPECT_EQ(Count(ReadFile(html), "src=\"data:image/png;base64,"), 1);
+    EXPECT_EQ(Count(ReadFile(html), "<svg"), 1);
+
+    SimReset();
+    ASSERT_EQ(SimApplyScenario("request-fails"), 0);
+    const Outcome refused = RunInProcess({"video", "--seconds", "1"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.out.find("video/live ... FAIL: 画像データ取得要求が失敗しました。"), std::string::npos)
+        << refused.out;
+}
+
+} // namespace
+} // namespace checktest

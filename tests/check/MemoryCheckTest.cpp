@@ -1,0 +1,137 @@
+// The memory check on the simulated board: the planted faults give exactly their diagnosis, a
+// healthy bank passes, --preserve leaves memory as found, --seed replays, the cap limits records
+// and not totals, and a failing transfer names its step.
+#include "CheckFixture.h"
+
+#include "board/pel2ctl.h"
+#include "simctl.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <set>
+#include <sstream>
+
+namespace checktest {
+namespace {
+
+class MemoryCheckTest : public CheckTest {};
+
+QJsonArray Findings(const std::string &jsonPath)
+{
+    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(jsonPath))).object();
+    return root["memory"].toObject()["findings"].toArray();
+}
+
+std::vector<std::string> FailedNames(const std::string &out)
+{
+    std::vector<std::string> names;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);)
+        if (const size_t at = line.find(" ... FAIL: "); at != std::string::npos)
+            names.push_back(line.substr(0, at));
+    return names;
+}
+
+TEST_F(MemoryCheckTest, FrameFaultGivesExactlyThePlantedOffsetsAndStuckBits)
+{
+    ASSERT_EQ(SimApplyScenario("frame-fault"), 0);
+    const std::string json = Scratch("r.json");
+    const Outcome o = RunInProcess({"memory", "--seed", "7", "--json", json});
+    EXPECT_EQ(o.status, 1);
+
+    // Only banks 0 and 1 fail; bank 1's lines name both stuck bits.
+    for (const std::string &name : FailedNames(o.out))
+        EXPECT_TRUE(name.rfind("memory/bank0/", 0) == 0 || name.rfind("memory/bank1/", 0) == 0) << name;
+    EXPECT_NE(o.out.find("memory/bank1/checker-55 ... FAIL: BankNo = 1  データビット0が0に固着"), std::string::npos)
+        << o.out;
+    EXPECT_NE(o.out.find("データビット7が1に固着"), std::string::npos);
+    EXPECT_NE(o.out.find("memory/bank2/checker-55 ... ok"), std::string::npos);
+
+    std::set<uint32_t> bank0Offsets;
+    uint8_t bank1StuckZero = 0, bank1StuckOne = 0;
+    int findings = 0;
+    for (const QJsonValue &v : Findings(json)) {
+        const QJsonObject f = v.toObject();
+        ++findings;
+        const int bank = f["bank"].toInt();
+        if (bank == 0)
+            for (const QJsonValue &r : f["records"].toArray())
+                bank0Offsets.insert(static_cast<uint32_t>(r.toObject()["offset"].toDouble()));
+        if (bank == 1) {
+            bank1StuckZero |= static_cast<uint8_t>(f["stuckAtZero"].toInt());
+            bank1StuckOne |= static_cast<uint8_t>(f["stuckAtOne"].toInt());
+            // Byte 7 of every 4 KiB block of the first MiB, and nowhere else.
+            for (const QJsonValue &b : f["blockErrors"].toArray())
+                EXPECT_LT(b.toArray()[0].toInt(), 256);
+        }
+        if (bank >= 2)
+            EXPECT_EQ(f["errors"].toDouble(), 0) << f["pattern"].toString().toStdString();
+    }
+    EXPECT_EQ(findings, 32);
+    // Bytes, and the words of address-in-address that hold them.
+    for (uint32_t offset : bank0Offsets)
+        EXPECT_TRUE(offset == 0x10 || offset == 0x1234 || offset == 0xFFFFF || offset == 0xFFFFC) << offset;
+    EXPECT_TRUE(bank0Offsets.count(0x10) && bank0Offsets.count(0x1234) && bank0Offsets.count(0xFFFFF));
+    EXPECT_EQ(bank1StuckZero, 0x01);
+    EXPECT_EQ(bank1StuckOne, 0x80);
+}
+
+TEST_F(MemoryCheckTest, SeedReplaysAndCapLimitsRecordsNotTotals)
+{
+    ASSERT_EQ(SimApplyScenario("frame-fault"), 0);
+    const std::string first = Scratch("first.json"), second = Scratch("second.json");
+    const std::vector<std::string> args = {"memory", "--banks", "1", "--patterns", "random", "--seed", "0x99",
+                                           "--record-cap", "5"};
+    std::vector<std::string> a = args, b = args;
+    a.insert(a.end(), {"--json", first});
+    b.insert(b.end(), {"--json", second});
+    const Outcome one = RunInProcess(a);
+    const Outcome two = RunInProcess(b);
+    EXPECT_NE(one.out.find("（シード 153）"), std::string::npos) << one.out;
+    EXPECT_EQ(one.out, two.out);
+    const QJsonArray x = Findings(first), y = Findings(second);
+    ASSERT_EQ(x.size(), 1);
+    EXPECT_EQ(x, y);
+    const QJsonObject f = x[0].toObject();
+    EXPECT_EQ(f["records"].toArray().size(), 5);
+    EXPECT_TRUE(f["capped"].toBool());
+    EXPECT_GT(f["errors"].toDouble(), 5);
+}
+
+TEST_F(MemoryCheckTest, PreserveLeavesMemoryAsFound)
+{
+    // Something to find again: a marker in bank 2, written through a board of our own.
+    uint32_t error = 0;
+    void *a = nullptr, *b = nullptr;
+    BoardHandle h = BoardOpen(0, nullptr, nullptr, nullptr, nullptr, &a, &b, &error);
+    ASSERT_NE(h, BOARD_INVALID_HANDLE);
+    std::vector<uint8_t> marker(4096);
+    for (size_t i = 0; i < marker.size(); ++i)
+        marker[i] = static_cast<uint8_t>(i * 7 + 3);
+    ASSERT_EQ(FrameMemoryWrite(h, 2, 0x123000, static_cast<uint32_t>(marker.size()), marker.data()), 0);
+    ASSERT_EQ(BoardClose(h), 0);
+
+    const Outcome o = RunInProcess({"memory", "--banks", "2", "--patterns", "ones,random", "--preserve"});
+    EXPECT_EQ(o.status, 0) << o.out;
+
+    h = BoardOpen(0, nullptr, nullptr, nullptr, nullptr, &a, &b, &error);
+    ASSERT_NE(h, BOARD_INVALID_HANDLE);
+    std::vector<uint8_t> after(marker.size());
+    ASSERT_EQ(FrameMemoryRead(h, 2, 0x123000, static_cast<uint32_t>(after.size()), after.data()), 0);
+    EXPECT_EQ(after, marker);
+    ASSERT_EQ(BoardClose(h), 0);
+}
+
+TEST_F(MemoryCheckTest, FailingTransferFailsEveryBankOfThePatternWithItsStep)
+{
+    ASSERT_EQ(SimApplyScenario("frame-read-fails"), 0);
+    const Outcome o = RunInProcess({"memory", "--banks", "0,3", "--patterns", "zeros"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(FailedNames(o.out), (std::vector<std::string>{"memory/bank0/zeros", "memory/bank3/zeros"}));
+    EXPECT_NE(o.out.find("FrameMemoryRead、ステータス 3"), std::string::npos) << o.out;
+}
+
+} // namespace
+} // namespace checktest
