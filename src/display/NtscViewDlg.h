@@ -57,6 +57,11 @@ public:
     std::uint64_t FramesCopied() const { return m_nFramesCopied.load(); }
     bool ThreadRunning() const { return m_hThread != nullptr && !m_hThread->Finished(); }
 
+    // The picture's context menu entry "PNG形式で保存..." (UI thread, NtscPngEntry.cpp): the
+    // frame the picture shows, in colour; available once there is a display buffer.
+    bool CanSavePicturePng() const;
+    void OnSavePicturePng();
+
 protected:
     bool OnInitDialog() override;
     void OnOK() override;

@@ -5,6 +5,7 @@
 #include "framework/UiThread.h"
 #include "ops/AreaScanStart.h"
 #include "res/Resources.h"
+#include "scan/PictureInspector.h"
 #include "scan/ScanToolGate.h"
 #include "session/RequestBuffers.h"
 #include "tools/ShowResult.h"
@@ -381,6 +382,8 @@ void CRectScanDlg::RefreshPicture()
         return;
     m_shownPicture = m_image.Picture();
     m_lastRefreshMs = NowMs();
+    if (m_inspector)
+        m_inspector->ImageChanged(); // follows at the picture's pace
     if (QWidget *w = widget())
         w->update(DlgItemRect(IDC_PICTURE));
 }
