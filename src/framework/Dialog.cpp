@@ -86,6 +86,7 @@ bool Dialog::buildWindow(Dialog *owner, bool modal)
     }
     if (modal)
         window_->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    keepControlMenusAway();
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "framework/DialogTemplate.h"
 #include "framework/Messages.h"
 
+#include <QPoint>
 #include <QRect>
 #include <cstdint>
 #include <functional>
@@ -22,6 +23,16 @@ class QWidget;
 namespace fw {
 
 class DialogWindow;
+
+// One entry of a context menu: its text (empty: a separator), whether it can be chosen now, and
+// what choosing it does (run on the UI thread after the menu has closed).
+struct ContextMenuEntry {
+    std::string text;
+    bool enabled = true;
+    std::function<void()> chosen;
+};
+// Answers the entries for a right click at `pos` (in the control's own pixels). UI thread.
+using ContextMenuSource = std::function<std::vector<ContextMenuEntry>(QPoint pos)>;
 
 class Dialog {
 public:
@@ -89,6 +100,15 @@ public:
                                      std::intptr_t lParam);
     static Dialog *FromHandle(WindowHandle handle); // UI thread; nullptr when gone
 
+    // Context menus on controls (a painted frame, a log, any control). Each source added for a
+    // control contributes a group of entries, in the order added, separated by a line; an edit
+    // control's own entries (copy, select all, ...) come first. The control then keeps no menu
+    // of its own and the system menu is not shown over it. UI thread.
+    void AddContextMenu(int id, ContextMenuSource source);
+    // The entries a right click at `pos` on control `id` shows now, separators included.
+    std::vector<ContextMenuEntry> ContextMenuEntries(int id, QPoint pos = {}) const;
+    bool HasContextMenu(int id) const { return contextMenus_.count(id) != 0; }
+
     // Called by the framework for user actions; tests use fw::test helpers to reach these.
     void DispatchCommand(int id, int notification);
     void DispatchSysCommand(unsigned command); // a system-menu choice
@@ -125,6 +145,8 @@ private:
     void windowGone();
     void leaveModalLoop();
     void runSystemMenu(QPoint globalPos);
+    void runContextMenu(int id, QPoint pos, QPoint globalPos);
+    void keepControlMenusAway(); // the registered controls defer their menus to the window
 
     int templateId_;
     const DialogTemplate *template_;
@@ -136,6 +158,7 @@ private:
     std::map<std::pair<int, int>, std::function<void()>> commands_;
     std::map<unsigned, std::function<std::intptr_t(std::uintptr_t, std::intptr_t)>> messages_;
     std::vector<SystemMenuItem> systemMenu_;
+    std::map<int, std::vector<ContextMenuSource>> contextMenus_;
 };
 
 } // namespace fw

@@ -427,7 +427,17 @@ void DialogWindow::paintEvent(QPaintEvent *event)
 
 void DialogWindow::contextMenuEvent(QContextMenuEvent *event)
 {
-    if (owner_ && childAt(event->pos()) == nullptr)
+    if (!owner_)
+        return;
+    // A control with a context menu defers its own to the window (see keepControlMenusAway), so a
+    // right click on it arrives here.
+    for (const auto &[id, w] : controls_) {
+        if (!owner_->HasContextMenu(id) || !w->isVisible() || !w->geometry().contains(event->pos()))
+            continue;
+        owner_->runContextMenu(id, event->pos() - w->geometry().topLeft(), event->globalPos());
+        return;
+    }
+    if (childAt(event->pos()) == nullptr)
         owner_->runSystemMenu(event->globalPos());
 }
 

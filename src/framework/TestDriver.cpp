@@ -100,6 +100,30 @@ void PressCloseBox(Dialog &dlg)
         window->close();
 }
 
+std::vector<ContextMenuEntry> ContextMenu(Dialog &dlg, int id, QPoint pos)
+{
+    std::vector<ContextMenuEntry> entries = dlg.ContextMenuEntries(id, pos);
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [](const ContextMenuEntry &e) { return e.text.empty(); }),
+                  entries.end());
+    return entries;
+}
+
+bool ChooseContextMenu(Dialog &dlg, int id, std::string_view text, QPoint pos)
+{
+    if (!dlg.IsWindow() || !dlg.IsDlgItemVisible(id))
+        return false;
+    for (ContextMenuEntry &e : ContextMenu(dlg, id, pos)) {
+        if (e.text != text)
+            continue;
+        if (!e.enabled || !e.chosen)
+            return false;
+        e.chosen();
+        return true;
+    }
+    return false;
+}
+
 void WhenShown(int templateId, std::function<void(Dialog &)> action)
 {
     pendingActions().emplace(templateId, std::move(action));

@@ -29,6 +29,10 @@ void SelectIndex(Dialog &dlg, int id, int index);     // combo selection, notifi
 void PressEnter(Dialog &dlg);
 void PressEscape(Dialog &dlg);
 void PressCloseBox(Dialog &dlg);
+// A right click on control id: the entries it shows (separators left out), and choosing one by
+// its text as a user would (refused, false, when it is missing or greyed out).
+std::vector<ContextMenuEntry> ContextMenu(Dialog &dlg, int id, QPoint pos = {});
+bool ChooseContextMenu(Dialog &dlg, int id, std::string_view text, QPoint pos = {});
 
 // Runs action once, right after the next dialog with this template has been initialised (inside
 // its modal run when it is modal).
