@@ -6,14 +6,21 @@
 
 #include <memory>
 
-bool CNtscViewDlg::CanSavePicturePng() const
+fw::ContextMenuEntry CNtscViewDlg::PngSaveEntry()
 {
-    return !m_bClosed && !pngfile::SaveRunning() && HasDisplayBuffer();
+    return {"PNG形式で保存...", CanSavePicturePng(),
+            [this] { RunHandler(&CNtscViewDlg::OnSavePicturePng); }};
 }
 
+bool CNtscViewDlg::CanSavePicturePng() const
+{
+    return !m_bClosed && !m_bBusy && !pngfile::SaveRunning() && HasDisplayBuffer();
+}
+
+// Runs inside RunHandler (busy).
 void CNtscViewDlg::OnSavePicturePng()
 {
-    if (!CanSavePicturePng())
+    if (pngfile::SaveRunning())
         return;
     // The display buffer is copied under the frame lock, which is let go before the file
     // dialog: frames go on arriving meanwhile.

@@ -127,7 +127,7 @@ void InspectorCanvas::Render(QImage &target) const
     }
     // Which image pixel each view column shows (its centre's), worked out once per redraw.
     const std::uint32_t pixelBytes = frame_->PixelBytes();
-    std::vector<std::int64_t> columnByte(std::size_t(w));
+    std::vector<std::int64_t> columnByte(static_cast<std::size_t>(w));
     for (int x = 0; x < w; ++x) {
         const double sx = std::floor(origin_.x() + (x + 0.5) / zoom_);
         columnByte[std::size_t(x)] = sx >= 0 && sx < frame_->Pixels()

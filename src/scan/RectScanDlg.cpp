@@ -60,6 +60,10 @@ CRectScanDlg::CRectScanDlg() : fw::Dialog(res::IDD_RECT_SCAN)
     bind(IDC_BUFFER_AP, &CRectScanDlg::OnBufferAp);
     bind(IDC_BUFFER_DRIVER, &CRectScanDlg::OnBufferDriver);
     OnCommand(IDC_HOOK_SLEEP, fw::EN_CHANGE, [this] { OnHookSleepChanged(); });
+    // Additions beside the template: the picture's context menu.
+    AddContextMenu(IDC_PICTURE, [this](QPoint) {
+        return std::vector<fw::ContextMenuEntry>{PngSaveEntry(), InspectorEntry()};
+    });
 }
 
 CRectScanDlg::~CRectScanDlg()

@@ -76,13 +76,15 @@ public:
     QImage ShownPicture() const { return m_shownPicture; }
 
     // The picture's context menu entries (UI thread), each in a file of its own. An entry is
-    // available once there is captured data.
-    bool CanSavePicturePng() const;   // RectScanPngEntry.cpp
+    // greyed out until there is captured data.
+    fw::ContextMenuEntry PngSaveEntry();  // RectScanPngEntry.cpp
+    bool CanSavePicturePng() const;
     void OnSavePicturePng();
-    bool CanInspectPicture() const;   // RectScanInspectorEntry.cpp
+    fw::ContextMenuEntry InspectorEntry(); // RectScanInspectorEntry.cpp
+    bool CanInspectPicture() const;
     void OnInspectPicture();
     // UI thread: the open picture inspector, or null.
-    PictureInspector *Inspector() const { return m_inspector.data(); }
+    PictureInspector *Inspector() const;
 
 protected:
     bool OnInitDialog() override;

@@ -7,6 +7,11 @@
 
 #include <QWidget>
 
+fw::ContextMenuEntry CRectScanDlg::InspectorEntry()
+{
+    return {"拡大表示...", CanInspectPicture(), [this] { OnInspectPicture(); }};
+}
+
 bool CRectScanDlg::CanInspectPicture() const
 {
     return m_life == Life::Open && CopyImage(0, 0).size != 0;
@@ -24,6 +29,11 @@ void CRectScanDlg::OnInspectPicture()
     m_inspector->show();
     m_inspector->raise();
     m_inspector->activateWindow();
+}
+
+PictureInspector *CRectScanDlg::Inspector() const
+{
+    return m_inspector.data();
 }
 
 // As the tool's own dump button opens it: modal to the tool, reading the tool's data.

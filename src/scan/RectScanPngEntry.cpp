@@ -5,6 +5,11 @@
 #include "scan/ScanPng.h"
 #include "tools/PngFile.h"
 
+fw::ContextMenuEntry CRectScanDlg::PngSaveEntry()
+{
+    return {"PNG形式で保存...", CanSavePicturePng(), [this] { OnSavePicturePng(); }};
+}
+
 bool CRectScanDlg::CanSavePicturePng() const
 {
     return m_life == Life::Open && !pngfile::SaveRunning() && CopyImage(0, 0).size != 0;
