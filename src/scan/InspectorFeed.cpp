@@ -54,24 +54,31 @@ void InspectorFeed::Stop()
 
 std::vector<std::uint64_t> InspectorFeed::Histogram(const ScanFrame &frame)
 {
+    // Four tables in turn: neighbouring samples are often equal, and one table would make each
+    // count wait for the one before.
+    std::vector<std::uint32_t> part(4 * InspectorSnapshot::kBins, 0);
     std::vector<std::uint64_t> bins(InspectorSnapshot::kBins, 0);
     const std::uint32_t lines = frame.Lines();
     const std::uint32_t pixels = frame.Pixels();
+    const std::uint32_t pixelBytes = frame.PixelBytes();
+    const std::uint32_t high = pixelBytes - 1; // the sample's most significant byte
     for (std::uint32_t y = 0; y < lines; ++y) {
-        const std::uint8_t *p = frame.Line(y);
-        switch (frame.PixelBytes()) {
-        case 1:
-            for (std::uint32_t x = 0; x < pixels; ++x)
-                ++bins[p[x]];
-            break;
-        case 2: // the high byte of the little-endian sample
-            for (std::uint32_t x = 0; x < pixels; ++x)
-                ++bins[p[2 * x + 1]];
-            break;
-        default:
-            for (std::uint32_t x = 0; x < pixels; ++x)
-                ++bins[p[4 * x + 3]];
-            break;
+        const std::uint8_t *p = frame.Line(y) + high;
+        std::uint32_t x = 0;
+        for (; x + 4 <= pixels; x += 4, p += 4 * pixelBytes) {
+            ++part[p[0]];
+            ++part[256 + p[pixelBytes]];
+            ++part[512 + p[2 * pixelBytes]];
+            ++part[768 + p[3 * pixelBytes]];
+        }
+        for (; x < pixels; ++x, p += pixelBytes)
+            ++part[*p];
+        // A line adds at most 65535 to a table: fold them before they could overflow.
+        if ((y & 0xFFF) == 0xFFF || y + 1 == lines) {
+            for (int b = 0; b < InspectorSnapshot::kBins; ++b)
+                bins[std::size_t(b)] += std::uint64_t(part[std::size_t(b)]) + part[std::size_t(256 + b)] +
+                                        part[std::size_t(512 + b)] + part[std::size_t(768 + b)];
+            std::fill(part.begin(), part.end(), 0u);
         }
     }
     return bins;
