@@ -75,6 +75,8 @@ Result CompareFrameMemory(BoardHandle board, uint8_t base, std::vector<uint8_t> 
             const int32_t status = FrameMemoryRead(board, bank, chunk * kChunk, kChunk, data);
             if (status != 0)
                 return Failed("FrameMemoryRead", status, "フレームメモリリードが失敗しました。");
+            if (hooks.tally != nullptr)
+                hooks.tally->AddChecked(bank, kChunk);
             for (uint32_t start = 0; start < kChunk; start += kPauseEvery) {
                 takePause();
                 const uint32_t end = std::min(start + kPauseEvery, kChunk);
@@ -85,6 +87,8 @@ Result CompareFrameMemory(BoardHandle board, uint8_t base, std::vector<uint8_t> 
                     for (uint32_t i = piece; i < piece + length; ++i) {
                         if (data[i] == expected)
                             continue;
+                        if (hooks.tally != nullptr)
+                            hooks.tally->Add(bank, chunk * kChunk + i, expected, data[i]);
                         if (records == kMaxRecordsPerBank) {
                             ++omitted;
                             continue;

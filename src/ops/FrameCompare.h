@@ -5,6 +5,7 @@
 #pragma once
 
 #include "board/pel2ctl.h"
+#include "ops/MismatchTally.h"
 #include "ops/Result.h"
 
 #include <chrono>
@@ -22,6 +23,9 @@ struct CompareHooks {
     std::function<void(Clock::time_point)> pauseUntil;   // the pauses; also called with now after each fill
     std::function<bool()> cancelled;                     // optional; checked before each transfer
     Clock::duration pause = std::chrono::milliseconds(10); // before every 50000th byte checked
+    // Optional: also tallies every byte checked and every mismatch (beyond the log's cap too);
+    // the log and progress stay exactly as they are.
+    MismatchTally *tally = nullptr;
 };
 
 constexpr uint32_t kMaxRecordsPerBank = 4096;

@@ -1,0 +1,113 @@
+#include "ops/MemoryPattern.h"
+
+#include <array>
+#include <cstring>
+
+namespace ops {
+namespace {
+
+constexpr std::string_view kNames[] = {"zeros",        "ones",          "checker-55", "checker-aa",
+                                       "walking-ones", "walking-zeros", "address",    "random"};
+
+// Octal digit sums of 12-bit values (four digits), modulo 8.
+constexpr std::array<uint8_t, 4096> MakeDigitSums()
+{
+    std::array<uint8_t, 4096> sums{};
+    for (uint32_t v = 0; v < 4096; ++v)
+        sums[v] = static_cast<uint8_t>(((v & 7) + (v >> 3 & 7) + (v >> 6 & 7) + (v >> 9 & 7)) & 7);
+    return sums;
+}
+constexpr std::array<uint8_t, 4096> kDigitSums = MakeDigitSums();
+
+// Eight bytes of walking ones whose first byte has bit `first` set: byte k has bit first + k.
+constexpr std::array<uint64_t, 8> MakeWalkingWords()
+{
+    std::array<uint64_t, 8> words{};
+    for (int first = 0; first < 8; ++first)
+        for (int k = 0; k < 8; ++k)
+            words[first] |= uint64_t{1} << ((first + k) % 8) << (8 * k);
+    return words;
+}
+constexpr std::array<uint64_t, 8> kWalkingWords = MakeWalkingWords();
+
+// splitmix64's output function: the random pattern's word i of a bank is Mix(start + i * gamma),
+// which any range can compute without the words before it.
+constexpr uint64_t kGamma = 0x9E3779B97F4A7C15ull;
+inline uint64_t Mix(uint64_t z)
+{
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+// Octal digit sum of the offset's bits above the low three (offset / 8), modulo 8.
+inline uint32_t HighDigitSum(uint32_t offset)
+{
+    const uint32_t q = offset >> 3;
+    return kDigitSums[q & 0xFFF] + kDigitSums[q >> 12 & 0xFFF] + kDigitSums[q >> 24 & 0xFFF];
+}
+
+} // namespace
+
+std::string_view PatternName(MemoryPattern pattern)
+{
+    const auto index = static_cast<size_t>(pattern);
+    return index < std::size(kNames) ? kNames[index] : std::string_view{"?"};
+}
+
+std::optional<MemoryPattern> ParsePattern(std::string_view name)
+{
+    for (MemoryPattern p : kAllMemoryPatterns)
+        if (PatternName(p) == name)
+            return p;
+    return std::nullopt;
+}
+
+int WalkingBit(uint32_t offset)
+{
+    return static_cast<int>((HighDigitSum(offset) + (offset & 7)) & 7);
+}
+
+void GeneratePattern(MemoryPattern pattern, uint64_t seed, uint32_t bank, uint32_t offset,
+                     uint8_t *out, uint32_t count)
+{
+    const uint32_t words = count / 8;
+    // Words are built in a register and stored with memcpy: the buffer need not be aligned.
+    auto store = [out](uint32_t i, uint64_t w) { std::memcpy(out + 8 * size_t{i}, &w, 8); };
+    switch (pattern) {
+    case MemoryPattern::Zeros:
+        std::memset(out, 0x00, count);
+        return;
+    case MemoryPattern::Ones:
+        std::memset(out, 0xFF, count);
+        return;
+    case MemoryPattern::Checker55:
+        std::memset(out, 0x55, count);
+        return;
+    case MemoryPattern::CheckerAA:
+        std::memset(out, 0xAA, count);
+        return;
+    case MemoryPattern::WalkingOnes:
+    case MemoryPattern::WalkingZeros: {
+        const uint64_t invert = pattern == MemoryPattern::WalkingZeros ? ~uint64_t{0} : 0;
+        for (uint32_t i = 0; i < words; ++i)
+            store(i, kWalkingWords[HighDigitSum(offset + 8 * i) & 7] ^ invert);
+        return;
+    }
+    case MemoryPattern::AddressInAddress:
+        for (uint32_t i = 0; i < words; ++i) {
+            const uint64_t at = offset + 8 * i;
+            store(i, at | (at + 4) << 32); // little-endian: the lower word comes first
+        }
+        return;
+    case MemoryPattern::Random: {
+        const uint64_t start = Mix(seed ^ (uint64_t{bank} + 1) * kGamma);
+        uint64_t state = start + (uint64_t{offset / 8} + 1) * kGamma;
+        for (uint32_t i = 0; i < words; ++i, state += kGamma)
+            store(i, Mix(state));
+        return;
+    }
+    }
+}
+
+} // namespace ops
