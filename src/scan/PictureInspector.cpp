@@ -117,12 +117,13 @@ void PictureInspector::ImageChanged()
 
 void PictureInspector::Shutdown()
 {
+    shutDown_ = true;
     feed_.Stop();
 }
 
 void PictureInspector::closeEvent(QCloseEvent *event)
 {
-    feed_.Stop();
+    Shutdown();
     event->accept();
     deleteLater(); // the scan tool's pointer to it clears itself
 }

@@ -36,6 +36,8 @@ public:
     void ImageChanged();
     // Ends the feed's thread; the window then shows its last frame until it goes.
     void Shutdown();
+    // Shut down or closed: it follows no frames any more and is about to go.
+    bool IsShutDown() const { return shutDown_; }
 
     // The probe's pixel: the pinned one, else the one under the cursor.
     std::optional<ImagePixel> Probe() const { return pinned_ ? pinned_ : hover_; }
@@ -70,6 +72,7 @@ private:
     std::optional<ImagePixel> hover_;
     std::optional<ImagePixel> pinned_;
     bool dumpRunning_ = false;
+    bool shutDown_ = false;
 
     InspectorCanvas *canvas_;
     LineProfileView *profile_;

@@ -19,6 +19,8 @@ bool CRectScanDlg::CanInspectPicture() const
 
 void CRectScanDlg::OnInspectPicture()
 {
+    if (m_inspector && m_inspector->IsShutDown())
+        m_inspector.clear(); // closed by the user; its deletion is queued
     if (!m_inspector) {
         if (!CanInspectPicture() || !widget())
             return;
