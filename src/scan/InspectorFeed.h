@@ -54,7 +54,7 @@ private:
     const ScanImage &image_;
     std::shared_ptr<Target> target_; // UI thread only (copied into queued wakes)
 
-    std::mutex lock_; // guards everything below up to the thread
+    std::mutex lock_; // guards requested_, forced_, quit_, wakePending_, ready_, wakeTarget_
     std::condition_variable cv_;
     bool requested_ = false;
     bool forced_ = false;
