@@ -64,15 +64,7 @@ CNtscViewDlg::CNtscViewDlg() : fw::Dialog(res::IDD_NTSC_VIEW)
     // Handlers that may pump events do not run inside one another; a close asked for meanwhile
     // runs when the handler has finished.
     auto bind = [this](int id, void (CNtscViewDlg::*handler)()) {
-        OnCommand(id, [this, handler] {
-            if (m_bClosed || m_bBusy)
-                return;
-            m_bBusy = true;
-            (this->*handler)();
-            m_bBusy = false;
-            if (m_bCloseRequested)
-                EndTool();
-        });
+        OnCommand(id, [this, handler] { RunHandler(handler); });
     };
     bind(IDC_START, &CNtscViewDlg::OnStart);
     bind(IDC_STOP, &CNtscViewDlg::OnStopButton);
@@ -84,6 +76,21 @@ CNtscViewDlg::CNtscViewDlg() : fw::Dialog(res::IDD_NTSC_VIEW)
         OnFrameWake();
         return 0;
     });
+    // Additions beside the template: the picture's context menu.
+    AddContextMenu(IDC_PICTURE, [this](QPoint) {
+        return std::vector<fw::ContextMenuEntry>{PngSaveEntry()};
+    });
+}
+
+void CNtscViewDlg::RunHandler(void (CNtscViewDlg::*handler)())
+{
+    if (m_bClosed || m_bBusy)
+        return;
+    m_bBusy = true;
+    (this->*handler)();
+    m_bBusy = false;
+    if (m_bCloseRequested)
+        EndTool();
 }
 
 CNtscViewDlg::~CNtscViewDlg()

@@ -57,6 +57,12 @@ public:
     std::uint64_t FramesCopied() const { return m_nFramesCopied.load(); }
     bool ThreadRunning() const { return m_hThread != nullptr && !m_hThread->Finished(); }
 
+    // The picture's context menu entry "PNG形式で保存..." (UI thread, NtscPngEntry.cpp): the
+    // frame the picture shows, in colour; greyed out until there is a display buffer.
+    fw::ContextMenuEntry PngSaveEntry();
+    bool CanSavePicturePng() const;
+    void OnSavePicturePng();
+
 protected:
     bool OnInitDialog() override;
     void OnOK() override;
@@ -76,6 +82,9 @@ private:
     void OnKeyChanged();
     void OnFrameWake();
 
+    // Runs a handler that may pump events, never inside another; a close asked for meanwhile
+    // runs when it has finished.
+    void RunHandler(void (CNtscViewDlg::*handler)());
     void CloseSequence(); // once per opening; the window may already be going
     void EndTool();       // the close sequence, then the end of the modal run
     void DestroySurface();

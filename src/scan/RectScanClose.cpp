@@ -53,6 +53,7 @@ bool CRectScanDlg::ReleaseSteps()
     m_life = Life::Releasing; // the waits below pump events: a second close must not start over
 
     g_scanToolGate.Shut(this);
+    CloseInspector(); // its thread copies the image, which goes below
 
     if (m_bScanning) {
         if (IsWindow())

@@ -5,6 +5,7 @@
 #include "framework/UiThread.h"
 #include "ops/AreaScanStart.h"
 #include "res/Resources.h"
+#include "scan/PictureInspector.h"
 #include "scan/ScanToolGate.h"
 #include "session/RequestBuffers.h"
 #include "tools/ShowResult.h"
@@ -59,6 +60,10 @@ CRectScanDlg::CRectScanDlg() : fw::Dialog(res::IDD_RECT_SCAN)
     bind(IDC_BUFFER_AP, &CRectScanDlg::OnBufferAp);
     bind(IDC_BUFFER_DRIVER, &CRectScanDlg::OnBufferDriver);
     OnCommand(IDC_HOOK_SLEEP, fw::EN_CHANGE, [this] { OnHookSleepChanged(); });
+    // Additions beside the template: the picture's context menu.
+    AddContextMenu(IDC_PICTURE, [this](QPoint) {
+        return std::vector<fw::ContextMenuEntry>{PngSaveEntry(), InspectorEntry()};
+    });
 }
 
 CRectScanDlg::~CRectScanDlg()
@@ -381,6 +386,8 @@ void CRectScanDlg::RefreshPicture()
         return;
     m_shownPicture = m_image.Picture();
     m_lastRefreshMs = NowMs();
+    if (m_inspector)
+        m_inspector->ImageChanged(); // follows at the picture's pace
     if (QWidget *w = widget())
         w->update(DlgItemRect(IDC_PICTURE));
 }

@@ -19,6 +19,7 @@
 #include "tools/ScanDataSource.h"
 
 #include <QImage>
+#include <QPointer>
 
 #include <atomic>
 #include <cstdint>
@@ -31,6 +32,7 @@
 #include <vector>
 
 class QTimer;
+class PictureInspector;
 
 class CRectScanDlg : public fw::Dialog, public ScanDataSource {
 public:
@@ -73,6 +75,17 @@ public:
     // UI thread: the picture as shown in control 1055 (null image before the first Start).
     QImage ShownPicture() const { return m_shownPicture; }
 
+    // The picture's context menu entries (UI thread), each in a file of its own. An entry is
+    // greyed out until there is captured data.
+    fw::ContextMenuEntry PngSaveEntry();  // RectScanPngEntry.cpp
+    bool CanSavePicturePng() const;
+    void OnSavePicturePng();
+    fw::ContextMenuEntry InspectorEntry(); // RectScanInspectorEntry.cpp
+    bool CanInspectPicture() const;
+    void OnInspectPicture();
+    // UI thread: the open picture inspector, or null.
+    PictureInspector *Inspector() const;
+
 protected:
     bool OnInitDialog() override;
     void OnOK() override;
@@ -110,6 +123,8 @@ private:
     bool ReleaseSteps(); // steps 1-5 of the close sequence; false when they had run already
     void CloseTool();    // the whole close: release, destroy the window, notify the main menu
     void AddLogStamped(std::string_view text);
+    void OpenDumpAt(std::uint32_t offset); // the inspector's dump: the dump view from offset
+    void CloseInspector();                 // at the release steps
 
     // UI side of the hand-over (UI thread).
     void OnUiWake();
@@ -139,6 +154,7 @@ private:
     QImage m_shownPicture;                    // what control 1055 shows
     std::unique_ptr<QTimer> m_repaintTimer;   // paces picture refreshes to the screen rate
     std::int64_t m_lastRefreshMs = 0;
+    QPointer<PictureInspector> m_inspector;   // its own window; clears itself when it goes
 
     // Read by the callback threads, written by the UI thread.
     std::atomic<bool> m_bAutoIssue{true};

@@ -13,6 +13,7 @@ bool ScanImage::Allocate(std::size_t size)
     geometry_ = ScanGeometry{};
     picture_.Clear();
     pictureValid_ = false;
+    ++serial_;
     return bool(image_);
 }
 
@@ -21,6 +22,7 @@ void ScanImage::Release()
     std::lock_guard<std::mutex> lock(lock_);
     image_.reset();
     imageBytes_ = 0;
+    ++serial_;
 }
 
 bool ScanImage::Present() const
@@ -36,12 +38,14 @@ void ScanImage::Empty()
         std::memset(image_.data(), 0, image_.size());
     picture_.Clear();
     pictureValid_ = true; // the blank buffer draws a black picture
+    ++serial_;
 }
 
 void ScanImage::SetGeometry(const ScanGeometry &g)
 {
     std::lock_guard<std::mutex> lock(lock_);
     geometry_ = g;
+    ++serial_;
 }
 
 void ScanImage::BeginFrame()
@@ -53,6 +57,7 @@ void ScanImage::BeginFrame()
     if (image_)
         std::memset(image_.data(), 0, used);
     picture_.Clear();
+    ++serial_;
 }
 
 bool ScanImage::CopyDelivery(std::uint32_t startLine, std::uint32_t lineCount, bool library,
@@ -67,6 +72,7 @@ bool ScanImage::CopyDelivery(std::uint32_t startLine, std::uint32_t lineCount, b
     if (copied.empty())
         return false;
     DrawScanImage(copied.first, copied.end);
+    ++serial_;
     return true;
 }
 
@@ -112,4 +118,22 @@ void ScanImage::Read(const std::function<void(const std::uint8_t *, std::uint32_
         fn(nullptr, 0);
     else
         fn(image_.data(), imageBytes_);
+}
+
+ScanFrame ScanImage::CopyFrame() const
+{
+    ScanFrame frame;
+    CopyFrameInto(frame);
+    return frame;
+}
+
+void ScanImage::CopyFrameInto(ScanFrame &frame) const
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    frame.serial = serial_.load();
+    frame.geometry = geometry_;
+    if (image_ && imageBytes_ != 0)
+        frame.bytes.assign(image_.data(), image_.data() + imageBytes_); // keeps the capacity
+    else
+        frame.bytes.clear();
 }

@@ -27,6 +27,15 @@ bool CDumpViewDlg::OnInitDialog()
     char text[16];
     std::snprintf(text, sizeof text, "%x", size);
     SetDlgItemText(IDC_DATA_SIZE, text);
+    if (m_startAt && *m_startAt < size) {
+        constexpr std::uint32_t kShownBytes = 0x400; // the default range's length
+        const std::uint32_t end = size - *m_startAt < kShownBytes ? size : *m_startAt + kShownBytes;
+        std::snprintf(text, sizeof text, "%x", *m_startAt);
+        SetDlgItemText(IDC_START_OFFSET, text);
+        std::snprintf(text, sizeof text, "%x", end);
+        SetDlgItemText(IDC_END_OFFSET, text);
+        OnShow();
+    }
     return true;
 }
 

@@ -9,6 +9,8 @@
 
 #include <QPointer>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 class ListingView;
@@ -20,6 +22,9 @@ public:
     static constexpr std::uint32_t kEditListingLimit = 0x40000;
 
     explicit CDumpViewDlg(const ScanDataSource *source); // the scan tool; it outlives the view
+    // Before the run: open with the listing of 0x400 bytes (fewer at the end of the data) from
+    // offset already shown, instead of the empty listing from 0. The picture inspector's dump.
+    void StartAt(std::uint32_t offset) { m_startAt = offset; }
     // UI thread: the listing as shown (the edit's text, or the long listing view's).
     std::string ListingText() const;
 
@@ -33,6 +38,7 @@ private:
     ScanDataCopy CopyScanData(std::uint32_t begin, std::uint32_t end) const;
 
     const ScanDataSource *m_source;
+    std::optional<std::uint32_t> m_startAt;
 
     QPointer<ListingView> m_longListing; // child of the window, made when first needed
 };

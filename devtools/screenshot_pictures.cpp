@@ -1,0 +1,129 @@
+// Renders the scan tool's picture additions on the simulated board into PNG files, so their
+// texts can be checked by eye:
+//     screenshot_pictures OUTPUT_DIR    -> picture-menu.png, inspector.png
+// A 1024 x 768 16-bit frame is captured first; the menu is drawn over the tool where a right
+// click on its picture opens it.
+#include "app/BoardCallbacks.h"
+#include "framework/Language.h"
+#include "framework/Look.h"
+#include "framework/TestDriver.h"
+#include "framework/UiThread.h"
+#include "res/Resources.h"
+#include "res/Templates.h"
+#include "scan/InspectorCanvas.h"
+#include "scan/PictureInspector.h"
+#include "scan/RectScanDlg.h"
+#include "simctl.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QMenu>
+#include <QPainter>
+#include <QWidget>
+
+#include <cstdio>
+
+namespace {
+
+// A window with a plain caption bar above it, as the dialog screenshots have.
+QImage WithCaption(QWidget *w)
+{
+    const QPixmap body = w->grab();
+    const int bar = 22;
+    QImage out(body.width() + 2, body.height() + bar + 1, QImage::Format_RGB32);
+    out.fill(QColor(0x80, 0x80, 0x80));
+    QPainter p(&out);
+    p.fillRect(1, 1, body.width(), bar - 1, QColor(0x00, 0x00, 0x80));
+    QFont font = fw::TemplateFont("ＭＳ Ｐゴシック", 9);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRect(6, 1, body.width() - 8, bar - 1), Qt::AlignVCenter | Qt::AlignLeft,
+               w->windowTitle());
+    p.drawPixmap(1, bar, body);
+    return out;
+}
+
+void Save(const QImage &image, const QString &dir, const QString &name)
+{
+    const QString path = dir + "/" + name + ".png";
+    if (!image.save(path))
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+    else
+        std::printf("%s\n", qPrintable(path));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(dir);
+    fw::UseJapanese();
+    fw::initUiThread();
+    res::RegisterTemplates();
+    fw::InitClassicLook();
+
+    void *first = nullptr, *second = nullptr;
+    uint32_t error = 0;
+    const BoardHandle board = BoardOpen(0, ImageTransferHook, ScanBufferFreeCallback,
+                                        DspInterruptCallback, ScanEndCallback, &first, &second, &error);
+    if (board == BOARD_INVALID_HANDLE) {
+        std::fprintf(stderr, "BoardOpen failed: %u\n", error);
+        return 1;
+    }
+    SimSetStepMode(1);
+    {
+        using namespace res::rectscan;
+        CRectScanDlg scan;
+        scan.m_hBoard = board;
+        scan.Create();
+        fw::test::Type(scan, IDC_PIXELS_PER_LINE, "1024");
+        fw::test::Type(scan, IDC_LINES_PER_FRAME, "768");
+        fw::test::SelectIndex(scan, IDC_PIXEL_SIZE, 1);
+        fw::test::Click(scan, IDC_START);
+        SimStep(1);
+        fw::PumpingWaitUntil([&] { return scan.CopyImage(0, 0).size != 0; }, 5000);
+        fw::PumpEventsFor(100);
+
+        // The picture menu, drawn where a right click in the middle of the picture opens it.
+        QWidget *w = scan.widget();
+        w->show();
+        fw::PumpEventsFor(100);
+        QMenu menu;
+        for (const fw::ContextMenuEntry &e : scan.ContextMenuEntries(IDC_PICTURE)) {
+            if (e.text.empty()) {
+                menu.addSeparator();
+                continue;
+            }
+            menu.addAction(QString::fromStdString(e.text))->setEnabled(e.enabled);
+        }
+        menu.adjustSize();
+        QImage shot = WithCaption(w);
+        {
+            QPainter p(&shot);
+            const QPoint at = scan.DlgItemRect(IDC_PICTURE).center() + QPoint(1, 22);
+            p.drawPixmap(at, menu.grab());
+        }
+        Save(shot, dir, "picture-menu");
+
+        // The inspector at 4:1 with a pinned probe.
+        scan.OnInspectPicture();
+        PictureInspector *inspector = scan.Inspector();
+        fw::PumpingWaitUntil([&] { return inspector->Frame() && !inspector->Frame()->Empty(); }, 5000);
+        fw::PumpEventsFor(100);
+        InspectorCanvas *canvas = inspector->Canvas();
+        canvas->ZoomAt(4.0, canvas->ViewPointOf(ImagePixel{300, 420}));
+        canvas->SetPinned(ImagePixel{300, 420});
+        fw::PumpEventsFor(100);
+        Save(WithCaption(inspector), dir, "inspector");
+        scan.WindDown();
+    }
+    BoardClose(board);
+    fw::shutdownUiThread();
+    return 0;
+}

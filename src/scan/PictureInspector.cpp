@@ -1,0 +1,236 @@
+#include "scan/PictureInspector.h"
+
+#include "framework/Look.h"
+#include "scan/HistogramView.h"
+#include "scan/LineProfileView.h"
+#include "scan/ScanImage.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+namespace {
+
+QLabel *ValueLabel(QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setMinimumWidth(110);
+    return label;
+}
+
+QString ZoomText(double zoom)
+{
+    if (zoom >= 1)
+        return QStringLiteral("倍率：%1:1").arg(zoom, 0, 'g', 3);
+    return QStringLiteral("倍率：1:%1").arg(1 / zoom, 0, 'g', 3);
+}
+
+} // namespace
+
+PictureInspector::PictureInspector(const ScanImage &image,
+                                   std::function<void(std::uint32_t)> openDump, QWidget *parent)
+    : QWidget(parent, Qt::Window), openDump_(std::move(openDump)),
+      canvas_(new InspectorCanvas(this)), profile_(new LineProfileView(this)),
+      histogram_(new HistogramView(this)), feed_(image, [this] { OnFeedReady(); })
+{
+    setWindowTitle(QStringLiteral("拡大表示"));
+    setFont(fw::TemplateFont("ＭＳ Ｐゴシック", 9));
+
+    sizeLabel_ = new QLabel(this);
+    auto *probeBox = new QGroupBox(this);
+    probeTitle_ = new QLabel(probeBox);
+    auto *grid = new QGridLayout(probeBox);
+    grid->addWidget(probeTitle_, 0, 0, 1, 2);
+    const char *names[] = {"ライン：", "画素：", "値(Hex)：", "値(10進)：", "オフセット(Hex)："};
+    QLabel **values[] = {&lineLabel_, &pixelLabel_, &hexLabel_, &decimalLabel_, &offsetLabel_};
+    for (int i = 0; i < 5; ++i) {
+        grid->addWidget(new QLabel(QString::fromUtf8(names[i]), probeBox), i + 1, 0);
+        *values[i] = ValueLabel(probeBox);
+        grid->addWidget(*values[i], i + 1, 1);
+    }
+    dumpButton_ = new QPushButton(QStringLiteral("この位置をダンプ表示"), probeBox);
+    grid->addWidget(dumpButton_, 6, 0, 1, 2);
+    QObject::connect(dumpButton_, &QPushButton::clicked, [this] {
+        if (const std::optional<ImagePixel> p = Probe())
+            DumpAt(*p);
+    });
+
+    zoomLabel_ = new QLabel(this);
+    auto *fit = new QPushButton(QStringLiteral("全体表示"), this);
+    auto *actual = new QPushButton(QStringLiteral("1:1"), this);
+    QObject::connect(fit, &QPushButton::clicked, [this] { canvas_->Fit(); });
+    QObject::connect(actual, &QPushButton::clicked, [this] {
+        canvas_->ZoomAt(1.0, QPointF(canvas_->width() / 2.0, canvas_->height() / 2.0));
+    });
+    auto *zoomRow = new QHBoxLayout;
+    zoomRow->addWidget(fit);
+    zoomRow->addWidget(actual);
+
+    auto *hint = new QLabel(QStringLiteral("ホイール：拡大・縮小　ドラッグ：移動\n"
+                                           "クリック：位置を固定（もう一度で解除）"),
+                            this);
+    auto *side = new QVBoxLayout;
+    side->addWidget(sizeLabel_);
+    side->addWidget(probeBox);
+    side->addWidget(zoomLabel_);
+    side->addLayout(zoomRow);
+    side->addWidget(hint);
+    side->addStretch(1);
+    side->addWidget(histogram_);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(canvas_, 1);
+    top->addLayout(side);
+    auto *all = new QVBoxLayout(this);
+    all->addLayout(top, 1);
+    all->addWidget(profile_);
+
+    canvas_->onHover = [this](std::optional<ImagePixel> p) { OnHover(p); };
+    canvas_->onPinned = [this](std::optional<ImagePixel> p) { OnPinned(p); };
+    canvas_->onZoomChanged = [this] { OnZoomChanged(); };
+    canvas_->onContextMenu = [this](QPoint at, std::optional<ImagePixel> p) { OnCanvasMenu(at, p); };
+
+    resize(960, 680);
+    OnZoomChanged();
+    RefreshProbe();
+    feed_.Request(true);
+}
+
+PictureInspector::~PictureInspector()
+{
+    feed_.Stop();
+}
+
+void PictureInspector::ImageChanged()
+{
+    feed_.Request();
+}
+
+void PictureInspector::Shutdown()
+{
+    shutDown_ = true;
+    feed_.Stop();
+}
+
+void PictureInspector::closeEvent(QCloseEvent *event)
+{
+    Shutdown();
+    event->accept();
+    deleteLater(); // the scan tool's pointer to it clears itself
+}
+
+void PictureInspector::OnFeedReady()
+{
+    std::shared_ptr<const InspectorSnapshot> snapshot = feed_.Take();
+    if (!snapshot)
+        return;
+    frame_ = snapshot->frame;
+    canvas_->SetFrame(frame_);
+    histogram_->SetHistogram(snapshot->histogram, frame_->MaxSample());
+    if (frame_->Empty())
+        sizeLabel_->setText(QStringLiteral("データがありません。"));
+    else
+        sizeLabel_->setText(QStringLiteral("%1 x %2 画素、%3bit")
+                                .arg(frame_->Pixels())
+                                .arg(frame_->Lines())
+                                .arg(frame_->PixelBytes() * 8));
+    if (hover_ && (hover_->line >= frame_->Lines() || hover_->pixel >= frame_->Pixels()))
+        hover_.reset();
+    RefreshProbe();
+}
+
+void PictureInspector::OnHover(std::optional<ImagePixel> p)
+{
+    if (p == hover_)
+        return;
+    hover_ = p;
+    if (!pinned_)
+        RefreshProbe();
+}
+
+void PictureInspector::OnPinned(std::optional<ImagePixel> p)
+{
+    pinned_ = p;
+    RefreshProbe();
+}
+
+void PictureInspector::OnZoomChanged()
+{
+    zoomLabel_->setText(ZoomText(canvas_->Zoom()));
+}
+
+void PictureInspector::OnCanvasMenu(QPoint globalPos, std::optional<ImagePixel> p)
+{
+    QMenu menu(this);
+    QAction *dump = menu.addAction(QStringLiteral("この位置をダンプ表示"));
+    dump->setEnabled(p.has_value() && !dumpRunning_);
+    menu.addSeparator();
+    QAction *fit = menu.addAction(QStringLiteral("全体表示"));
+    QPointer<PictureInspector> self(this);
+    QAction *chosen = menu.exec(globalPos);
+    if (!self || !chosen)
+        return;
+    if (chosen == dump && p)
+        DumpAt(*p);
+    else if (chosen == fit)
+        canvas_->Fit();
+}
+
+PictureInspector::ProbeTexts PictureInspector::ProbeShown() const
+{
+    return {lineLabel_->text().toStdString(), pixelLabel_->text().toStdString(),
+            hexLabel_->text().toStdString(), decimalLabel_->text().toStdString(),
+            offsetLabel_->text().toStdString()};
+}
+
+void PictureInspector::RefreshProbe()
+{
+    const std::optional<ImagePixel> p = Probe();
+    const bool valid = p && frame_ && p->line < frame_->Lines() && p->pixel < frame_->Pixels();
+    probeTitle_->setText(pinned_ ? QStringLiteral("固定した位置") : QStringLiteral("カーソルの位置"));
+    if (!valid) {
+        for (QLabel *label : {lineLabel_, pixelLabel_, hexLabel_, decimalLabel_, offsetLabel_})
+            label->setText(QStringLiteral("-"));
+        dumpButton_->setEnabled(false);
+        profile_->SetLine(frame_, std::nullopt, std::nullopt);
+        return;
+    }
+    const std::uint32_t sample = frame_->Sample(p->line, p->pixel);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%0*X", int(frame_->PixelBytes() * 2), sample);
+    char offset[24];
+    std::snprintf(offset, sizeof offset, "%llX",
+                  static_cast<unsigned long long>(frame_->Offset(p->line, p->pixel)));
+    lineLabel_->setText(QString::number(p->line));
+    pixelLabel_->setText(QString::number(p->pixel));
+    hexLabel_->setText(QString::fromLatin1(hex));
+    decimalLabel_->setText(QString::number(sample));
+    offsetLabel_->setText(QString::fromLatin1(offset));
+    dumpButton_->setEnabled(!dumpRunning_);
+    profile_->SetLine(frame_, p->line, p->pixel);
+}
+
+void PictureInspector::DumpAt(ImagePixel p)
+{
+    if (dumpRunning_ || !frame_ || p.line >= frame_->Lines() || p.pixel >= frame_->Pixels() ||
+        !openDump_)
+        return;
+    const auto offset = std::uint32_t(frame_->Offset(p.line, p.pixel));
+    dumpRunning_ = true;
+    dumpButton_->setEnabled(false);
+    QPointer<PictureInspector> self(this);
+    openDump_(offset); // a modal run: the window may be gone when it returns
+    if (!self)
+        return;
+    dumpRunning_ = false;
+    RefreshProbe();
+}

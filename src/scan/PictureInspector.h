@@ -1,0 +1,86 @@
+// The picture inspector ("拡大表示"): a window of its own on the scan tool's full-resolution
+// image, with zoom and pan (InspectorCanvas), a probe of the pixel under the cursor or pinned by
+// a click (line, pixel, raw sample in hex and decimal, byte offset in the image buffer), the
+// profile of the probed line, the image's histogram, and "この位置をダンプ表示", which opens the
+// scan tool's dump view at the probed sample's offset.
+//
+// It follows new frames through InspectorFeed: a thread copies the image off the UI thread, at
+// most as often as the scan tool refreshes its picture (screen rate). UI thread only.
+#pragma once
+
+#include "scan/InspectorCanvas.h"
+#include "scan/InspectorFeed.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QLabel;
+class QPushButton;
+class HistogramView;
+class LineProfileView;
+class ScanImage;
+
+class PictureInspector : public QWidget {
+public:
+    // image outlives the window (the scan tool shuts the inspector down before it lets the
+    // image go); openDump opens the dump view at a byte offset and returns when it has closed.
+    PictureInspector(const ScanImage &image, std::function<void(std::uint32_t)> openDump,
+                     QWidget *parent = nullptr);
+    ~PictureInspector() override;
+
+    // The scan tool's picture changed: take a new copy (screen rate at most).
+    void ImageChanged();
+    // Ends the feed's thread; the window then shows its last frame until it goes.
+    void Shutdown();
+    // Shut down or closed: it follows no frames any more and is about to go.
+    bool IsShutDown() const { return shutDown_; }
+
+    // The probe's pixel: the pinned one, else the one under the cursor.
+    std::optional<ImagePixel> Probe() const { return pinned_ ? pinned_ : hover_; }
+    // The probe's texts as shown, for the tests.
+    struct ProbeTexts {
+        std::string line, pixel, hex, decimal, offset;
+    };
+    ProbeTexts ProbeShown() const;
+    // What "この位置をダンプ表示" does (the button and the view's context menu).
+    void DumpAt(ImagePixel p);
+    bool DumpRunning() const { return dumpRunning_; }
+
+    InspectorCanvas *Canvas() const { return canvas_; }
+    LineProfileView *Profile() const { return profile_; }
+    HistogramView *Histogram() const { return histogram_; }
+    QPushButton *DumpButton() const { return dumpButton_; }
+    std::shared_ptr<const ScanFrame> Frame() const { return frame_; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void OnFeedReady();
+    void OnHover(std::optional<ImagePixel> p);
+    void OnPinned(std::optional<ImagePixel> p);
+    void OnZoomChanged();
+    void OnCanvasMenu(QPoint globalPos, std::optional<ImagePixel> p);
+    void RefreshProbe(); // labels, profile and the dump button from the probe and the frame
+
+    std::function<void(std::uint32_t)> openDump_;
+    std::shared_ptr<const ScanFrame> frame_; // the copy shown
+    std::optional<ImagePixel> hover_;
+    std::optional<ImagePixel> pinned_;
+    bool dumpRunning_ = false;
+    bool shutDown_ = false;
+
+    InspectorCanvas *canvas_;
+    LineProfileView *profile_;
+    HistogramView *histogram_;
+    QLabel *sizeLabel_;
+    QLabel *probeTitle_;
+    QLabel *lineLabel_, *pixelLabel_, *hexLabel_, *decimalLabel_, *offsetLabel_;
+    QLabel *zoomLabel_;
+    QPushButton *dumpButton_;
+    InspectorFeed feed_; // last: its wakes reach the widgets above
+};

@@ -1,0 +1,220 @@
+// The picture inspector on the scan tool's image: the probe against the dump view's listing,
+// zoom and pan by wheel and drag, the profile and histogram, following frames, and closing
+// while frames arrive.
+#include "PictureSupport.h"
+
+#include "scan/HistogramView.h"
+#include "scan/InspectorFeed.h"
+#include "scan/LineProfileView.h"
+#include "scan/PictureInspector.h"
+#include "tools/DumpViewDlg.h"
+#include "tools/HexListing.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QWheelEvent>
+
+#include <cstdio>
+#include <sstream>
+
+using namespace scantest;
+namespace dv = res::dumpview;
+
+namespace {
+
+void Mouse(QWidget *w, QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held)
+{
+    QMouseEvent event(type, at, w->mapToGlobal(at), button, held, Qt::NoModifier);
+    QApplication::sendEvent(w, &event);
+}
+
+void ClickAt(QWidget *w, QPointF at)
+{
+    Mouse(w, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    Mouse(w, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+}
+
+void Wheel(QWidget *w, QPointF at, int notches)
+{
+    QWheelEvent event(at, w->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &event);
+}
+
+// The bytes a dump listing starts with (after its header), in order.
+std::vector<std::uint32_t> ListedBytes(const std::string &listing, std::size_t count)
+{
+    std::istringstream in(listing.substr(hexlisting::kHeader.size()));
+    std::vector<std::uint32_t> bytes;
+    std::string word;
+    while (bytes.size() < count && in >> word)
+        if (word.size() == 2) // the address fields are 7 digits
+            bytes.push_back(std::uint32_t(std::stoul(word, nullptr, 16)));
+    return bytes;
+}
+
+} // namespace
+
+class InspectorTest : public PictureTest {
+protected:
+    PictureInspector *Open()
+    {
+        EXPECT_TRUE(Choose(kInspectEntry));
+        PictureInspector *inspector = scan.Inspector();
+        if (!inspector)
+            return nullptr;
+        EXPECT_TRUE(inspector->isVisible());
+        // The first copy comes from the inspector's own thread.
+        EXPECT_TRUE(fw::test::WaitUntil([&] { return inspector->Frame() && !inspector->Frame()->Empty(); }))
+            << "no frame reached the inspector";
+        return inspector;
+    }
+};
+
+// For chosen pixels of a 16-bit image (odd width: padded lines), the probe shows the sample
+// and offset that the dump view, opened by "この位置をダンプ表示", lists at that offset.
+TEST_F(InspectorTest, TheProbeMatchesTheDumpViewsListing)
+{
+    const std::uint32_t pixels = 203, lines = 97, pixelBytes = 2, stride = 408;
+    Capture(pixels, lines, 1);
+    const std::vector<std::uint8_t> image = Image();
+    PictureInspector *inspector = Open();
+    ASSERT_NE(inspector, nullptr);
+    InspectorCanvas *canvas = inspector->Canvas();
+    EXPECT_FALSE(inspector->DumpButton()->isEnabled()); // nothing probed yet
+
+    const ImagePixel chosen[] = {{0, 0}, {17, 33}, {50, 101}, {lines - 1, pixels - 1}};
+    for (const ImagePixel &p : chosen) {
+        SCOPED_TRACE("line " + std::to_string(p.line) + ", pixel " + std::to_string(p.pixel));
+        ClickAt(canvas, canvas->ViewPointOf(p)); // pins the probe
+        ASSERT_EQ(inspector->Probe(), std::optional<ImagePixel>(p));
+        const std::uint32_t offset = p.line * stride + p.pixel * pixelBytes;
+        const std::uint32_t sample = SampleAt(image, offset, pixelBytes);
+        char hex[16], off[16];
+        std::snprintf(hex, sizeof hex, "%04X", sample);
+        std::snprintf(off, sizeof off, "%X", offset);
+        const PictureInspector::ProbeTexts shown = inspector->ProbeShown();
+        EXPECT_EQ(shown.line, std::to_string(p.line));
+        EXPECT_EQ(shown.pixel, std::to_string(p.pixel));
+        EXPECT_EQ(shown.hex, hex);
+        EXPECT_EQ(shown.decimal, std::to_string(sample));
+        EXPECT_EQ(shown.offset, off);
+        EXPECT_EQ(inspector->Profile()->Line(), std::optional<std::uint32_t>(p.line));
+
+        bool listed = false;
+        fw::test::WhenShown(res::IDD_DUMP_VIEW, [&](fw::Dialog &dump) {
+            EXPECT_EQ(std::stoul(dump.GetDlgItemText(dv::IDC_START_OFFSET), nullptr, 16), offset);
+            const std::vector<std::uint32_t> bytes =
+                ListedBytes(static_cast<CDumpViewDlg &>(dump).ListingText(), pixelBytes);
+            ASSERT_EQ(bytes.size(), pixelBytes);
+            EXPECT_EQ(bytes[0] | bytes[1] << 8, sample);
+            EXPECT_TRUE(inspector->DumpRunning());
+            listed = true;
+            fw::test::PressEscape(dump);
+        });
+        {
+            Watchdog watchdog("the dump view opened from the inspector to close");
+            ASSERT_TRUE(inspector->DumpButton()->isEnabled());
+            inspector->DumpButton()->click();
+        }
+        EXPECT_TRUE(listed);
+        EXPECT_FALSE(inspector->DumpRunning());
+    }
+    // A click on the pinned pixel lets it go; the probe then follows the cursor.
+    ClickAt(canvas, canvas->ViewPointOf(chosen[3]));
+    EXPECT_FALSE(inspector->Canvas()->Pinned());
+    EXPECT_TRUE(sinks.boxes->boxes().empty());
+}
+
+// The wheel zooms at the cursor (the image point under it stays), from fit to 32:1; a drag
+// moves the image with the cursor; the histogram counts every sample.
+TEST_F(InspectorTest, WheelZoomsAtTheCursorAndDragPans)
+{
+    Capture(1000, 600, 0);
+    PictureInspector *inspector = Open();
+    ASSERT_NE(inspector, nullptr);
+    InspectorCanvas *canvas = inspector->Canvas();
+    const double fit = canvas->FitZoom();
+    EXPECT_DOUBLE_EQ(canvas->Zoom(), fit);
+    Wheel(canvas, QPointF(10, 10), -3); // not below fit
+    EXPECT_DOUBLE_EQ(canvas->Zoom(), fit);
+
+    const QPointF at(canvas->width() * 0.3, canvas->height() * 0.6);
+    const QPointF before = canvas->Origin() + at / canvas->Zoom();
+    Wheel(canvas, at, 4);
+    EXPECT_NEAR(canvas->Zoom(), fit * 4, 1e-9);
+    const QPointF after = canvas->Origin() + at / canvas->Zoom();
+    EXPECT_NEAR(after.x(), before.x(), 1e-6);
+    EXPECT_NEAR(after.y(), before.y(), 1e-6);
+
+    const QPointF origin = canvas->Origin();
+    Mouse(canvas, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    Mouse(canvas, QEvent::MouseMove, at + QPointF(40, 20), Qt::NoButton, Qt::LeftButton);
+    Mouse(canvas, QEvent::MouseButtonRelease, at + QPointF(40, 20), Qt::LeftButton, Qt::NoButton);
+    EXPECT_NEAR(canvas->Origin().x(), origin.x() - 40 / canvas->Zoom(), 1e-6);
+    EXPECT_NEAR(canvas->Origin().y(), origin.y() - 20 / canvas->Zoom(), 1e-6);
+    EXPECT_FALSE(canvas->Pinned()); // a drag is no click
+
+    Wheel(canvas, at, 40);
+    EXPECT_DOUBLE_EQ(canvas->Zoom(), InspectorCanvas::kMaxZoom);
+    // At 32:1 the pixel under the cursor is drawn 32 pixels wide with its grey.
+    const std::optional<ImagePixel> p = canvas->PixelAt(at);
+    ASSERT_TRUE(p);
+    QImage shown;
+    canvas->Render(shown);
+    const std::vector<std::uint8_t> image = Image();
+    const std::uint8_t grey = image[p->line * 1000 + p->pixel];
+    EXPECT_EQ(qRed(shown.pixel(at.toPoint())), grey);
+
+    std::uint64_t counted = 0;
+    for (std::uint64_t n : inspector->Histogram()->Bins())
+        counted += n;
+    EXPECT_EQ(counted, 1000u * 600u);
+    EXPECT_EQ(inspector->Histogram()->Bins()[image[0]] != 0, true);
+}
+
+// New frames reach the inspector while it is open; closing it, or the whole tool, while frames
+// keep arriving neither hangs nor leaves its thread copying a released image.
+TEST_F(InspectorTest, FollowsFramesAndClosesCleanlyWhileTheyArrive)
+{
+    Capture(512, 256, 0);
+    PictureInspector *inspector = Open();
+    ASSERT_NE(inspector, nullptr);
+    const std::uint64_t first = inspector->Frame()->serial;
+    Step(2);
+    EXPECT_TRUE(fw::test::WaitUntil([&] { return inspector->Frame()->serial != first; }))
+        << "the inspector did not follow the next frame";
+
+    SimSetStepMode(0); // frames as fast as the board makes them
+    {
+        Watchdog watchdog("the inspector to close while frames arrive");
+        fw::PumpEventsFor(100);
+        inspector->close();
+        fw::PumpEventsFor(50);
+    }
+    EXPECT_EQ(scan.Inspector(), nullptr);
+
+    // Open again, then the tool closes under it.
+    inspector = Open();
+    ASSERT_NE(inspector, nullptr);
+    fw::PumpEventsFor(100);
+    WindDown();
+    EXPECT_EQ(scan.Inspector(), nullptr);
+}
+
+// The histogram of each pixel size is over the size's whole range.
+TEST(InspectorHistogram, BinsSpanThePixelSizesRange)
+{
+    ScanFrame frame;
+    frame.geometry = ScanGeometry{2, 3, 2, 1}; // 2 lines of 3 16-bit pixels, stride 8
+    frame.bytes = {0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0xEE, 0xEE, // padding after 3 samples
+                   0xFF, 0xFF, 0x34, 0x12, 0x00, 0x80};
+    const std::vector<std::uint64_t> bins = InspectorFeed::Histogram(frame);
+    ASSERT_EQ(bins.size(), 256u);
+    EXPECT_EQ(bins[0x00], 2u);  // 0x0000, 0x00FF
+    EXPECT_EQ(bins[0xFF], 2u);  // 0xFF00, 0xFFFF
+    EXPECT_EQ(bins[0x12], 1u);
+    EXPECT_EQ(bins[0x80], 1u);
+    EXPECT_EQ(bins[0xEE], 0u);  // the padding is no sample
+}
