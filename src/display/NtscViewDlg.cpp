@@ -8,6 +8,8 @@
 #include "res/Resources.h"
 #include "session/RequestBuffers.h"
 #include "tools/ShowResult.h"
+#include "tools/TransferStatsDlg.h"
+#include "tools/TransferStatsMenu.h"
 
 #include <QEvent>
 #include <QPointer>
@@ -84,12 +86,14 @@ CNtscViewDlg::CNtscViewDlg() : fw::Dialog(res::IDD_NTSC_VIEW)
         OnFrameWake();
         return 0;
     });
+    AddTransferStatsMenu(*this, IDC_PICTURE, [this] { OpenTransferStats(); });
 }
 
 CNtscViewDlg::~CNtscViewDlg()
 {
     // Normally the close sequence has run; this keeps a forgotten dialog from outliving it.
     CloseSequence();
+    m_pTransferStatsDlg.reset();
     if (IsWindow())
         DestroyWindow();
 }
@@ -329,6 +333,7 @@ void CNtscViewDlg::CloseSequence()
         m_repaintTimer->stop();
     m_repaintTimer.reset();
     m_originWatcher.reset();
+    m_pTransferStatsDlg.reset(); // it reads the board: it goes with the display
 }
 
 void CNtscViewDlg::EndTool()

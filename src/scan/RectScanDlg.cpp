@@ -8,6 +8,8 @@
 #include "scan/ScanToolGate.h"
 #include "session/RequestBuffers.h"
 #include "tools/ShowResult.h"
+#include "tools/TransferStatsDlg.h"
+#include "tools/TransferStatsMenu.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -59,12 +61,14 @@ CRectScanDlg::CRectScanDlg() : fw::Dialog(res::IDD_RECT_SCAN)
     bind(IDC_BUFFER_AP, &CRectScanDlg::OnBufferAp);
     bind(IDC_BUFFER_DRIVER, &CRectScanDlg::OnBufferDriver);
     OnCommand(IDC_HOOK_SLEEP, fw::EN_CHANGE, [this] { OnHookSleepChanged(); });
+    AddTransferStatsMenu(*this, IDC_PICTURE, [this] { OpenTransferStats(); });
 }
 
 CRectScanDlg::~CRectScanDlg()
 {
     // Normally WindDown has run; this only keeps a forgotten tool from outliving its buffers.
     ReleaseSteps();
+    m_pTransferStatsDlg.reset();
     if (IsWindow())
         DestroyWindow();
 }
@@ -381,6 +385,7 @@ void CRectScanDlg::RefreshPicture()
         return;
     m_shownPicture = m_image.Picture();
     m_lastRefreshMs = NowMs();
+    ++m_nPicturesShown;
     if (QWidget *w = widget())
         w->update(DlgItemRect(IDC_PICTURE));
 }

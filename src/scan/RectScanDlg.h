@@ -15,6 +15,7 @@
 #include "scan/ScanImage.h"
 #include "scan/ScanMailbox.h"
 #include "scan/ScanPicture.h"
+#include "ops/TransferStats.h"
 #include "session/RequestBuffers.h"
 #include "tools/ScanDataSource.h"
 
@@ -31,6 +32,7 @@
 #include <vector>
 
 class QTimer;
+class TransferStatsDlg;
 
 class CRectScanDlg : public fw::Dialog, public ScanDataSource {
 public:
@@ -72,6 +74,11 @@ public:
     ScanDataCopy CopyWholeImage() const override;
     // UI thread: the picture as shown in control 1055 (null image before the first Start).
     QImage ShownPicture() const { return m_shownPicture; }
+
+    // UI thread: opens (or raises) the transfer statistics window, as the picture's context
+    // menu does; the window while it exists (nullptr when none).
+    void OpenTransferStats();
+    TransferStatsDlg *TransferStatsWindow() const { return m_pTransferStatsDlg.get(); }
 
 protected:
     bool OnInitDialog() override;
@@ -139,6 +146,8 @@ private:
     QImage m_shownPicture;                    // what control 1055 shows
     std::unique_ptr<QTimer> m_repaintTimer;   // paces picture refreshes to the screen rate
     std::int64_t m_lastRefreshMs = 0;
+    std::uint64_t m_nPicturesShown = 0;       // picture refreshes, for the transfer statistics
+    std::unique_ptr<TransferStatsDlg> m_pTransferStatsDlg; // closed with the tool
 
     // Read by the callback threads, written by the UI thread.
     std::atomic<bool> m_bAutoIssue{true};
@@ -150,6 +159,8 @@ private:
     std::atomic<std::uint32_t> m_nPixelsPerLine{0};
     std::atomic<std::uint32_t> m_nHookCalls{0};
     std::atomic<std::uint32_t> m_nHookSleepMs{0}; // field 1062, mirrored on every edit
+    // Every delivery, recorded by the hook without a lock; shared with the statistics window.
+    const std::shared_ptr<ops::TransferStats> m_pTransferStats = std::make_shared<ops::TransferStats>();
 
     // The image buffer, its geometry, the valid byte count and the picture, under its own lock.
     ScanImage m_image;
