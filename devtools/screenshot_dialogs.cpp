@@ -15,6 +15,9 @@
 #include "res/Resources.h"
 #include "res/Templates.h"
 #include "scan/RectScanDlg.h"
+#include "framework/TestDriver.h"
+#include "simctl.h"
+#include "tools/CompareMapDlg.h"
 #include "tools/DspDownloadDlg.h"
 #include "tools/DumpViewDlg.h"
 #include "tools/FrameMemoryDlg.h"
@@ -179,6 +182,22 @@ int main(int argc, char **argv)
             frame.m_hBoard = board;
             frame.Create();
             save(withCaption(frame), dir, "136-frame-memory");
+        }
+        {
+            // The compare result map after a compare on the board's planted faults.
+            SimApplyScenario("frame-fault");
+            CFrameMemoryDlg::SetComparePauseMs(0);
+            CFrameMemoryDlg frame;
+            frame.m_hBoard = board;
+            frame.Create();
+            fw::test::Type(frame, res::framemem::IDC_FILL, "5A");
+            fw::test::Click(frame, res::framemem::IDC_COMPARE);
+            if (fw::test::ChooseContextMenu(frame, res::framemem::IDC_LOG, "コンペア結果マップ...") &&
+                frame.CompareMap() != nullptr)
+                save(withCaption(frame.CompareMap()), dir, "compare-map");
+            frame.DestroyWindow();
+            CFrameMemoryDlg::SetComparePauseMs(10);
+            SimClearFrameFaults();
         }
         {
             std::vector<uint8_t> bytes(0x100);

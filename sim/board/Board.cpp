@@ -266,6 +266,13 @@ void Board::resetLocked()
         setModeLocked(Mode::Idle);
 }
 
+void Board::retime()
+{
+    std::lock_guard lock(mutex_);
+    ++wakeSerial_;
+    engineCv_.notify_all();
+}
+
 int32_t Board::reset()
 {
     std::unique_lock lock(mutex_);

@@ -85,6 +85,8 @@ public:
     uint32_t dspMemory(uint32_t address);
     uint32_t registerValue(uint32_t offset);
     bool active() const { return activeFlag_.load(); }
+    // A rate changed: a paced wait in progress is measured again with the new rate.
+    void retime();
 
     // Exclusive right bookkeeping (the arbiter lives in the registry).
     void setExclusiveHeld(bool held) { exclusiveHeld_ = held; }

@@ -25,7 +25,7 @@ std::chrono::nanoseconds Board::eventDurationLocked() const
 {
     switch (mode_) {
     case Mode::Live:
-        return seconds(1.0 / kLiveFrameRate);
+        return seconds(1.0 / Settings::instance().liveRate());
     case Mode::Loop: {
         // Each table entry takes (CLKOUT wait + 1) cycles of a 40 MHz clock.
         const double wait = dsp_.param(7);

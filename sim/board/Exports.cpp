@@ -5,6 +5,7 @@
 
 #include "Injector.h"
 #include "Journal.h"
+#include "PanelLoader.h"
 #include "Registry.h"
 #include "Status.h"
 
@@ -40,6 +41,7 @@ BoardHandle BoardOpen(uint32_t boardIndex, ImageTransferHookFn imageTransferHook
                       BoardEventFn scanBufferFree, BoardEventFn dspInterrupt, BoardEventFn scanEnd,
                       void **firstAddress, void **secondAddress, uint32_t *errorCode)
 {
+    showPanelIfAsked();
     const uint64_t t = Journal::now();
     BoardHandle h;
     if (auto injected = Injector::instance().take(SIM_OP_BoardOpen, boardIndex)) {

@@ -27,6 +27,21 @@ void Injector::clear()
     rules_.clear();
 }
 
+bool Injector::has(int op, int32_t result)
+{
+    std::lock_guard lock(mutex_);
+    return std::any_of(rules_.begin(), rules_.end(), [&](const Rule &r) {
+        return r.op == op && !r.match && r.result == result;
+    });
+}
+
+void Injector::removeIf(int op, int32_t result)
+{
+    std::lock_guard lock(mutex_);
+    std::erase_if(rules_,
+                  [&](const Rule &r) { return r.op == op && !r.match && r.result == result; });
+}
+
 std::optional<int32_t> Injector::take(int op, uint32_t firstArg)
 {
     std::lock_guard lock(mutex_);

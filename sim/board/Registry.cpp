@@ -151,4 +151,17 @@ void Registry::holdElsewhere(bool held)
     rightCv_.notify_all();
 }
 
+bool Registry::heldElsewhere()
+{
+    std::lock_guard lock(mutex_);
+    return elsewhere_;
+}
+
+void Registry::retimeAll()
+{
+    // The boards are copied out first: no board lock is taken under the registry's.
+    for (const auto &board : all())
+        board->retime();
+}
+
 } // namespace sim

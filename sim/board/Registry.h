@@ -26,6 +26,9 @@ public:
     int32_t acquire(BoardHandle handle, uint32_t timeoutMs);
     int32_t release(BoardHandle handle);
     void holdElsewhere(bool held);
+    bool heldElsewhere();
+    // The rates changed: every open board's engine times its next event anew.
+    void retimeAll();
 
 private:
     std::mutex mutex_;                // guards boards_, nextSerial_, holders_, elsewhere_

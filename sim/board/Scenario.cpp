@@ -13,68 +13,144 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <sstream>
 
 namespace sim {
 
 namespace {
 
-void always(int op, int32_t result)
-{
-    Injector::instance().add(op, false, 0, result, -1);
-}
+// Serialises switching: a scenario's look at its state and the change it makes happen together.
+// Each setting it changes has a lock of its own (or is atomic), which the board threads take;
+// this one comes before all of them (the registry's and the boards' included), never after.
+std::mutex switchMutex;
 
 struct Entry {
     ScenarioInfo info;
     std::function<void()> apply;
+    std::function<void()> revert; // undoes the effect, leaving alone what was set after it
+    std::function<bool()> active; // the effect is in place (a once-only fault is used up)
 };
+
+// A scenario that makes whole operations answer `result` (for ever, or once).
+Entry failing(const char *name, const char *what, std::vector<int> ops, int32_t result,
+              int32_t times = -1)
+{
+    return Entry{{name, what},
+                 [=] {
+                     for (int op : ops)
+                         Injector::instance().add(op, false, 0, result, times);
+                 },
+                 [=] {
+                     for (int op : ops)
+                         Injector::instance().removeIf(op, result);
+                 },
+                 [=] {
+                     for (int op : ops)
+                         if (!Injector::instance().has(op, result))
+                             return false;
+                     return true;
+                 }};
+}
+
+// A scenario that sets one of the machine-wide switches.
+Entry flag(const char *name, const char *what, std::atomic<bool> Globals::*member)
+{
+    return Entry{{name, what},
+                 [=] { globals().*member = true; },
+                 [=] { globals().*member = false; },
+                 [=] { return (globals().*member).load(); }};
+}
+
+// A scenario that sets the area scan's frame rate; off brings the default back unless the rate
+// was changed since.
+Entry frameRate(const char *name, const char *what, double fps)
+{
+    return Entry{{name, what},
+                 [=] {
+                     Settings::instance().setFrameRate(fps);
+                     Registry::instance().retimeAll();
+                 },
+                 [=] {
+                     if (Settings::instance().frameRate() != fps)
+                         return;
+                     Settings::instance().setFrameRate(kDefaultFrameRate);
+                     Registry::instance().retimeAll();
+                 },
+                 [=] { return Settings::instance().frameRate() == fps; }};
+}
+
+bool noBoardInstalled()
+{
+    for (uint32_t i = 0; i < kMaxBoards; ++i)
+        if (Settings::instance().installed(i))
+            return false;
+    return true;
+}
+
+// The planted frame memory faults of `frame-fault` read as planted.
+bool frameFaultPlanted()
+{
+    uint8_t bad = 0x00, stuck = 0x01;
+    FrameFaults::instance().apply(0, 0x10, 1, &bad);
+    FrameFaults::instance().apply(1, 7, 1, &stuck);
+    return bad == 0xA5 && stuck == 0x80;
+}
 
 const std::vector<Entry> &entries()
 {
     static const std::vector<Entry> list = {
-        {{"open-busy", "BoardOpen answers 16: the board is already open"},
-         [] { always(SIM_OP_BoardOpen, BOARD_ERR_ALREADY_OPEN); }},
+        failing("open-busy", "BoardOpen answers 16: the board is already open", {SIM_OP_BoardOpen},
+                BOARD_ERR_ALREADY_OPEN),
         {{"not-installed", "no board is installed: BoardOpen answers 17 for every index"},
          [] {
              for (uint32_t i = 0; i < kMaxBoards; ++i)
                  Settings::instance().setInstalled(i, false);
-         }},
+         },
+         [] { Settings::instance().setInstalled(0, true); },
+         noBoardInstalled},
         {{"both-installed", "boards 0 and 1 are both installed"},
-         [] { Settings::instance().setInstalled(1, true); }},
+         [] {
+             Settings::instance().setInstalled(0, true);
+             Settings::instance().setInstalled(1, true);
+         },
+         [] { Settings::instance().setInstalled(1, false); },
+         [] { return Settings::instance().installed(0) && Settings::instance().installed(1); }},
         {{"open-duplicated", "board 0 is duplicated: BoardOpen answers 18"},
-         [] { Settings::instance().setDuplicated(0, true); }},
-        {{"open-fails", "BoardOpen fails with error 0x20 (no memory window)"},
-         [] { always(SIM_OP_BoardOpen, 0x20); }},
-        {{"close-fails", "BoardClose fails once"},
-         [] { Injector::instance().add(SIM_OP_BoardClose, false, 0, kErrState, 1); }},
-        {{"reset-fails", "BoardReset fails"}, [] { always(SIM_OP_BoardReset, kErrState); }},
-        {{"errorinfo-fails", "ErrorInfoGet fails"}, [] { always(SIM_OP_ErrorInfoGet, kErrState); }},
-        {{"dsp-fault", "DspDownload answers 48: a fault during the download"},
-         [] { always(SIM_OP_DspDownload, BOARD_STATUS_DSP_DOWNLOAD_FAULT); }},
-        {{"dsp-fails", "DspDownload fails with 0x31 (file not readable)"},
-         [] { always(SIM_OP_DspDownload, kErrFile); }},
-        {{"dsp-interrupts", "the DSP raises an interrupt for every command it accepts"},
-         [] { globals().dspAnnouncesCommands = true; }},
-        {{"dsp-reject", "the DSP answers every command with a fault interrupt and starts nothing"},
-         [] { globals().dspRejectsCommands = true; }},
-        {{"scan-fifo-error", "ScanPrepare answers 128: scan FIFO initialisation error"},
-         [] { always(SIM_OP_ScanPrepare, BOARD_STATUS_SCAN_FIFO_INIT); }},
-        {{"prepare-fails", "ScanPrepare fails with 0x03"},
-         [] { always(SIM_OP_ScanPrepare, kErrState); }},
-        {{"request-fails", "ImageRequest fails"}, [] { always(SIM_OP_ImageRequest, kErrState); }},
-        {{"request-clear-fails", "ImageRequestClear fails"},
-         [] { always(SIM_OP_ImageRequestClear, kErrState); }},
-        {{"cancel-busy", "ScanCancel answers 288: a cancel is already running"},
-         [] { always(SIM_OP_ScanCancel, BOARD_STATUS_CANCEL_IN_PROGRESS); }},
-        {{"cancel-fails", "ScanCancel fails with 0x03"},
-         [] { always(SIM_OP_ScanCancel, kErrState); }},
-        {{"cancel-timeout",
-          "a cancelled scan never ends by itself: it stops at the time-out (reason 4)"},
-         [] { globals().cancelStalls = true; }},
+         [] { Settings::instance().setDuplicated(0, true); },
+         [] { Settings::instance().setDuplicated(0, false); },
+         [] { return Settings::instance().duplicated(0); }},
+        failing("open-fails", "BoardOpen fails with error 0x20 (no memory window)",
+                {SIM_OP_BoardOpen}, 0x20),
+        failing("close-fails", "BoardClose fails once", {SIM_OP_BoardClose}, kErrState, 1),
+        failing("reset-fails", "BoardReset fails", {SIM_OP_BoardReset}, kErrState),
+        failing("errorinfo-fails", "ErrorInfoGet fails", {SIM_OP_ErrorInfoGet}, kErrState),
+        failing("dsp-fault", "DspDownload answers 48: a fault during the download",
+                {SIM_OP_DspDownload}, BOARD_STATUS_DSP_DOWNLOAD_FAULT),
+        failing("dsp-fails", "DspDownload fails with 0x31 (file not readable)",
+                {SIM_OP_DspDownload}, kErrFile),
+        flag("dsp-interrupts", "the DSP raises an interrupt for every command it accepts",
+             &Globals::dspAnnouncesCommands),
+        flag("dsp-reject", "the DSP answers every command with a fault interrupt and starts nothing",
+             &Globals::dspRejectsCommands),
+        failing("scan-fifo-error", "ScanPrepare answers 128: scan FIFO initialisation error",
+                {SIM_OP_ScanPrepare}, BOARD_STATUS_SCAN_FIFO_INIT),
+        failing("prepare-fails", "ScanPrepare fails with 0x03", {SIM_OP_ScanPrepare}, kErrState),
+        failing("request-fails", "ImageRequest fails", {SIM_OP_ImageRequest}, kErrState),
+        failing("request-clear-fails", "ImageRequestClear fails", {SIM_OP_ImageRequestClear},
+                kErrState),
+        failing("cancel-busy", "ScanCancel answers 288: a cancel is already running",
+                {SIM_OP_ScanCancel}, BOARD_STATUS_CANCEL_IN_PROGRESS),
+        failing("cancel-fails", "ScanCancel fails with 0x03", {SIM_OP_ScanCancel}, kErrState),
+        flag("cancel-timeout",
+             "a cancelled scan never ends by itself: it stops at the time-out (reason 4)",
+             &Globals::cancelStalls),
         {{"exclusive-held", "another program holds the exclusive right"},
-         [] { Registry::instance().holdElsewhere(true); }},
-        {{"exclusive-fails", "ExclusiveAcquire fails at once with 0x05"},
-         [] { always(SIM_OP_ExclusiveAcquire, kErrTimeout); }},
+         [] { Registry::instance().holdElsewhere(true); },
+         [] { Registry::instance().holdElsewhere(false); },
+         [] { return Registry::instance().heldElsewhere(); }},
+        failing("exclusive-fails", "ExclusiveAcquire fails at once with 0x05",
+                {SIM_OP_ExclusiveAcquire}, kErrTimeout),
         {{"frame-fault", "frame memory: bad bytes in bank 0, stuck bits in bank 1"},
          [] {
              FrameFaults &f = FrameFaults::instance();
@@ -83,34 +159,39 @@ const std::vector<Entry> &entries()
              f.plantByte(0, 0xFFFFF, 0xFF);
              for (uint32_t off = 0; off < 0x100000; off += 0x1000)
                  f.plantStuck(1, off + 7, 0xFE, 0x80);
-         }},
-        {{"frame-read-fails", "FrameMemoryRead fails"},
-         [] { always(SIM_OP_FrameMemoryRead, kErrState); }},
-        {{"frame-write-fails", "FrameMemoryWrite fails"},
-         [] { always(SIM_OP_FrameMemoryWrite, kErrState); }},
-        {{"register-read-fails", "IoReadLong and IoReadShort fail"},
-         [] {
-             always(SIM_OP_IoReadLong, kErrState);
-             always(SIM_OP_IoReadShort, kErrState);
-         }},
-        {{"register-write-fails", "IoWriteLong and IoWriteShort fail for every offset"},
-         [] {
-             always(SIM_OP_IoWriteLong, kErrState);
-             always(SIM_OP_IoWriteShort, kErrState);
-         }},
-        {{"stream-fails", "StreamBufferSet fails"},
-         [] { always(SIM_OP_StreamBufferSet, kErrState); }},
-        {{"scandata-fails", "ScanDataSet fails with 0x08"},
-         [] { always(SIM_OP_ScanDataSet, kErrData); }},
+         },
+         // Every planted fault goes: only this scenario plants faults outside of tests.
+         [] { FrameFaults::instance().clear(); },
+         frameFaultPlanted},
+        failing("frame-read-fails", "FrameMemoryRead fails", {SIM_OP_FrameMemoryRead}, kErrState),
+        failing("frame-write-fails", "FrameMemoryWrite fails", {SIM_OP_FrameMemoryWrite},
+                kErrState),
+        failing("register-read-fails", "IoReadLong and IoReadShort fail",
+                {SIM_OP_IoReadLong, SIM_OP_IoReadShort}, kErrState),
+        failing("register-write-fails", "IoWriteLong and IoWriteShort fail for every offset",
+                {SIM_OP_IoWriteLong, SIM_OP_IoWriteShort}, kErrState),
+        failing("stream-fails", "StreamBufferSet fails", {SIM_OP_StreamBufferSet}, kErrState),
+        failing("scandata-fails", "ScanDataSet fails with 0x08", {SIM_OP_ScanDataSet}, kErrData),
         {{"scandata-overflow",
           "the off-board loop can queue no table: a set while it runs gives 113"},
-         [] { globals().scanDataQueueDepth = 0; }},
-        {{"slow-scan", "area scans at 2 frames (and 2 x lines) per second"},
-         [] { Settings::instance().setFrameRate(2.0); }},
-        {{"fast-scan", "area scans as fast as the program takes them"},
-         [] { Settings::instance().setFrameRate(0.0); }},
+         [] { globals().scanDataQueueDepth = 0; },
+         [] {
+             size_t none = 0;
+             globals().scanDataQueueDepth.compare_exchange_strong(none, 1);
+         },
+         [] { return globals().scanDataQueueDepth.load() == 0; }},
+        frameRate("slow-scan", "area scans at 2 frames (and 2 x lines) per second", 2.0),
+        frameRate("fast-scan", "area scans as fast as the program takes them", 0.0),
     };
     return list;
+}
+
+const Entry *find(const std::string &name)
+{
+    for (const Entry &e : entries())
+        if (name == e.info.name)
+            return &e;
+    return nullptr;
 }
 
 // Scenarios of the overlay stand-in, which reads the same variable when it is loaded.
@@ -187,18 +268,36 @@ int applyScenarios(const std::string &names, bool fromEnvironment)
                 ++unknown;
             continue;
         }
-        bool found = false;
-        for (const Entry &e : entries()) {
-            if (name == e.info.name) {
-                e.apply();
-                found = true;
-                break;
-            }
-        }
-        if (!found)
+        if (const Entry *e = find(name)) {
+            std::lock_guard lock(switchMutex);
+            e->apply();
+        } else {
             ++unknown;
+        }
     }
     return unknown == 0 ? 0 : -1;
+}
+
+int setScenario(const std::string &name, bool on)
+{
+    const Entry *e = find(name);
+    if (e == nullptr)
+        return -1;
+    std::lock_guard lock(switchMutex);
+    if (on)
+        e->apply();
+    else if (e->active())
+        e->revert();
+    return 0;
+}
+
+int scenarioActive(const std::string &name)
+{
+    const Entry *e = find(name);
+    if (e == nullptr)
+        return -1;
+    std::lock_guard lock(switchMutex);
+    return e->active() ? 1 : 0;
 }
 
 namespace {

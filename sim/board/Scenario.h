@@ -1,4 +1,4 @@
-// Named fault scenarios (PELORA_SIM_SCENARIO, SimApplyScenario).
+// Named fault scenarios (PELORA_SIM_SCENARIO, SimApplyScenario, SimSetScenario).
 #pragma once
 
 #include <string>
@@ -15,5 +15,10 @@ struct ScenarioInfo {
 // From the environment, the overlay stand-in's names are known too (it applies them itself).
 int applyScenarios(const std::string &names, bool fromEnvironment = false);
 const std::vector<ScenarioInfo> &scenarioList();
+// Any thread, while boards run. On applies the scenario again (a once-only fault is re-armed);
+// off undoes what of it is still in place. -1 for an unknown name.
+int setScenario(const std::string &name, bool on);
+// 1 while the scenario's effect is in place, 0 when not, -1 for an unknown name.
+int scenarioActive(const std::string &name);
 
 } // namespace sim

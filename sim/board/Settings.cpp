@@ -21,6 +21,7 @@ void Settings::reset()
     }
     frameRate_ = kDefaultFrameRate;
     lineRate_ = -1.0;
+    liveRate_ = kLiveFrameRate;
     hookCalls = 0;
 }
 
@@ -72,6 +73,18 @@ double Settings::lineRate()
 {
     std::lock_guard lock(mutex_);
     return lineRate_;
+}
+
+void Settings::setLiveRate(double fps)
+{
+    std::lock_guard lock(mutex_);
+    liveRate_ = fps > 0 ? fps : kLiveFrameRate;
+}
+
+double Settings::liveRate()
+{
+    std::lock_guard lock(mutex_);
+    return liveRate_;
 }
 
 StepGate &StepGate::instance()

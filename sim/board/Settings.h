@@ -28,6 +28,8 @@ public:
     void setLineRate(double lps); // < 0: follow the frame rate
     double frameRate();
     double lineRate();
+    void setLiveRate(double fps); // <= 0: the default again
+    double liveRate();
 
     std::atomic<uint64_t> hookCalls{0};
 
@@ -37,6 +39,7 @@ private:
     bool duplicated_[kMaxBoards]{};
     double frameRate_ = kDefaultFrameRate;
     double lineRate_ = -1.0;
+    double liveRate_ = kLiveFrameRate;
 };
 
 // Step mode: capture events wait for permission; tests wait until allowed events are done.

@@ -87,11 +87,36 @@ void SimClearFrameFaults(void)
 void SimSetFrameRate(double framesPerSecond)
 {
     Settings::instance().setFrameRate(framesPerSecond);
+    Registry::instance().retimeAll();
 }
 
 void SimSetLineRate(double linesPerSecond)
 {
     Settings::instance().setLineRate(linesPerSecond > 0 ? linesPerSecond : 0.0);
+    Registry::instance().retimeAll();
+}
+
+void SimSetLineRateFollowsFrames(void)
+{
+    Settings::instance().setLineRate(-1.0);
+    Registry::instance().retimeAll();
+}
+
+void SimSetVideoRate(double framesPerSecond)
+{
+    Settings::instance().setLiveRate(framesPerSecond);
+    Registry::instance().retimeAll();
+}
+
+void SimGetRates(double *framesPerSecond, double *linesPerSecond, double *videoFramesPerSecond)
+{
+    Settings &settings = Settings::instance();
+    if (framesPerSecond != nullptr)
+        *framesPerSecond = settings.frameRate();
+    if (linesPerSecond != nullptr)
+        *linesPerSecond = settings.lineRate();
+    if (videoFramesPerSecond != nullptr)
+        *videoFramesPerSecond = settings.liveRate();
 }
 
 void SimSetStepMode(int on)
@@ -242,6 +267,16 @@ const char *SimScenarioDescription(int index)
 {
     const auto &l = scenarioList();
     return index >= 0 && index < static_cast<int>(l.size()) ? l[index].what : "";
+}
+
+int SimSetScenario(const char *name, int on)
+{
+    return setScenario(name != nullptr ? name : "", on != 0);
+}
+
+int SimScenarioActive(const char *name)
+{
+    return scenarioActive(name != nullptr ? name : "");
 }
 
 } // extern "C"

@@ -62,7 +62,7 @@ void SimPlantStuckBits(uint32_t bank, uint32_t offset, uint8_t andMask, uint8_t 
 void SimClearFrameFaults(void);
 
 /* Timing of the area scan engine: frames per second for frame units and lines per second for
- * line units (0: as fast as the machine allows). */
+ * line units (0: as fast as the machine allows). A scan that runs takes the new rate at once. */
 void SimSetFrameRate(double framesPerSecond);
 void SimSetLineRate(double linesPerSecond);
 
@@ -151,6 +151,19 @@ uint32_t SimAreaPixel(uint32_t x, uint32_t y, uint32_t pixels, uint32_t lines,
 int SimScenarioCount(void);
 const char *SimScenarioName(int index);
 const char *SimScenarioDescription(int index);
+/* Switches a named scenario on (non-zero) or off while boards run; 0 when the name is known.
+ * On applies it again (a once-only fault is re-armed). Off undoes what of it is still in place
+ * and leaves alone what was set after it (an injection with another result, another rate). */
+int SimSetScenario(const char *name, int on);
+/* 1 while the named scenario's effect is in place, 0 when not, -1 for an unknown name. */
+int SimScenarioActive(const char *name);
+/* Live video frames per second (default 29.97; 0 or less: the default again). */
+void SimSetVideoRate(double framesPerSecond);
+/* Line units follow the frame rate again (the default): frames per second x lines per frame. */
+void SimSetLineRateFollowsFrames(void);
+/* The present rates; *linesPerSecond is -1 while line units follow the frame rate. Any pointer
+ * may be null. */
+void SimGetRates(double *framesPerSecond, double *linesPerSecond, double *videoFramesPerSecond);
 
 #ifdef __cplusplus
 }

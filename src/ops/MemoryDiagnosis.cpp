@@ -42,8 +42,8 @@ std::string Stuck(const BankTally &tally)
 {
     std::string text;
     for (int b = 0; b < 8; ++b) {
-        const bool zero = tally.stuckAtZero() & (1u << b);
-        const bool one = tally.stuckAtOne() & (1u << b);
+        const bool zero = tally.stuckAtZero(kStuckBitMinimum) & (1u << b);
+        const bool one = tally.stuckAtOne(kStuckBitMinimum) & (1u << b);
         if (!zero && !one)
             continue;
         char part[96];

@@ -1,7 +1,9 @@
 #include "ops/MemoryPattern.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
 namespace ops {
 namespace {
@@ -29,6 +31,20 @@ constexpr std::array<uint64_t, 8> MakeWalkingWords()
     return words;
 }
 constexpr std::array<uint64_t, 8> kWalkingWords = MakeWalkingWords();
+
+// The walking pattern's 4096-word runs, one for each digit sum (mod 8) of the bits above them.
+const std::vector<uint64_t> &WalkingRuns(bool zeros)
+{
+    auto make = [](uint64_t invert) {
+        std::vector<uint64_t> runs(8 * 4096);
+        for (uint32_t high = 0; high < 8; ++high)
+            for (uint32_t low = 0; low < 4096; ++low)
+                runs[high * 4096 + low] = kWalkingWords[(high + kDigitSums[low]) & 7] ^ invert;
+        return runs;
+    };
+    static const std::vector<uint64_t> ones = make(0), inverted = make(~uint64_t{0});
+    return zeros ? inverted : ones;
+}
 
 // splitmix64's output function: the random pattern's word i of a bank is Mix(start + i * gamma),
 // which any range can compute without the words before it.
@@ -89,9 +105,17 @@ void GeneratePattern(MemoryPattern pattern, uint64_t seed, uint32_t bank, uint32
         return;
     case MemoryPattern::WalkingOnes:
     case MemoryPattern::WalkingZeros: {
-        const uint64_t invert = pattern == MemoryPattern::WalkingZeros ? ~uint64_t{0} : 0;
-        for (uint32_t i = 0; i < words; ++i)
-            store(i, kWalkingWords[HighDigitSum(offset + 8 * i) & 7] ^ invert);
+        // Within a run of 4096 words (32 KB) only the low four octal digits of offset / 8 change,
+        // so each run is one of eight precomputed runs: copying it is as fast as a memset.
+        const std::vector<uint64_t> &runs = WalkingRuns(pattern == MemoryPattern::WalkingZeros);
+        for (uint32_t i = 0; i < words;) {
+            const uint32_t q = offset / 8 + i;
+            const uint32_t low = q & 0xFFF;
+            const uint32_t high = (kDigitSums[q >> 12 & 0xFFF] + kDigitSums[q >> 24 & 0xFFF]) & 7;
+            const uint32_t n = std::min(words - i, 4096 - low);
+            std::memcpy(out + 8 * size_t{i}, &runs[high * 4096 + low], 8 * size_t{n});
+            i += n;
+        }
         return;
     }
     case MemoryPattern::AddressInAddress:

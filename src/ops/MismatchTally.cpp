@@ -1,23 +1,24 @@
 #include "ops/MismatchTally.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace ops {
 
-uint8_t BankTally::stuckAtZero() const
+uint8_t BankTally::stuckAtZero(uint64_t atLeast) const
 {
     uint8_t bits = 0;
     for (int b = 0; b < 8; ++b)
-        if (readZeroWroteOne[b] != 0 && readOneWroteZero[b] == 0)
+        if (readZeroWroteOne[b] >= std::max<uint64_t>(atLeast, 1) && readOneWroteZero[b] == 0)
             bits |= static_cast<uint8_t>(1u << b);
     return bits;
 }
 
-uint8_t BankTally::stuckAtOne() const
+uint8_t BankTally::stuckAtOne(uint64_t atLeast) const
 {
     uint8_t bits = 0;
     for (int b = 0; b < 8; ++b)
-        if (readOneWroteZero[b] != 0 && readZeroWroteOne[b] == 0)
+        if (readOneWroteZero[b] >= std::max<uint64_t>(atLeast, 1) && readZeroWroteOne[b] == 0)
             bits |= static_cast<uint8_t>(1u << b);
     return bits;
 }

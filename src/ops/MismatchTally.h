@@ -13,6 +13,7 @@ namespace ops {
 
 constexpr uint32_t kTallyBlockBytes = 0x1000;                           // one map block, 4 KiB
 constexpr uint32_t kTallyBlocksPerBank = 0x2000000 / kTallyBlockBytes; // 8192
+constexpr uint64_t kStuckBitMinimum = 8; // one-way failures before a bit is called stuck
 
 // One mismatch: a byte, or a 32-bit word (address-in-address), as written and as read.
 struct MismatchRecord {
@@ -32,10 +33,11 @@ struct BankTally {
     std::vector<MismatchRecord> records; // the first `cap` mismatches, in the order found
     bool capped = false;                 // mismatches beyond the cap were counted, not recorded
 
-    // Bits that failed, and only ever one way: read 0 where 1 was written (stuck at 0), or
-    // read 1 where 0 was written (stuck at 1).
-    uint8_t stuckAtZero() const;
-    uint8_t stuckAtOne() const;
+    // Bits that failed at least `atLeast` times, and only ever one way: read 0 where 1 was
+    // written (stuck at 0), or read 1 where 0 was written (stuck at 1). Diagnoses ask for
+    // kStuckBitMinimum failures, so that a few bad bytes are not taken for stuck bits.
+    uint8_t stuckAtZero(uint64_t atLeast = 1) const;
+    uint8_t stuckAtOne(uint64_t atLeast = 1) const;
 };
 
 class MismatchTally {

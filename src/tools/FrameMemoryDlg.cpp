@@ -3,6 +3,7 @@
 #include "ops/FrameCompare.h"
 #include "ops/FrameMemory.h"
 #include "res/Resources.h"
+#include "tools/CompareMapDlg.h"
 #include "tools/LongOperation.h"
 #include "tools/ReadResultDlg.h"
 #include "tools/ShowResult.h"
@@ -31,15 +32,28 @@ CFrameMemoryDlg::CFrameMemoryDlg() : fw::Dialog(IDD_FRAME_MEMORY)
     OnCommand(IDC_READ, [this] { OnRead(); });
     OnCommand(IDC_WRITE, [this] { OnWrite(); });
     OnCommand(IDC_COMPARE, [this] { OnCompare(); });
+    // After the log's own entries; greyed out until a compare has finished.
+    AddContextMenu(IDC_LOG, [this](QPoint) {
+        return std::vector<fw::ContextMenuEntry>{
+            {"コンペア結果マップ...", m_pCompareTally != nullptr && !m_bBusy, [this] { OnCompareMap(); }}};
+    });
 }
 
-CFrameMemoryDlg::~CFrameMemoryDlg() = default;
+CFrameMemoryDlg::~CFrameMemoryDlg()
+{
+    CloseCompareMap();
+}
 
 bool CFrameMemoryDlg::OnInitDialog()
 {
     EditLimitText(IDC_FILL, 2);
     EditLimitText(IDC_LOG, 0);
     return true;
+}
+
+void CFrameMemoryDlg::OnDestroy()
+{
+    CloseCompareMap();
 }
 
 void CFrameMemoryDlg::OnOK()
@@ -99,8 +113,34 @@ void CFrameMemoryDlg::AppendLog(std::string_view text)
     EditReplaceSel(IDC_LOG, text);
 }
 
+CCompareMapDlg *CFrameMemoryDlg::CompareMap() const
+{
+    return m_pCompareMap.data();
+}
+
+void CFrameMemoryDlg::CloseCompareMap()
+{
+    delete m_pCompareMap.data(); // QPointer: null once Qt has deleted it
+}
+
+void CFrameMemoryDlg::OnCompareMap()
+{
+    if (!m_pCompareTally)
+        return;
+    const bool open = m_pCompareMap != nullptr;
+    if (!open)
+        m_pCompareMap = new CCompareMapDlg(widget());
+    m_pCompareMap->SetResult(m_pCompareTally->Banks(), m_nCompareBase, kMaxRecordsPerBank);
+    m_pCompareMap->show();
+    if (open)
+        m_pCompareMap->raise(); // it may be behind the tool
+}
+
 void CFrameMemoryDlg::OnCompare()
 {
+    // A map of the memory before this compare would mislead from here on.
+    CloseCompareMap();
+    m_pCompareTally.reset();
     SetDlgItemText(IDC_LOG, "Cmp Check開始\r\n");
     std::optional<std::vector<uint8_t>> buffer = ops::MakeTransferBuffer();
     if (!buffer) {
@@ -110,6 +150,7 @@ void CFrameMemoryDlg::OnCompare()
     const uint8_t base = static_cast<uint8_t>(GetDlgItemNumber(IDC_FILL, 16) & 0xFF);
     m_bBusy = true;
     ops::Result result;
+    auto tally = std::make_unique<ops::MismatchTally>(kMaxRecordsPerBank);
     {
         // The log stays scrollable; everything else waits for the end of the compare.
         LongOperation busy(*this, {IDC_LOG});
@@ -118,12 +159,16 @@ void CFrameMemoryDlg::OnCompare()
         hooks.log = [this](std::string_view text) { AppendLog(text); };
         hooks.pauseUntil = [&busy](ops::CompareHooks::Clock::time_point until) { busy.PauseUntil(until); };
         hooks.pause = std::chrono::milliseconds(g_nComparePauseMs);
+        hooks.tally = tally.get();
         result = ops::CompareFrameMemory(m_hBoard, base, *buffer, hooks);
         // A failing transfer's box is shown while the operation's controls are still held.
         ShowResult(this, result);
     }
     m_bBusy = false;
     buffer.reset();
-    if (result.ok())
+    if (result.ok()) {
+        m_pCompareTally = std::move(tally);
+        m_nCompareBase = base;
         AppendLog("Cmp Check終了\r\n");
+    }
 }

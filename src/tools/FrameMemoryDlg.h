@@ -6,9 +6,15 @@
 #include "framework/Dialog.h"
 #include "ops/FrameCompare.h"
 #include "ops/FrameMemory.h"
+#include "ops/MismatchTally.h"
+
+#include <QPointer>
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
+
+class CCompareMapDlg;
 
 class CFrameMemoryDlg : public fw::Dialog {
 public:
@@ -22,11 +28,14 @@ public:
     static void SetComparePauseMs(int ms);
     // Mismatch records kept per bank before the rest are only counted.
     static constexpr uint32_t kMaxRecordsPerBank = ops::kMaxRecordsPerBank;
+    // The compare result map while it is open (nullptr otherwise); for tests. UI thread.
+    CCompareMapDlg *CompareMap() const;
 
 protected:
     bool OnInitDialog() override;
     void OnOK() override;
     void OnCancel() override;
+    void OnDestroy() override;
 
 private:
     ops::FrameRange GetRange() const;
@@ -34,6 +43,14 @@ private:
     void OnWrite();
     void OnCompare();
     void AppendLog(std::string_view text);
+    // The compare result map ("コンペア結果マップ..." on the log's context menu).
+    void OnCompareMap();
+    void CloseCompareMap();
 
     bool m_bBusy = false; // a compare is running: OK and cancel are not taken
+    // What the last finished compare found (nothing before one, or after one that failed), and
+    // the map window showing it (a child window: Qt deletes it with ours or when it is closed).
+    std::unique_ptr<ops::MismatchTally> m_pCompareTally;
+    uint8_t m_nCompareBase = 0;
+    QPointer<CCompareMapDlg> m_pCompareMap;
 };

@@ -33,6 +33,7 @@ TEST(MismatchTally, CountsExactlyPerBitAndBlockWhateverTheCap)
     EXPECT_EQ(one.readOneWroteZero[7], 1u);
     EXPECT_EQ(one.stuckAtZero(), 0x01);
     EXPECT_EQ(one.stuckAtOne(), 0x00);
+    EXPECT_EQ(one.stuckAtZero(3), 0x00); // two failures are not enough when three are asked
     EXPECT_EQ(one.blockErrors[0], 1u);
     EXPECT_EQ(one.blockErrors[1], 2u);
     EXPECT_EQ(one.addressBitsDiffer, 0u); // byte units: no address bits
