@@ -10,6 +10,7 @@
 #include "display/NtscViewDlg.h"
 #include "framework/Language.h"
 #include "framework/Look.h"
+#include "framework/TestDriver.h"
 #include "framework/UiThread.h"
 #include "res/Resources.h"
 #include "res/Templates.h"
@@ -20,6 +21,7 @@
 #include "tools/DspDownloadDlg.h"
 #include "tools/DumpViewDlg.h"
 #include "tools/FrameMemoryDlg.h"
+#include "tools/TransferStatsDlg.h"
 #include "tools/ReadResultDlg.h"
 #include "tools/RegisterDlg.h"
 #include "tools/ScanDataSetDlg.h"
@@ -131,6 +133,24 @@ int main(int argc, char **argv)
         save(withCaption(dump), dir, "140-dump-view");
         dump.DestroyWindow();
         menu.m_dlgRectScan.WindDown();
+
+        // The transfer statistics of a scan running at the board's 30 frames per second.
+        {
+            using namespace res::rectscan;
+            CRectScanDlg &scan = menu.m_dlgRectScan;
+            scan.Create();
+            fw::test::Type(scan, IDC_START_COUNT, "0");
+            fw::test::Type(scan, IDC_REQUEST_COUNT, "4");
+            fw::test::Click(scan, IDC_START);
+            scan.OpenTransferStats();
+            fw::test::WaitUntil([] { return false; }, 2500); // frames arrive, the window refreshes
+            TransferStatsDlg *stats = scan.TransferStatsWindow();
+            stats->Refresh(true);
+            save(withCaption(stats->widget()), dir, "transfer-stats");
+            fw::test::Click(scan, IDC_FRAME_STOP);
+            fw::test::WaitUntil([] { return false; }, 300);
+            scan.WindDown();
+        }
 
         menu.m_dlgRegister.m_hBoard = board;
         menu.m_dlgRegister.m_hMenuWnd = menu.GetSafeHwnd();

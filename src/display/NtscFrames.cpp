@@ -51,6 +51,9 @@ std::uint32_t CNtscViewDlg::DeliveryExtent(std::uint32_t bufferKind,
 void CNtscViewDlg::OnFrameArrived(std::uint32_t flags, std::uint32_t bufferKind,
                                   const std::uint8_t *data)
 {
+    const bool frame = (flags & HOOK_FLAG_FRAME) != 0 && (flags & HOOK_FLAG_AREA_SIZE) == 0;
+    m_pTransferStats->Record(flags, frame ? kFrameHeight : 0, frame ? kFrameBytes : 0,
+                             ops::TransferStats::Clock::now());
     if (flags == HOOK_FLAG_AREA_SIZE || !m_bRunning)
         return;
     // One more request for every delivered frame, before the copy.
@@ -83,6 +86,7 @@ void CNtscViewDlg::OnFrameArrived(std::uint32_t flags, std::uint32_t bufferKind,
         std::lock_guard<std::mutex> lock(g_overlayLock);
         PresentOverlayLocked(display, OverlayPosition(),
                              OverlayKey{m_nKeyRed.load(), m_nKeyGreen.load(), m_nKeyBlue.load()});
+        m_nFramesShown.fetch_add(1, std::memory_order_relaxed);
         return;
     }
     // Bitmap mode: the UI thread draws the display buffer; one wake queued at a time.
@@ -124,8 +128,10 @@ void CNtscViewDlg::ScheduleRepaint()
 void CNtscViewDlg::RepaintPicture()
 {
     m_lastRepaintMs = NowMs();
-    if (QWidget *w = widget())
+    if (QWidget *w = widget()) {
         w->update(PictureRect());
+        m_nFramesShown.fetch_add(1, std::memory_order_relaxed);
+    }
 }
 
 void CNtscViewDlg::OnPaint(QPainter &painter)

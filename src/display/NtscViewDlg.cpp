@@ -8,6 +8,8 @@
 #include "res/Resources.h"
 #include "session/RequestBuffers.h"
 #include "tools/ShowResult.h"
+#include "tools/TransferStatsDlg.h"
+#include "tools/TransferStatsMenu.h"
 
 #include <QEvent>
 #include <QPointer>
@@ -80,6 +82,7 @@ CNtscViewDlg::CNtscViewDlg() : fw::Dialog(res::IDD_NTSC_VIEW)
     AddContextMenu(IDC_PICTURE, [this](QPoint) {
         return std::vector<fw::ContextMenuEntry>{PngSaveEntry()};
     });
+    AddTransferStatsMenu(*this, IDC_PICTURE, [this] { OpenTransferStats(); });
 }
 
 void CNtscViewDlg::RunHandler(void (CNtscViewDlg::*handler)())
@@ -97,6 +100,7 @@ CNtscViewDlg::~CNtscViewDlg()
 {
     // Normally the close sequence has run; this keeps a forgotten dialog from outliving it.
     CloseSequence();
+    m_pTransferStatsDlg.reset();
     if (IsWindow())
         DestroyWindow();
 }
@@ -336,6 +340,7 @@ void CNtscViewDlg::CloseSequence()
         m_repaintTimer->stop();
     m_repaintTimer.reset();
     m_originWatcher.reset();
+    m_pTransferStatsDlg.reset(); // it reads the board: it goes with the display
 }
 
 void CNtscViewDlg::EndTool()

@@ -12,6 +12,7 @@
 #include "framework/Dialog.h"
 #include "framework/Event.h"
 #include "framework/HeapBlock.h"
+#include "ops/TransferStats.h"
 #include "session/RequestBuffers.h"
 
 #include <QImage>
@@ -26,6 +27,7 @@
 
 class QObject;
 class QTimer;
+class TransferStatsDlg;
 
 class CNtscViewDlg : public fw::Dialog {
 public:
@@ -62,6 +64,10 @@ public:
     fw::ContextMenuEntry PngSaveEntry();
     bool CanSavePicturePng() const;
     void OnSavePicturePng();
+    // UI thread: opens (or raises) the transfer statistics window, as the picture's context
+    // menu does; the window while it exists (nullptr when none).
+    void OpenTransferStats();
+    TransferStatsDlg *TransferStatsWindow() const { return m_pTransferStatsDlg.get(); }
 
 protected:
     bool OnInitDialog() override;
@@ -111,6 +117,7 @@ private:
     std::int64_t m_lastRepaintMs = 0;
     std::vector<std::uint8_t> m_paintCopy; // the display buffer as the last paint took it
     QImage m_picture;                      // what the picture frame shows in bitmap mode
+    std::unique_ptr<TransferStatsDlg> m_pTransferStatsDlg; // closed with the display
 
     // The thread's events belong to the dialog, so a late signal never reaches a released one.
     // m_hFrameEvent is published by the thread while it waits for frames; the hook signals it.
@@ -128,6 +135,10 @@ private:
     std::atomic<std::uint64_t> m_screenOrigin{0}; // client (0, 0) on the screen, x and y packed
     std::atomic<bool> m_bWakePending{false};
     std::atomic<std::uint64_t> m_nFramesCopied{0};
+    // Frames shown: bitmap repaints (UI thread) and overlay presentations (callback threads).
+    std::atomic<std::uint64_t> m_nFramesShown{0};
+    // Every delivery, recorded by the hook without a lock; shared with the statistics window.
+    const std::shared_ptr<ops::TransferStats> m_pTransferStats = std::make_shared<ops::TransferStats>();
 
     // m_frameLock guards the display buffer (block and contents), the request buffers' blocks
     // and m_dwRequestedSize. Callback threads hold it for a copy only; the UI thread for a copy,

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <utility>
 #include <new>
 #include <thread>
 
@@ -69,16 +71,10 @@ void VideoRun::OnImage(uint32_t flags, uint32_t, uint32_t lineCount, uint32_t bu
         }
         haveFrame_ = true;
         lastFrame_ = now;
-        // Every frame until half the duration has gone, then that one stays: blue, green, red
-        // in, red, green, blue out.
+        // Every frame until half the duration has gone, then that one stays. A plain copy: the
+        // colour order is turned round once, at the end, not in the hook.
         if (!haveSnapshot_ || now - start_ < params_.duration / 2) {
-            const uint8_t *bgr = static_cast<const uint8_t *>(data);
-            uint8_t *rgb = snapshot_.data();
-            for (uint64_t i = 0; i < kFrameBytes; i += 3) {
-                rgb[i] = bgr[i + 2];
-                rgb[i + 1] = bgr[i + 1];
-                rgb[i + 2] = bgr[i];
-            }
+            std::memcpy(snapshot_.data(), data, kFrameBytes);
             haveSnapshot_ = true;
         }
     }
@@ -224,8 +220,11 @@ void VideoRun::Finish(VideoRunReport &report)
     report.intervals = f.intervals;
     report.jitterUs = StandardDeviation(f.recentUs);
     report.intervalsUs = f.recentUs;
-    if (haveSnapshot_)
-        report.snapshot = snapshot_;
+    if (haveSnapshot_) {
+        report.snapshot = snapshot_; // blue, green, red in; red, green, blue out
+        for (uint64_t i = 0; i < kFrameBytes; i += 3)
+            std::swap(report.snapshot[i], report.snapshot[i + 2]);
+    }
     report.diagnosis = DiagnoseVideoRun(report);
 }
 

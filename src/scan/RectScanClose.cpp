@@ -7,6 +7,7 @@
 #include "session/RequestBuffers.h"
 #include "session/ToolProtocol.h"
 #include "tools/DumpViewDlg.h"
+#include "tools/TransferStatsDlg.h"
 
 #include <QPainter>
 #include <QTimer>
@@ -103,6 +104,7 @@ void CRectScanDlg::CloseTool()
     if (!IsWindow() || m_life == Life::Releasing)
         return;
     ReleaseSteps();
+    m_pTransferStatsDlg.reset(); // it reads the board: it goes with the tool
     if (!IsWindow())
         return;
     FlushLog();

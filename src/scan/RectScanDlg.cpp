@@ -9,6 +9,8 @@
 #include "scan/ScanToolGate.h"
 #include "session/RequestBuffers.h"
 #include "tools/ShowResult.h"
+#include "tools/TransferStatsDlg.h"
+#include "tools/TransferStatsMenu.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -64,12 +66,14 @@ CRectScanDlg::CRectScanDlg() : fw::Dialog(res::IDD_RECT_SCAN)
     AddContextMenu(IDC_PICTURE, [this](QPoint) {
         return std::vector<fw::ContextMenuEntry>{PngSaveEntry(), InspectorEntry()};
     });
+    AddTransferStatsMenu(*this, IDC_PICTURE, [this] { OpenTransferStats(); });
 }
 
 CRectScanDlg::~CRectScanDlg()
 {
     // Normally WindDown has run; this only keeps a forgotten tool from outliving its buffers.
     ReleaseSteps();
+    m_pTransferStatsDlg.reset();
     if (IsWindow())
         DestroyWindow();
 }
@@ -388,6 +392,7 @@ void CRectScanDlg::RefreshPicture()
     m_lastRefreshMs = NowMs();
     if (m_inspector)
         m_inspector->ImageChanged(); // follows at the picture's pace
+    ++m_nPicturesShown;
     if (QWidget *w = widget())
         w->update(DlgItemRect(IDC_PICTURE));
 }

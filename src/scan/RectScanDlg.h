@@ -15,6 +15,7 @@
 #include "scan/ScanImage.h"
 #include "scan/ScanMailbox.h"
 #include "scan/ScanPicture.h"
+#include "ops/TransferStats.h"
 #include "session/RequestBuffers.h"
 #include "tools/ScanDataSource.h"
 
@@ -33,6 +34,7 @@
 
 class QTimer;
 class PictureInspector;
+class TransferStatsDlg;
 
 class CRectScanDlg : public fw::Dialog, public ScanDataSource {
 public:
@@ -85,6 +87,10 @@ public:
     void OnInspectPicture();
     // UI thread: the open picture inspector, or null.
     PictureInspector *Inspector() const;
+    // UI thread: opens (or raises) the transfer statistics window, as the picture's context
+    // menu does; the window while it exists (nullptr when none).
+    void OpenTransferStats();
+    TransferStatsDlg *TransferStatsWindow() const { return m_pTransferStatsDlg.get(); }
 
 protected:
     bool OnInitDialog() override;
@@ -155,6 +161,8 @@ private:
     std::unique_ptr<QTimer> m_repaintTimer;   // paces picture refreshes to the screen rate
     std::int64_t m_lastRefreshMs = 0;
     QPointer<PictureInspector> m_inspector;   // its own window; clears itself when it goes
+    std::uint64_t m_nPicturesShown = 0;       // picture refreshes, for the transfer statistics
+    std::unique_ptr<TransferStatsDlg> m_pTransferStatsDlg; // closed with the tool
 
     // Read by the callback threads, written by the UI thread.
     std::atomic<bool> m_bAutoIssue{true};
@@ -166,6 +174,8 @@ private:
     std::atomic<std::uint32_t> m_nPixelsPerLine{0};
     std::atomic<std::uint32_t> m_nHookCalls{0};
     std::atomic<std::uint32_t> m_nHookSleepMs{0}; // field 1062, mirrored on every edit
+    // Every delivery, recorded by the hook without a lock; shared with the statistics window.
+    const std::shared_ptr<ops::TransferStats> m_pTransferStats = std::make_shared<ops::TransferStats>();
 
     // The image buffer, its geometry, the valid byte count and the picture, under its own lock.
     ScanImage m_image;

@@ -28,6 +28,12 @@ std::uint32_t CRectScanDlg::OnImageTransfer(std::uint32_t flags, std::uint32_t s
                                             std::uint32_t lineCount, std::uint32_t bufferKind,
                                             const std::uint8_t *data)
 {
+    const std::uint32_t written =
+        flags & (HOOK_FLAG_FRAME | HOOK_FLAG_LINES) && !(flags & HOOK_FLAG_AREA_SIZE) ? lineCount : 0;
+    m_pTransferStats->Record(flags, written,
+                             std::uint64_t(written) * m_nPixelsPerLine.load() * m_nPixelBytes.load(),
+                             ops::TransferStats::Clock::now());
+
     ops::LineAccount account(g_nHookLineTotal);
     for (const ops::Result &error :
          account.Deliver(flags, startLine, lineCount, m_nLinesPerFrame, m_nScanUnit == SCAN_UNIT_LINE)) {

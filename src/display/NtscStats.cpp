@@ -1,0 +1,19 @@
+// The live display's transfer statistics window: opened from the picture's context menu, fed by
+// what the hook records, closed with the display.
+#include "display/NtscViewDlg.h"
+
+#include "tools/TransferStatsDlg.h"
+
+void CNtscViewDlg::OpenTransferStats()
+{
+    if (!m_pTransferStatsDlg) {
+        TransferStatsSource source;
+        source.toolName = "NTSC画像表示";
+        source.stats = m_pTransferStats;
+        source.framesShown = [this] { return m_nFramesShown.load(); };
+        source.board = m_hBoard;
+        source.owner = GetSafeHwnd();
+        m_pTransferStatsDlg = std::make_unique<TransferStatsDlg>(std::move(source));
+    }
+    m_pTransferStatsDlg->Show();
+}
