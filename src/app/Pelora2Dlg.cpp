@@ -6,6 +6,7 @@
 #include "framework/Look.h"
 #include "framework/MessageBox.h"
 #include "framework/UiThread.h"
+#include "ops/OpenFailure.h"
 #include "res/Resources.h"
 #include "session/RequestBuffers.h"
 
@@ -18,19 +19,6 @@ namespace {
 constexpr std::uint32_t kAreaOffsets[CPelora2Dlg::kAreaCount] = {
     0, 0x800000, 0x1000000, 0x1800000, 0, 0x800000, 0x1000000};
 
-const char *openFailureText(std::uint32_t error)
-{
-    switch (error) {
-    case BOARD_ERR_ALREADY_OPEN:
-        return "指定された基板IDは既にオープン済みです。";
-    case BOARD_ERR_NOT_INSTALLED:
-        return "指定された基板IDは実装されていません。";
-    case BOARD_ERR_DUPLICATED:
-        return "指定された基板IDが重複しています。";
-    default:
-        return "デバイス オープンが失敗しました。";
-    }
-}
 } // namespace
 
 CPelora2Dlg::CPelora2Dlg() : fw::Dialog(res::IDD_PELORA2_DIALOG)
@@ -98,7 +86,7 @@ void CPelora2Dlg::OnStart()
                   DspInterruptCallback, ScanEndCallback, &first, &second, &error);
     m_session.m_hBoard = handle;
     if (handle == BOARD_INVALID_HANDLE) {
-        fw::MessageBox(this, openFailureText(error), std::nullopt, fw::MsgIcon::Stop);
+        fw::MessageBox(this, ops::OpenFailureText(error), std::nullopt, fw::MsgIcon::Stop);
         m_session.m_hBoard = 0;
         return;
     }

@@ -1,5 +1,6 @@
 #include "check/OpenCheck.h"
 
+#include "ops/OpenFailure.h"
 #include "ops/RegisterAccess.h"
 
 #include <span>
@@ -16,20 +17,6 @@ constexpr IdRegister kIdRegisters[] = {
 
 } // namespace
 
-std::string OpenFailureText(uint32_t errorCode)
-{
-    switch (errorCode) {
-    case BOARD_ERR_ALREADY_OPEN:
-        return "指定された基板IDは既にオープン済みです。";
-    case BOARD_ERR_NOT_INSTALLED:
-        return "指定された基板IDは実装されていません。";
-    case BOARD_ERR_DUPLICATED:
-        return "指定された基板IDが重複しています。";
-    default:
-        return "デバイス オープンが失敗しました。";
-    }
-}
-
 bool OpenBoard(CheckContext &ctx, bool reportSuccess)
 {
     const auto start = std::chrono::steady_clock::now();
@@ -41,7 +28,7 @@ bool OpenBoard(CheckContext &ctx, bool reportSuccess)
     const BoardHandle h = ctx.link.Open(ctx.options.board, error);
     c.Set("errorCode", error);
     if (h == BOARD_INVALID_HANDLE) {
-        c.Fail(OpenFailureText(error) + "（ボード " + std::to_string(ctx.options.board) + "、エラー "
+        c.Fail(std::string(ops::OpenFailureText(error)) + "（ボード " + std::to_string(ctx.options.board) + "、エラー "
                + std::to_string(error) + "）");
         c.seconds = SecondsSince(start);
         ctx.Add(std::move(c));

@@ -6,9 +6,6 @@
 
 namespace check {
 
-// The open failure as the start-up dialog words it.
-std::string OpenFailureText(uint32_t errorCode);
-
 // Opens the board; adds "open/board" (always when the open fails, so the reason is reported).
 // Answers whether the board is open.
 bool OpenBoard(CheckContext &ctx, bool reportSuccess);

@@ -1,5 +1,6 @@
 #include "check/ScanCheck.h"
 
+#include "check/RunFigures.h"
 #include "ops/ScanRun.h"
 
 namespace check {
@@ -72,18 +73,11 @@ void RunScanCheck(CheckContext &ctx)
     c.Set("linesAccounted", r.linesAccounted);
     c.Set("deliveries", r.deliveries);
     c.Set("endReason", r.endReason);
-    c.Set("noRequestBefore", r.noRequestBefore);
-    c.Set("noRequestAfter", r.noRequestAfter);
-    c.Set("hookBusyBefore", r.hookBusyBefore);
-    c.Set("hookBusyAfter", r.hookBusyAfter);
+    SetBoardCounters(c, r);
     c.Set("sizeErrors", r.sizeErrors);
     c.Set("lostRuns", r.lostRuns);
     c.Set("lineGaps", r.lineGaps);
-    c.Set("intervalCount", r.intervals.count);
-    c.Set("intervalMinUs", r.intervals.minUs);
-    c.Set("intervalMedianUs", r.intervals.medianUs);
-    c.Set("intervalP99Us", r.intervals.p99Us);
-    c.Set("intervalMaxUs", r.intervals.maxUs);
+    SetIntervalFigures(c, r.intervals);
     c.Set("mbPerSecond", r.mbPerSecond);
     c.Set("framesPerSecond", r.framesPerSecond);
     c.seconds = r.seconds;

@@ -1,5 +1,6 @@
 #include "check/VideoCheck.h"
 
+#include "check/RunFigures.h"
 #include "ops/VideoRun.h"
 
 namespace check {
@@ -46,17 +47,10 @@ void RunVideoCheck(CheckContext &ctx)
     c.Set("gaps", r.gaps);
     c.Set("framesMissed", r.framesMissed);
     c.Set("jitterUs", r.jitterUs);
-    c.Set("intervalCount", r.intervals.count);
-    c.Set("intervalMinUs", r.intervals.minUs);
-    c.Set("intervalMedianUs", r.intervals.medianUs);
-    c.Set("intervalP99Us", r.intervals.p99Us);
-    c.Set("intervalMaxUs", r.intervals.maxUs);
+    SetIntervalFigures(c, r.intervals);
     c.Set("mbPerSecond", r.mbPerSecond);
     c.Set("sizeErrors", r.sizeErrors);
-    c.Set("noRequestBefore", r.noRequestBefore);
-    c.Set("noRequestAfter", r.noRequestAfter);
-    c.Set("hookBusyBefore", r.hookBusyBefore);
-    c.Set("hookBusyAfter", r.hookBusyAfter);
+    SetBoardCounters(c, r);
     c.seconds = r.seconds;
     if (ctx.cancelled())
         c.Fail("中断されました（" + std::to_string(r.frames) + " フレームまで）");
