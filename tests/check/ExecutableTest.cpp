@@ -42,6 +42,18 @@ TEST_F(ExecutableTest, ExitStatusTellsPassFailUsageAndNoBoard)
     }
 }
 
+// A report that could not be written would lose the run's results: a destination that cannot
+// be written is refused before any board call.
+TEST_F(ExecutableTest, AnUnwritableReportIsRefusedBeforeTheRun)
+{
+    const std::string missingFolder = "/nonexistent-pelora2-check-folder/r.json";
+    const Outcome o = RunExecutable({"open", "--json", missingFolder}, "", 20, {"PELORA_SIM_TRACE=1"});
+    EXPECT_FALSE(o.timedOut);
+    EXPECT_EQ(o.status, 2) << o.out << o.err;
+    EXPECT_EQ(o.err.find("[sim]"), std::string::npos) << o.err;
+    EXPECT_EQ(o.err, "pelora2-check: JSONレポートの出力先に書き込めません: " + missingFolder + "\n");
+}
+
 TEST_F(ExecutableTest, BadInputMakesNoBoardCall)
 {
     const Outcome o = RunExecutable({"scan", "--lines", "100000"}, "", 20, {"PELORA_SIM_TRACE=1"});
