@@ -1,5 +1,6 @@
 #include "ops/ScanRun.h"
 
+#include "ops/RunCounters.h"
 #include "ops/RunReport.h"
 
 #include <algorithm>
@@ -229,11 +230,8 @@ ScanRunReport ScanRun::Run(const std::function<bool()> &cancelled,
     report.pixels = geometry_.pixels;
     report.lines = geometry_.lines;
     report.pixelBytes = geometry_.pixelBytes;
-    const int32_t before = ErrorInfoGet(board_, &report.noRequestBefore, &report.hookBusyBefore);
-    if (before != 0) {
-        report.result = Failed("ErrorInfoGet", before, "エラー情報取得が失敗しました。", Icon::Stop);
+    if (!ReadCountersBefore(board_, report))
         return report;
-    }
     if (!AllocateBuffers()) {
         report.result = Failed("buffer", 0, "バッファの確保に失敗しました。", Icon::Stop);
         return report;
@@ -299,13 +297,7 @@ void ScanRun::Finish(ScanRunReport &report)
             report.result = Failed("ImageRequestClear", cleared, "矩形データ取得要求クリアが失敗しました。",
                                    Icon::Stop);
     }
-    const int32_t after = ErrorInfoGet(board_, &report.noRequestAfter, &report.hookBusyAfter);
-    if (after != 0) {
-        report.noRequestAfter = report.noRequestBefore;
-        report.hookBusyAfter = report.hookBusyBefore;
-        if (report.result.ok())
-            report.result = Failed("ErrorInfoGet", after, "エラー情報取得が失敗しました。", Icon::Stop);
-    }
+    ReadCountersAfter(board_, report);
     Report(report);
 }
 

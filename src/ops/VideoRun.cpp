@@ -1,6 +1,7 @@
 #include "ops/VideoRun.h"
 
 #include "ops/CapturePrepare.h"
+#include "ops/RunCounters.h"
 #include "ops/RunReport.h"
 
 #include <algorithm>
@@ -155,11 +156,8 @@ VideoRunReport VideoRun::Run(const std::function<bool()> &cancelled,
                              const std::function<void(double)> &progress)
 {
     VideoRunReport report;
-    const int32_t before = ErrorInfoGet(board_, &report.noRequestBefore, &report.hookBusyBefore);
-    if (before != 0) {
-        report.result = Failed("ErrorInfoGet", before, "エラー情報取得が失敗しました。", Icon::Stop);
+    if (!ReadCountersBefore(board_, report))
         return report;
-    }
     try {
         snapshot_.assign(kFrameBytes, 0);
     } catch (const std::bad_alloc &) {
@@ -199,13 +197,7 @@ void VideoRun::Finish(VideoRunReport &report)
     if (cleared != 0 && report.result.ok())
         report.result = Failed("ImageRequestClear", cleared, "画像データ取得要求クリアが失敗しました。",
                                Icon::Stop);
-    const int32_t after = ErrorInfoGet(board_, &report.noRequestAfter, &report.hookBusyAfter);
-    if (after != 0) {
-        report.noRequestAfter = report.noRequestBefore;
-        report.hookBusyAfter = report.hookBusyBefore;
-        if (report.result.ok())
-            report.result = Failed("ErrorInfoGet", after, "エラー情報取得が失敗しました。", Icon::Stop);
-    }
+    ReadCountersAfter(board_, report);
 
     const TransferStats::Figures f = stats_.Snapshot();
     report.frames = f.frames;
