@@ -2,6 +2,7 @@
 // PNG files with a plain caption bar, so layouts and texts can be checked by eye:
 //     screenshot_dialogs OUTPUT_DIR
 // Runs on any Qt platform (offscreen by default).
+#include "ScreenshotSupport.h"
 #include "app/AboutDlg.h"
 #include "app/BoardCallbacks.h"
 #include "app/MainMenuDlg.h"
@@ -15,7 +16,6 @@
 #include "res/Resources.h"
 #include "res/Templates.h"
 #include "scan/RectScanDlg.h"
-#include "framework/TestDriver.h"
 #include "simctl.h"
 #include "tools/CompareMapDlg.h"
 #include "tools/DspDownloadDlg.h"
@@ -37,38 +37,17 @@
 
 namespace {
 
+// Shown and given time to lay itself out first.
 QImage withCaption(QWidget *w)
 {
     w->show();
     fw::PumpEventsFor(100);
-    const QPixmap body = w->grab();
-    const int bar = 22;
-    QImage out(body.width() + 2, body.height() + bar + 1, QImage::Format_RGB32);
-    out.fill(QColor(0x80, 0x80, 0x80));
-    QPainter p(&out);
-    p.fillRect(1, 1, body.width(), bar - 1, QColor(0x00, 0x00, 0x80));
-    QFont font = fw::TemplateFont("ＭＳ Ｐゴシック", 9);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(Qt::white);
-    p.drawText(QRect(6, 1, body.width() - 8, bar - 1), Qt::AlignVCenter | Qt::AlignLeft,
-               w->windowTitle());
-    p.drawPixmap(1, bar, body);
-    return out;
+    return WithCaption(w);
 }
 
 QImage withCaption(fw::Dialog &dlg)
 {
     return withCaption(dlg.widget());
-}
-
-void save(const QImage &image, const QString &dir, const QString &name)
-{
-    const QString path = dir + "/" + name + ".png";
-    if (!image.save(path))
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-    else
-        std::printf("%s\n", qPrintable(path));
 }
 
 } // namespace
@@ -99,17 +78,17 @@ int main(int argc, char **argv)
         CPelora2Dlg startup;
         startup.Create();
         const QImage startupShot = withCaption(startup);
-        save(startupShot, dir, "102-startup");
+        SaveShot(startupShot, dir, "102-startup");
         CAboutDlg about;
         about.Create();
-        save(withCaption(about), dir, "100-version");
+        SaveShot(withCaption(about), dir, "100-version");
 
         CMainMenuDlg menu;
         menu.m_hBoard = board;
         menu.m_pSession = &startup.m_session;
         menu.Create();
         const QImage menuShot = withCaption(menu);
-        save(menuShot, dir, "138-main-menu");
+        SaveShot(menuShot, dir, "138-main-menu");
 
         // The start-up dialog beside the main menu, for the README.
         QImage overview(startupShot.width() + menuShot.width() + 30,
@@ -120,17 +99,17 @@ int main(int argc, char **argv)
             p.drawImage(10, 10, startupShot);
             p.drawImage(startupShot.width() + 20, 10, menuShot);
         }
-        save(overview, dir, "overview");
+        SaveShot(overview, dir, "overview");
 
         menu.m_dlgRectScan.m_hBoard = board;
         menu.m_dlgRectScan.m_hScanEvent = startup.m_session.m_hScanEvent.get();
         menu.m_dlgRectScan.m_hMenuWnd = menu.GetSafeHwnd();
         menu.m_dlgRectScan.Create();
-        save(withCaption(menu.m_dlgRectScan), dir, "133-rect-scan");
+        SaveShot(withCaption(menu.m_dlgRectScan), dir, "133-rect-scan");
 
         CDumpViewDlg dump(&menu.m_dlgRectScan);
         dump.Create();
-        save(withCaption(dump), dir, "140-dump-view");
+        SaveShot(withCaption(dump), dir, "140-dump-view");
         dump.DestroyWindow();
         menu.m_dlgRectScan.WindDown();
 
@@ -146,7 +125,7 @@ int main(int argc, char **argv)
             fw::test::WaitUntil([] { return false; }, 2500); // frames arrive, the window refreshes
             TransferStatsDlg *stats = scan.TransferStatsWindow();
             stats->Refresh(true);
-            save(withCaption(stats->widget()), dir, "transfer-stats");
+            SaveShot(withCaption(stats->widget()), dir, "transfer-stats");
             fw::test::Click(scan, IDC_FRAME_STOP);
             fw::test::WaitUntil([] { return false; }, 300);
             scan.WindDown();
@@ -155,33 +134,33 @@ int main(int argc, char **argv)
         menu.m_dlgRegister.m_hBoard = board;
         menu.m_dlgRegister.m_hMenuWnd = menu.GetSafeHwnd();
         menu.m_dlgRegister.Create();
-        save(withCaption(menu.m_dlgRegister), dir, "135-register");
+        SaveShot(withCaption(menu.m_dlgRegister), dir, "135-register");
         menu.m_dlgRegister.WindDown();
 
         menu.m_dlgScanDataSet.m_hBoard = board;
         menu.m_dlgScanDataSet.m_hMenuWnd = menu.GetSafeHwnd();
         menu.m_dlgScanDataSet.Create();
-        save(withCaption(menu.m_dlgScanDataSet), dir, "142-scan-data-set");
+        SaveShot(withCaption(menu.m_dlgScanDataSet), dir, "142-scan-data-set");
         menu.m_dlgScanDataSet.WindDown();
 
         {
             CDspDownloadDlg dsp;
             dsp.m_hBoard = board;
             dsp.Create();
-            save(withCaption(dsp), dir, "129-dsp-download");
+            SaveShot(withCaption(dsp), dir, "129-dsp-download");
         }
         {
             CNtscViewDlg ntsc;
             ntsc.m_hBoard = board;
             ntsc.Create();
-            save(withCaption(ntsc), dir, "130-ntsc-view");
+            SaveShot(withCaption(ntsc), dir, "130-ntsc-view");
             ntsc.DestroyWindow();
         }
         {
             CFrameMemoryDlg frame;
             frame.m_hBoard = board;
             frame.Create();
-            save(withCaption(frame), dir, "136-frame-memory");
+            SaveShot(withCaption(frame), dir, "136-frame-memory");
         }
         {
             // The compare result map after a compare on the board's planted faults.
@@ -194,7 +173,7 @@ int main(int argc, char **argv)
             fw::test::Click(frame, res::framemem::IDC_COMPARE);
             if (fw::test::ChooseContextMenu(frame, res::framemem::IDC_LOG, "コンペア結果マップ...") &&
                 frame.CompareMap() != nullptr)
-                save(withCaption(frame.CompareMap()), dir, "compare-map");
+                SaveShot(withCaption(frame.CompareMap()), dir, "compare-map");
             frame.DestroyWindow();
             CFrameMemoryDlg::SetComparePauseMs(10);
             SimClearFrameFaults();
@@ -209,14 +188,14 @@ int main(int argc, char **argv)
             result.m_dwSize = static_cast<uint32_t>(bytes.size());
             result.m_pData = bytes.data();
             result.Create();
-            save(withCaption(result), dir, "137-read-result");
+            SaveShot(withCaption(result), dir, "137-read-result");
             result.DestroyWindow();
         }
         {
             COperationInfoDlg info;
             info.m_hBoard = board;
             info.Create();
-            save(withCaption(info), dir, "141-operation-info");
+            SaveShot(withCaption(info), dir, "141-operation-info");
         }
         menu.DestroyWindow();
         startup.DestroyWindow();

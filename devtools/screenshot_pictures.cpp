@@ -3,6 +3,7 @@
 //     screenshot_pictures OUTPUT_DIR    -> picture-menu.png, inspector.png
 // A 1024 x 768 16-bit frame is captured first; the menu is drawn over the tool where a right
 // click on its picture opens it.
+#include "ScreenshotSupport.h"
 #include "app/BoardCallbacks.h"
 #include "framework/Language.h"
 #include "framework/Look.h"
@@ -23,38 +24,6 @@
 #include <QWidget>
 
 #include <cstdio>
-
-namespace {
-
-// A window with a plain caption bar above it, as the dialog screenshots have.
-QImage WithCaption(QWidget *w)
-{
-    const QPixmap body = w->grab();
-    const int bar = 22;
-    QImage out(body.width() + 2, body.height() + bar + 1, QImage::Format_RGB32);
-    out.fill(QColor(0x80, 0x80, 0x80));
-    QPainter p(&out);
-    p.fillRect(1, 1, body.width(), bar - 1, QColor(0x00, 0x00, 0x80));
-    QFont font = fw::TemplateFont("ＭＳ Ｐゴシック", 9);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(Qt::white);
-    p.drawText(QRect(6, 1, body.width() - 8, bar - 1), Qt::AlignVCenter | Qt::AlignLeft,
-               w->windowTitle());
-    p.drawPixmap(1, bar, body);
-    return out;
-}
-
-void Save(const QImage &image, const QString &dir, const QString &name)
-{
-    const QString path = dir + "/" + name + ".png";
-    if (!image.save(path))
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-    else
-        std::printf("%s\n", qPrintable(path));
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -109,7 +78,7 @@ int main(int argc, char **argv)
             const QPoint at = scan.DlgItemRect(IDC_PICTURE).center() + QPoint(1, 22);
             p.drawPixmap(at, menu.grab());
         }
-        Save(shot, dir, "picture-menu");
+        SaveShot(shot, dir, "picture-menu");
 
         // The inspector at 4:1 with a pinned probe.
         scan.OnInspectPicture();
@@ -120,7 +89,7 @@ int main(int argc, char **argv)
         canvas->ZoomAt(4.0, canvas->ViewPointOf(ImagePixel{300, 420}));
         canvas->SetPinned(ImagePixel{300, 420});
         fw::PumpEventsFor(100);
-        Save(WithCaption(inspector), dir, "inspector");
+        SaveShot(WithCaption(inspector), dir, "inspector");
         scan.WindDown();
     }
     BoardClose(board);
