@@ -79,7 +79,9 @@ std::uint32_t CRectScanDlg::OnImageTransfer(std::uint32_t flags, std::uint32_t s
     return m_nHookSleepMs;
 }
 
-// Callback thread. The program buffer request that holds data: the bytes readable from data.
+// Callback thread. The program buffer request that holds data: the bytes readable from data. A
+// retired buffer's lifetime is the retired buffers' business, not this tool's: nothing is read
+// from it.
 std::uint64_t CRectScanDlg::RequestExtent(const std::uint8_t *data)
 {
     std::lock_guard<std::mutex> lock(m_requestLock);
@@ -87,6 +89,8 @@ std::uint64_t CRectScanDlg::RequestExtent(const std::uint8_t *data)
     if (it == m_requests.begin())
         return 0;
     --it;
+    if (it->second.retired)
+        return 0;
     const std::uint8_t *start = it->first;
     const std::uint64_t offset = std::uint64_t(data - start);
     return offset < it->second.size ? it->second.size - offset : 0;

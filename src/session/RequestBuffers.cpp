@@ -13,6 +13,10 @@ struct Retired {
     fw::ZeroBlock block;
     bool covered = false;
     std::uint64_t coveredAt = 0; // callbacks with a ticket up to this may still hold a pointer
+    // A callback with a later ticket (one that began after the covering clear had returned) has
+    // returned: with deliveries made one at a time and in order, every delivery the library had
+    // taken off its queue before the clear has reached the hook by then.
+    bool laterReturned = false;
 };
 
 // g_lock guards g_lastTicket, g_active and g_retired.
@@ -29,7 +33,7 @@ std::vector<fw::ZeroBlock> TakeFreeableLocked()
     std::vector<fw::ZeroBlock> freeable;
     const std::uint64_t oldestActive = g_active.empty() ? UINT64_MAX : *g_active.begin();
     for (auto it = g_retired.begin(); it != g_retired.end();) {
-        if (it->covered && it->coveredAt < oldestActive) {
+        if (it->covered && it->laterReturned && it->coveredAt < oldestActive) {
             freeable.push_back(std::move(it->block));
             it = g_retired.erase(it);
         } else {
@@ -48,14 +52,17 @@ CallbackScope::CallbackScope()
     g_active.insert(ticket_);
 }
 
-// A callback that may have been handed a covered buffer has finished with it: its end is where
-// such a buffer goes (a callback still starting when the clear returned is waited for too).
+// A callback's end is where covered buffers go: once one that began after the covering clear has
+// returned and none that began before it is still inside.
 CallbackScope::~CallbackScope()
 {
     std::vector<fw::ZeroBlock> freeable;
     {
         std::lock_guard<std::mutex> lock(g_lock);
         g_active.erase(g_active.find(ticket_));
+        for (Retired &r : g_retired)
+            if (r.covered && ticket_ > r.coveredAt)
+                r.laterReturned = true;
         freeable = TakeFreeableLocked();
     }
 }
@@ -96,9 +103,9 @@ void RetireRequestBuffer(BoardHandle board, fw::ZeroBlock block)
     g_retired.push_back(Retired{board, std::move(block)});
 }
 
-// The blocks covered here are freed by the next callback's end, a later clear or the board's
-// close, never in this call: a delivery handed to the hook just before the clear returned may
-// not have opened its scope yet.
+// The blocks covered here are freed at the end of a callback that began after this returned, or
+// at the board's close, never in this call: a delivery taken off the library's queue just before
+// the clear may not have reached the hook yet.
 std::int32_t ClearImageRequests(BoardHandle board)
 {
     const std::int32_t result = ImageRequestClear(board);
@@ -107,11 +114,11 @@ std::int32_t ClearImageRequests(BoardHandle board)
     return result;
 }
 
+// A clear frees nothing by itself: a delivery the library took off its queue before it may still
+// be on its way to the hook, whatever clears follow.
 void RequestsDropped(BoardHandle board)
 {
-    std::vector<fw::ZeroBlock> freeable;
     std::lock_guard<std::mutex> lock(g_lock);
-    freeable = TakeFreeableLocked(); // covered by an earlier clear, and nobody holds them
     for (Retired &r : g_retired) {
         if (r.board == board && !r.covered) {
             r.covered = true;

@@ -4,8 +4,16 @@
 // tool that is done with a buffer it handed to the library never clears the board itself: that
 // would drop the requests of the other tools too. It retires the buffer here instead. A retired
 // buffer is freed once a clear of its board has covered it (any tool's, through
-// ClearImageRequests) and every library callback that may have been handed a pointer into it
-// before that clear has left the hook; or once the board is closed.
+// ClearImageRequests, or a reset), every callback that began before that clear has left the hook,
+// and a callback that began after the clear has returned; or once the board is closed.
+//
+// What this relies on from the board library (docs/architecture.md, "Request buffers"):
+// - a successful ImageRequestClear returns after the library has stopped writing into the
+//   requests it dropped;
+// - the image transfer hook is called on one thread at a time, in the order the library took
+//   the deliveries off its queue: a delivery taken before a clear reaches the hook before any
+//   hook call that begins after the clear has returned;
+// - no callback runs after BoardClose has returned.
 #pragma once
 
 #include "board/pel2ctl.h"

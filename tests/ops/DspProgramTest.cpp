@@ -11,7 +11,7 @@ namespace {
 
 std::string Sample(const char *name)
 {
-    return (std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "sim" / "samples" / name).string();
+    return (std::filesystem::path(PELORA_SOURCE_DIR) / "sim" / "samples" / name).string();
 }
 
 class DspProgramTest : public OpsTest {};

@@ -40,7 +40,7 @@ TEST(ResourceData, AboutBoxStringAndVersionInformation)
 
 TEST(ResourceData, DesktopEntryCarriesTheVersionInformation)
 {
-    const auto path = std::filesystem::path(__FILE__).parent_path() / "../../src/res/pelora2.desktop";
+    const auto path = std::filesystem::path(PELORA_SOURCE_DIR) / "src/res/pelora2.desktop";
     std::ifstream in(path);
     ASSERT_TRUE(in) << path;
     std::map<std::string, std::string> entry;

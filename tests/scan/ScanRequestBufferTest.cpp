@@ -144,8 +144,18 @@ TEST_F(ScanRequestBufferTest, ApBuffersGivenUpDuringScansDoNotPileUp)
             << Log();
         ASSERT_TRUE(Click(IDC_FRAME_STOP));
         ASSERT_TRUE(fw::test::WaitUntil([] { return !SimScanRunning(); }, 10000));
+        const auto *ap = reinterpret_cast<std::uint8_t *>(JournalOf(SIM_OP_ImageRequest).back().args[0]);
         ASSERT_TRUE(Click(IDC_BUFFER_DRIVER)); // the hook's re-issue still names the buffer
         EXPECT_LE(session::RetiredBufferBytes(), std::size_t(CRectScanDlg::kBufferSize))
             << "more than the last given-up AP buffer is kept";
+        // A late delivery into the given-up buffer (shifted, so a copy would show) is neither
+        // copied nor re-issued.
+        const ScanDataCopy before = scan.CopyWholeImage();
+        const std::size_t requests = JournalOf(SIM_OP_ImageRequest).size();
+        OnLibraryThread([ap] {
+            ImageTransferHook(HOOK_FLAG_FRAME, 0, 64, HOOK_BUFFER_PROGRAM, const_cast<std::uint8_t *>(ap + 3));
+        });
+        EXPECT_TRUE(scan.CopyWholeImage().bytes == before.bytes) << "lines were read from a retired buffer";
+        EXPECT_EQ(JournalOf(SIM_OP_ImageRequest).size(), requests);
     }
 }

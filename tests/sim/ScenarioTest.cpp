@@ -16,8 +16,7 @@ namespace {
 // Names in the first column of the scenario table in docs/simulator.md.
 std::set<std::string> DocumentedScenarios()
 {
-    std::ifstream in(std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "docs" /
-                     "simulator.md");
+    std::ifstream in(std::filesystem::path(PELORA_SOURCE_DIR) / "docs" / "simulator.md");
     std::set<std::string> names;
     bool inTable = false;
     for (std::string line; std::getline(in, line);) {

@@ -104,7 +104,7 @@ void SimTest::startArea(uint32_t pixels, uint32_t lines, uint32_t bytesPerPixel,
 
 std::filesystem::path samplesDir()
 {
-    return std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "sim" / "samples";
+    return std::filesystem::path(PELORA_SOURCE_DIR) / "sim" / "samples";
 }
 
 } // namespace simtest
