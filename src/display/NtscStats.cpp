@@ -12,6 +12,7 @@ void CNtscViewDlg::OpenTransferStats()
         source.stats = m_pTransferStats;
         source.framesShown = [this] { return m_nFramesShown.load(); };
         source.board = m_hBoard;
+        source.scanRows = false; // a live frame has no area size or line overrun to count
         source.owner = GetSafeHwnd();
         m_pTransferStatsDlg = std::make_unique<TransferStatsDlg>(std::move(source));
     }

@@ -117,6 +117,7 @@ bool CNtscViewDlg::OnInitDialog()
     m_bCloseRequested = false;
     m_bRequestsIssued = false;
     m_hWnd = GetSafeHwnd();
+    m_pTransferStats->Reset(); // the statistics' totals count from this opening
     m_requestUser.Open();
     m_originWatcher = std::make_unique<ScreenOriginWatcher>(widget(), m_screenOrigin);
     m_repaintTimer = std::make_unique<QTimer>();
@@ -188,6 +189,7 @@ void CNtscViewDlg::OnStart()
     capture.unitFlags = SCAN_UNIT_FRAME;
     capture.pixelBytes = 3;
     capture.lineInterval = 0;
+    m_pTransferStats->BeginRun(); // rates and intervals describe this run, not the wait before it
     const ops::Result prepared = ops::PrepareCapture(m_hBoard, capture);
     if (!prepared.ok()) {
         ShowResult(this, prepared);

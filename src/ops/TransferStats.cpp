@@ -9,7 +9,7 @@ namespace {
 
 constexpr auto kRelaxed = std::memory_order_relaxed;
 
-// Single writer: a load and a store are enough, and cheaper than a read-modify-write.
+// Writers are serialised: a load and a store are enough, and cheaper than a read-modify-write.
 template <typename T, typename U>
 void Add(std::atomic<T> &counter, U amount)
 {
@@ -25,7 +25,7 @@ TransferStats::TransferStats()
     ClearAsRecorder();
 }
 
-void TransferStats::ClearAsRecorder()
+void TransferStats::ClearRunAsRecorder()
 {
     for (auto *counter : {&deliveries_, &frames_, &lines_, &bytes_, &sizeErrors_, &lostRuns_,
                           &intervalCount_, &firstBytes_})
@@ -35,12 +35,26 @@ void TransferStats::ClearAsRecorder()
     minNs_.store(std::numeric_limits<int64_t>::max(), kRelaxed);
 }
 
+void TransferStats::ClearAsRecorder()
+{
+    ClearRunAsRecorder();
+    for (auto *counter : {&totalRuns_, &totalDeliveries_, &totalFrames_, &totalLines_, &totalBytes_,
+                          &totalSizeErrors_, &totalLostRuns_})
+        counter->store(0, kRelaxed);
+}
+
 void TransferStats::Record(uint32_t flags, uint32_t lineCount, uint64_t bytes, Clock::time_point now)
 {
+    std::lock_guard<std::mutex> lock(recordLock_);
     const uint64_t asked = resetsAsked_.load(std::memory_order_acquire);
     if (asked != resetsDone_.load(kRelaxed)) {
         ClearAsRecorder();
         resetsDone_.store(asked, std::memory_order_release);
+    }
+    const uint64_t runsAsked = runsAsked_.load(std::memory_order_acquire);
+    if (runsAsked != runsDone_.load(kRelaxed)) {
+        ClearRunAsRecorder();
+        runsDone_.store(runsAsked, std::memory_order_release);
     }
     const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count();
     const bool written = (flags & HOOK_FLAG_AREA_SIZE) == 0; // a size error writes nothing
@@ -48,16 +62,23 @@ void TransferStats::Record(uint32_t flags, uint32_t lineCount, uint64_t bytes, C
     if (delivered == 0) {
         firstNs_.store(ns, kRelaxed);
         firstBytes_.store(written ? bytes : 0, kRelaxed);
+        Add(totalRuns_, 1);
     }
     lastNs_.store(ns, kRelaxed);
+    Add(totalDeliveries_, 1);
 
     if (!written) {
         Add(sizeErrors_, 1); // no lines, no bytes, no frame
+        Add(totalSizeErrors_, 1);
     } else {
-        if (flags & HOOK_FLAG_LINE_OVERRUN)
+        if (flags & HOOK_FLAG_LINE_OVERRUN) {
             Add(lostRuns_, 1);
+            Add(totalLostRuns_, 1);
+        }
         Add(lines_, lineCount);
         Add(bytes_, bytes);
+        Add(totalLines_, lineCount);
+        Add(totalBytes_, bytes);
         if (flags & HOOK_FLAG_FRAME) {
             if (frames_.load(kRelaxed) != 0) {
                 const int64_t interval = ns - lastFrameNs_.load(kRelaxed);
@@ -73,6 +94,7 @@ void TransferStats::Record(uint32_t flags, uint32_t lineCount, uint64_t bytes, C
             }
             lastFrameNs_.store(ns, kRelaxed);
             Add(frames_, 1);
+            Add(totalFrames_, 1);
         }
     }
     deliveries_.store(delivered + 1, std::memory_order_release);
@@ -83,6 +105,15 @@ TransferStats::Figures TransferStats::Snapshot() const
     Figures f;
     if (resetsAsked_.load(std::memory_order_acquire) != resetsDone_.load(std::memory_order_acquire))
         return f; // a reset is pending: the figures are those of a run with no delivery yet
+    f.totals.runs = totalRuns_.load(kRelaxed);
+    f.totals.deliveries = totalDeliveries_.load(kRelaxed);
+    f.totals.frames = totalFrames_.load(kRelaxed);
+    f.totals.lines = totalLines_.load(kRelaxed);
+    f.totals.bytes = totalBytes_.load(kRelaxed);
+    f.totals.sizeErrors = totalSizeErrors_.load(kRelaxed);
+    f.totals.lostRuns = totalLostRuns_.load(kRelaxed);
+    if (runsAsked_.load(std::memory_order_acquire) != runsDone_.load(std::memory_order_acquire))
+        return f; // a new run is pending: it has had no delivery yet
     f.deliveries = deliveries_.load(std::memory_order_acquire);
     f.frames = frames_.load(kRelaxed);
     f.lines = lines_.load(kRelaxed);
@@ -112,6 +143,11 @@ TransferStats::Figures TransferStats::Snapshot() const
             f.mbPerSecond = double(f.bytes - first) * 1e3 / double(span);
     }
     return f;
+}
+
+void TransferStats::BeginRun()
+{
+    runsAsked_.fetch_add(1, std::memory_order_acq_rel);
 }
 
 void TransferStats::Reset()

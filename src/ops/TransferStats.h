@@ -1,9 +1,14 @@
 // A cheap recorder of image deliveries: the hook calls Record on the board library's delivery
-// thread, any other thread reads the figures with Snapshot. Recording takes no lock and
-// allocates nothing: plain counters and a ring of the last 4096 intervals between frame
-// completions, all atomics that only the recording thread writes. Reset is asked for by any
-// thread and carried out by the recording thread at its next delivery, so a delivery is never
-// half counted before and half after a reset; until then Snapshot answers the empty figures.
+// thread, any other thread reads the figures with Snapshot. Recording allocates nothing: plain
+// counters and a ring of the last 4096 intervals between frame completions, atomics written
+// under a recording lock (deliveries may overlap on a library that calls back on more than one
+// thread) and read without it.
+//
+// Figures are kept for the current run (from the tool's last Start: rates and intervals
+// describe a scan, never the idle time before it) and as totals since the tool's window opened
+// or the user's reset. BeginRun and Reset are asked for by any thread and carried out at the next
+// delivery, so a delivery is never half counted before and half after; until then Snapshot
+// answers an empty run (and empty totals after a reset).
 #pragma once
 
 #include "ops/IntervalFigures.h"
@@ -13,6 +18,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 namespace ops {
@@ -22,6 +28,18 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::size_t kRingSize = 4096; // recent intervals kept (a power of two)
 
+    // Counts since the window opened (or the user's reset), over every run.
+    struct Totals {
+        uint64_t runs = 0;       // runs that had a delivery
+        uint64_t deliveries = 0;
+        uint64_t frames = 0;
+        uint64_t lines = 0;
+        uint64_t bytes = 0;
+        uint64_t sizeErrors = 0;
+        uint64_t lostRuns = 0;
+    };
+
+    // The current run's figures (from its first delivery), with the totals beside them.
     struct Figures {
         uint64_t deliveries = 0; // hook calls
         uint64_t frames = 0;     // deliveries that completed a frame
@@ -36,27 +54,35 @@ public:
         double seconds = 0;           // from the first delivery to the last
         double framesPerSecond = 0;   // frame completions per second between the first and last
         double mbPerSecond = 0;       // 10^6 bytes per second after the first delivery
+        Totals totals;
     };
 
     TransferStats();
     TransferStats(const TransferStats &) = delete;
     TransferStats &operator=(const TransferStats &) = delete;
 
-    // Board library delivery thread (one recording thread at a time). `bytes` is what the
+    // Board library delivery threads (overlapping calls are serialised). `bytes` is what the
     // delivery brought; `now` when the hook was entered.
     void Record(uint32_t flags, uint32_t lineCount, uint64_t bytes, Clock::time_point now);
     // Any thread. Allocates and sorts outside any lock; a snapshot taken while deliveries arrive
     // may be a delivery behind in one figure or another.
     Figures Snapshot() const;
-    // Any thread: the figures start again from the next delivery.
+    // Any thread: a new run (a Start) begins with the next delivery; the totals go on.
+    void BeginRun();
+    // Any thread: the run's figures and the totals start again from the next delivery.
     void Reset();
 
 private:
-    void ClearAsRecorder(); // recording thread: carries out a requested reset
+    void ClearRunAsRecorder(); // recordLock_ held: carries out a requested new run
+    void ClearAsRecorder();    // recordLock_ held: carries out a requested reset
 
-    // Written by the recording thread only, read by anyone.
+    std::mutex recordLock_; // serialises Record: every store to the atomics below
+
+    // Written under recordLock_, read by anyone. The run's counters, then the totals.
     std::atomic<uint64_t> deliveries_{0}, frames_{0}, lines_{0}, bytes_{0};
     std::atomic<uint64_t> sizeErrors_{0}, lostRuns_{0};
+    std::atomic<uint64_t> totalRuns_{0}, totalDeliveries_{0}, totalFrames_{0}, totalLines_{0};
+    std::atomic<uint64_t> totalBytes_{0}, totalSizeErrors_{0}, totalLostRuns_{0};
     std::atomic<uint64_t> intervalCount_{0}; // intervals recorded; ring slot = count % kRingSize
     std::atomic<int64_t> intervalSumNs_{0}, minNs_{0}, maxNs_{0};
     std::atomic<int64_t> firstNs_{0}, lastNs_{0}, lastFrameNs_{0}; // steady clock, ns
@@ -64,7 +90,9 @@ private:
     std::array<std::atomic<int64_t>, kRingSize> ring_;
 
     std::atomic<uint64_t> resetsAsked_{0}; // Reset() calls, any thread
-    std::atomic<uint64_t> resetsDone_{0};  // the recording thread has carried out this many
+    std::atomic<uint64_t> resetsDone_{0};  // carried out by Record so far
+    std::atomic<uint64_t> runsAsked_{0};   // BeginRun() calls, any thread
+    std::atomic<uint64_t> runsDone_{0};    // carried out by Record so far
 };
 
 } // namespace ops

@@ -84,6 +84,7 @@ bool CRectScanDlg::OnInitDialog()
 {
     fw::Dialog::OnInitDialog();
     m_bScanning = false;
+    m_pTransferStats->Reset(); // the statistics' totals count from this opening
     m_pApBuffer.reset();
     {
         std::lock_guard<std::mutex> lock(m_requestLock);
@@ -267,6 +268,7 @@ void CRectScanDlg::OnStart()
     SetDlgItemText(IDC_HOOK_CALLS, "0");
     m_image.Empty(); // the blank buffer draws a black picture
     m_nHookCalls = 0;
+    m_pTransferStats->BeginRun(); // rates and intervals describe this scan, not the wait before it
 
     const std::uint32_t lines = GetDlgItemNumber(IDC_LINES_PER_FRAME, 10);
     const std::uint32_t pixels = GetDlgItemNumber(IDC_PIXELS_PER_LINE, 10);

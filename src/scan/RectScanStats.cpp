@@ -12,6 +12,7 @@ void CRectScanDlg::OpenTransferStats()
         source.stats = m_pTransferStats;
         source.framesShown = [this] { return m_nPicturesShown; };
         source.board = m_hBoard;
+        source.scanRows = true;
         source.owner = GetSafeHwnd();
         m_pTransferStatsDlg = std::make_unique<TransferStatsDlg>(std::move(source));
     }

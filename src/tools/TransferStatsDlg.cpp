@@ -24,10 +24,15 @@ constexpr auto kBoardEvery = std::chrono::seconds(1);
 
 using Field = TransferStatsDlg::Field;
 
+// The window's rows in order: a section heading (field unused) or a figure. Scan-only rows
+// are left out for a tool they do not apply to.
 const struct {
     Field field;
     const char *label;
+    bool heading = false;
+    bool scanOnly = false;
 } kRows[] = {
+    {Field::Deliveries, "今回の開始から", true},
     {Field::Deliveries, "Hook呼び出し回数"},
     {Field::Frames, "フレーム数"},
     {Field::Lines, "ライン数"},
@@ -39,8 +44,16 @@ const struct {
     {Field::IntervalP99, "フレーム間隔 99%"},
     {Field::IntervalMax, "フレーム間隔 最大"},
     {Field::MBps, "転送速度"},
-    {Field::SizeErrors, "エリアサイズエラー"},
-    {Field::LostRuns, "Lineスキャン オーバーラン"},
+    {Field::SizeErrors, "エリアサイズエラー", false, true},
+    {Field::LostRuns, "Lineスキャン オーバーラン", false, true},
+    {Field::TotalRuns, "ウィンドウを開いてから", true},
+    {Field::TotalRuns, "開始回数"},
+    {Field::TotalDeliveries, "Hook呼び出し回数"},
+    {Field::TotalFrames, "フレーム数"},
+    {Field::TotalLines, "ライン数"},
+    {Field::TotalSizeErrors, "エリアサイズエラー", false, true},
+    {Field::TotalLostRuns, "Lineスキャン オーバーラン", false, true},
+    {Field::NoRequest, "基板全体 (すべてのツール)", true},
     {Field::NoRequest, "取得要求なしで失われた画像"},
     {Field::HookBusy, "Hook処理中に失われた画像"},
     {Field::LibraryHookCalls, "ライブラリのHook呼び出し"},
@@ -82,6 +95,17 @@ TransferStatsDlg::TransferStatsDlg(TransferStatsSource source) : source_(std::mo
     grid->setHorizontalSpacing(16);
     int row = 0;
     for (const auto &r : kRows) {
+        if (r.scanOnly && !source_.scanRows)
+            continue;
+        if (r.heading) {
+            auto *heading = new QLabel(QString::fromUtf8(r.label), window_.get());
+            QFont bold = heading->font();
+            bold.setBold(true);
+            heading->setFont(bold);
+            grid->addWidget(heading, row, 0, 1, 2);
+            ++row;
+            continue;
+        }
         auto *label = new QLabel(QString::fromUtf8(r.label), window_.get());
         auto *value = new QLabel("-", window_.get());
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -143,12 +167,15 @@ bool TransferStatsDlg::IsVisible() const
 
 void TransferStatsDlg::SetField(Field field, const std::string &text)
 {
-    values_.at(field)->setText(QString::fromStdString(text));
+    const auto it = values_.find(field);
+    if (it != values_.end()) // a row that does not apply to the tool is not there
+        it->second->setText(QString::fromStdString(text));
 }
 
 std::string TransferStatsDlg::FieldText(Field field) const
 {
-    return values_.at(field)->text().toStdString();
+    const auto it = values_.find(field);
+    return it == values_.end() ? std::string() : it->second->text().toStdString();
 }
 
 void TransferStatsDlg::Refresh(bool board)
@@ -198,6 +225,12 @@ void TransferStatsDlg::Refresh(bool board)
     SetField(Field::MBps, Format("%.1f MB/s", f.mbPerSecond));
     SetField(Field::SizeErrors, Count(f.sizeErrors));
     SetField(Field::LostRuns, Count(f.lostRuns));
+    SetField(Field::TotalRuns, Count(f.totals.runs));
+    SetField(Field::TotalDeliveries, Count(f.totals.deliveries));
+    SetField(Field::TotalFrames, Count(f.totals.frames));
+    SetField(Field::TotalLines, Count(f.totals.lines));
+    SetField(Field::TotalSizeErrors, Count(f.totals.sizeErrors));
+    SetField(Field::TotalLostRuns, Count(f.totals.lostRuns));
     const std::string unread = "取得失敗";
     SetField(Field::NoRequest, boardReadFailed_ ? unread : Count(uint64_t(noRequest_)));
     SetField(Field::HookBusy, boardReadFailed_ ? unread : Count(uint64_t(hookBusy_)));
@@ -221,12 +254,17 @@ std::string TransferStatsDlg::Csv(const ops::TransferStats::Figures &f) const
         csv += value;
         csv += "\r\n";
     };
+    // The current run first, under the names the window gives it (rates and intervals are its
+    // own), then the totals since the window opened, then the board-wide counters.
+    const bool scan = source_.scanRows;
     row("Hook呼び出し回数", Count(f.deliveries));
     row("フレーム数", Count(f.frames));
     row("ライン数", Count(f.lines));
     row("バイト数", Count(f.bytes));
-    row("エリアサイズエラー", Count(f.sizeErrors));
-    row("Lineスキャン オーバーラン", Count(f.lostRuns));
+    if (scan) {
+        row("エリアサイズエラー", Count(f.sizeErrors));
+        row("Lineスキャン オーバーラン", Count(f.lostRuns));
+    }
     row("経過時間(s)", Format("%.6f", f.seconds));
     row("平均フレームレート(fps)", Format("%.3f", f.framesPerSecond));
     row("転送速度(MB/s)", Format("%.3f", f.mbPerSecond));
@@ -235,10 +273,19 @@ std::string TransferStatsDlg::Csv(const ops::TransferStats::Figures &f) const
     row("フレーム間隔 中央値(us)", Format("%.1f", f.intervals.medianUs));
     row("フレーム間隔 99%(us)", Format("%.1f", f.intervals.p99Us));
     row("フレーム間隔 最大(us)", Format("%.1f", f.intervals.maxUs));
+    row("ウィンドウを開いてから 開始回数", Count(f.totals.runs));
+    row("ウィンドウを開いてから Hook呼び出し回数", Count(f.totals.deliveries));
+    row("ウィンドウを開いてから フレーム数", Count(f.totals.frames));
+    row("ウィンドウを開いてから ライン数", Count(f.totals.lines));
+    row("ウィンドウを開いてから バイト数", Count(f.totals.bytes));
+    if (scan) {
+        row("ウィンドウを開いてから エリアサイズエラー", Count(f.totals.sizeErrors));
+        row("ウィンドウを開いてから Lineスキャン オーバーラン", Count(f.totals.lostRuns));
+    }
     if (!boardReadFailed_ && boardRead_) {
-        row("取得要求なしで失われた画像", Count(uint64_t(noRequest_)));
-        row("Hook処理中に失われた画像", Count(uint64_t(hookBusy_)));
-        row("ライブラリのHook呼び出し", Count(libraryHookCalls_));
+        row("基板全体 取得要求なしで失われた画像", Count(uint64_t(noRequest_)));
+        row("基板全体 Hook処理中に失われた画像", Count(uint64_t(hookBusy_)));
+        row("基板全体 ライブラリのHook呼び出し", Count(libraryHookCalls_));
     }
     csv += "\r\n番号,フレーム間隔(us)\r\n";
     for (std::size_t i = 0; i < f.recentUs.size(); ++i)

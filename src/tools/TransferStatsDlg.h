@@ -28,13 +28,18 @@ struct TransferStatsSource {
     std::function<std::uint64_t()> framesShown; // UI thread: pictures the tool has shown so far
     BoardHandle board = 0;
     fw::WindowHandle owner = 0; // the tool's window, owner of the boxes
+    bool scanRows = true;       // area size errors and line overruns apply to the tool
 };
 
 class TransferStatsDlg {
 public:
+    // The current run's figures (since the tool's last Start), the totals since the window
+    // opened, and the board's counters (board-wide: every tool's deliveries).
     enum class Field {
         Deliveries, Frames, Lines, DeliveredFps, ShownFps, AverageFps, IntervalMin, IntervalMedian,
-        IntervalP99, IntervalMax, MBps, SizeErrors, LostRuns, NoRequest, HookBusy, LibraryHookCalls
+        IntervalP99, IntervalMax, MBps, SizeErrors, LostRuns,
+        TotalRuns, TotalDeliveries, TotalFrames, TotalLines, TotalSizeErrors, TotalLostRuns,
+        NoRequest, HookBusy, LibraryHookCalls
     };
 
     explicit TransferStatsDlg(TransferStatsSource source);
@@ -52,6 +57,7 @@ public:
     void OnReset();
     void OnSaveCsv();
     std::string FieldText(Field field) const;
+    bool HasField(Field field) const { return values_.count(field) != 0; }
     QWidget *widget() const { return window_.get(); }
     const IntervalChart &chart() const { return *chart_; }
 

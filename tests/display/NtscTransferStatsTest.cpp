@@ -49,6 +49,9 @@ TEST_F(NtscViewTest, TransferStatisticsCountEveryFrame)
         EXPECT_EQ(stats.FieldText(Field::Lines), std::to_string(6 * 480));
         EXPECT_EQ(stats.FieldText(Field::LibraryHookCalls), "6");
         EXPECT_EQ(stats.FieldText(Field::NoRequest), "0");
+        // Rows of the scan tool's alone are not shown.
+        EXPECT_FALSE(stats.HasField(Field::SizeErrors));
+        EXPECT_FALSE(stats.HasField(Field::TotalLostRuns));
     });
 }
 

@@ -92,7 +92,7 @@ TEST(TransferStats, KeepsTheLatestIntervalsAndTheWholeRunsExtremes)
     EXPECT_GE(f.intervals.medianUs, f.recentUs.front());
 }
 
-TEST(TransferStats, ResetStartsAfreshWithoutSpanningTheReset)
+TEST(TransferStats, ResetAndNewRunsStartAfreshWithoutSpanningTheGap)
 {
     ops::TransferStats stats;
     stats.Record(HOOK_FLAG_FRAME, 8, 80, t0);
@@ -111,31 +111,65 @@ TEST(TransferStats, ResetStartsAfreshWithoutSpanningTheReset)
     EXPECT_EQ(f.recentUs, (std::vector<double>{300})); // not the 9.9 ms across the reset
     EXPECT_EQ(f.intervals.minUs, 300);
     EXPECT_EQ(f.intervals.maxUs, 300);
+    EXPECT_EQ(f.totals.frames, 2u) << "the totals start again with a reset";
+
+    // A new run (the next Start): its figures describe it alone, the totals go on.
+    stats.BeginRun();
+    EXPECT_EQ(stats.Snapshot().deliveries, 0u);
+    EXPECT_EQ(stats.Snapshot().totals.deliveries, 2u);
+    stats.Record(HOOK_FLAG_AREA_SIZE, 0, 0, t0 + microseconds(900000));
+    stats.Record(HOOK_FLAG_FRAME | HOOK_FLAG_LINE_OVERRUN, 8, 80, t0 + microseconds(900100));
+    stats.Record(HOOK_FLAG_FRAME, 8, 80, t0 + microseconds(900600));
+    const ops::TransferStats::Figures run = stats.Snapshot();
+    EXPECT_EQ(run.deliveries, 3u);
+    EXPECT_EQ(run.frames, 2u);
+    EXPECT_EQ(run.recentUs, (std::vector<double>{500})) << "the idle time before the run counted";
+    EXPECT_EQ(run.intervals.maxUs, 500);
+    EXPECT_NEAR(run.framesPerSecond, 2000, 1e-6);
+    EXPECT_EQ(run.sizeErrors, 1u);
+    EXPECT_EQ(run.lostRuns, 1u);
+    const ops::TransferStats::Totals expected{2, 5, 4, 32, 320, 1, 1};
+    EXPECT_EQ(run.totals.runs, expected.runs);
+    EXPECT_EQ(run.totals.deliveries, expected.deliveries);
+    EXPECT_EQ(run.totals.frames, expected.frames);
+    EXPECT_EQ(run.totals.lines, expected.lines);
+    EXPECT_EQ(run.totals.bytes, expected.bytes);
+    EXPECT_EQ(run.totals.sizeErrors, expected.sizeErrors);
+    EXPECT_EQ(run.totals.lostRuns, expected.lostRuns);
 }
 
-// A reader beside the recording thread (what the statistics window does) never sees a count go
-// back or a frame without its delivery, and the final figures are exact.
-TEST(TransferStats, ReaderBesideTheRecorder)
+// A reader beside two recording threads whose deliveries overlap (a library may call back on
+// more than one thread): no count goes back, and the final figures are exact.
+TEST(TransferStats, ReaderBesideOverlappingRecorders)
 {
     ops::TransferStats stats;
-    constexpr int kDeliveries = 20000;
-    std::atomic<bool> done{false};
-    std::thread recorder([&] {
+    constexpr int kDeliveries = 1000000;
+    std::atomic<int> running{2};
+    std::atomic<int> ready{0};
+    auto record = [&](uint32_t flags, uint32_t lines) {
+        ++ready;
+        while (ready != 2) { // both start together, so their deliveries overlap
+        }
         for (int i = 0; i < kDeliveries; ++i)
-            stats.Record(HOOK_FLAG_FRAME, 2, 20, t0 + microseconds(i));
-        done = true;
-    });
+            stats.Record(flags, lines, lines * 10, t0 + microseconds(i));
+        --running;
+    };
+    std::thread frames(record, HOOK_FLAG_FRAME, 2);
+    std::thread partial(record, HOOK_FLAG_LINES, 3);
     uint64_t lastDeliveries = 0;
-    while (!done) {
+    while (running != 0) {
         const ops::TransferStats::Figures f = stats.Snapshot();
         ASSERT_GE(f.deliveries, lastDeliveries);
         ASSERT_LE(f.recentUs.size(), ops::TransferStats::kRingSize);
         lastDeliveries = f.deliveries;
     }
-    recorder.join();
+    frames.join();
+    partial.join();
     const ops::TransferStats::Figures f = stats.Snapshot();
-    EXPECT_EQ(f.deliveries, uint64_t(kDeliveries));
-    EXPECT_EQ(f.lines, uint64_t(2 * kDeliveries));
+    EXPECT_EQ(f.deliveries, uint64_t(2 * kDeliveries));
+    EXPECT_EQ(f.totals.deliveries, uint64_t(2 * kDeliveries));
+    EXPECT_EQ(f.lines, uint64_t(5 * kDeliveries));
+    EXPECT_EQ(f.bytes, uint64_t(50 * kDeliveries));
     EXPECT_EQ(f.intervals.count, uint64_t(kDeliveries - 1));
     EXPECT_EQ(f.intervals.maxUs, 1);
 }

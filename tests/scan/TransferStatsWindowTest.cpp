@@ -81,6 +81,36 @@ TEST_F(TransferStatsWindowTest, CountsEqualTheHookAndTheBoard)
     EXPECT_EQ(sinks.boxes->count(), 0u);
 }
 
+// Rates and intervals describe the current scan: a second Start begins a new run, the totals
+// since the window opened go on beside it, and a new opening of the tool counts afresh.
+TEST_F(TransferStatsWindowTest, EachStartBeginsARunAndEachOpeningNewTotals)
+{
+    Setup(0, "64", "1", "2");
+    TransferStatsDlg &stats = OpenFromMenu();
+    ASSERT_TRUE(Click(IDC_START));
+    Step(1);
+    Type(IDC_START_COUNT, "3");
+    ASSERT_TRUE(Click(IDC_START));
+    Step(3);
+    stats.Refresh(true);
+    EXPECT_EQ(stats.FieldText(Field::Frames), "3");
+    EXPECT_EQ(stats.FieldText(Field::Deliveries), scan.GetDlgItemText(IDC_HOOK_CALLS));
+    EXPECT_EQ(stats.chart().Intervals().size(), 2u) << "the wait between the scans was counted";
+    EXPECT_EQ(stats.FieldText(Field::TotalRuns), "2");
+    EXPECT_EQ(stats.FieldText(Field::TotalFrames), "4");
+    EXPECT_EQ(stats.FieldText(Field::TotalDeliveries), "4");
+    EXPECT_TRUE(stats.HasField(Field::LostRuns));
+
+    Reopen();
+    Setup(0, "64", "2", "2");
+    ASSERT_TRUE(Click(IDC_START));
+    Step(2);
+    TransferStatsDlg &again = OpenFromMenu();
+    again.Refresh(true);
+    EXPECT_EQ(again.FieldText(Field::TotalDeliveries), "2") << "deliveries of an earlier opening counted";
+    EXPECT_EQ(again.FieldText(Field::TotalRuns), "1");
+}
+
 // One request, no re-issue from the hook: the next two frames find no request and are lost.
 TEST_F(TransferStatsWindowTest, ALostImageShows)
 {
