@@ -81,8 +81,14 @@ public:
     int ComboGetCount(int id) const;
     std::string ComboGetItemText(int id, int index) const;
     // Edit fields.
+    // The most a multi-line edit holds (characters as the widget counts them): what a log can
+    // keep while an append still costs about the same as in a short one.
+    static constexpr int kMultiLineEditMaxChars = 128 * 1024 * 1024;
     void EditLimitText(int id, int maxChars); // 0: the control's maximum
-    void EditReplaceSel(int id, std::string_view text); // replaces the selection at the caret
+    int EditGetLimitText(int id) const;
+    // Replaces the selection at the caret with as much of text as the limit leaves room for;
+    // false when some of it did not fit.
+    bool EditReplaceSel(int id, std::string_view text);
     void EditSetSel(int id, int start, int end);        // end -1: to the end
     int EditGetLength(int id) const;
     // Client-area rectangle of a control, in pixels.

@@ -6,6 +6,8 @@
 #include "framework/Numeric.h"
 
 #include <QCheckBox>
+
+#include <algorithm>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +17,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTextCursor>
+
+#include <algorithm>
 
 namespace fw {
 namespace {
@@ -237,23 +241,46 @@ void Dialog::EditLimitText(int id, int maxChars)
     if (auto *e = qobject_cast<QLineEdit *>(w))
         e->setMaxLength(maxChars <= 0 ? 0x7FFFFFFE : maxChars);
     else if (auto *e = qobject_cast<QPlainTextEdit *>(w))
-        e->setProperty("fwTextLimit", maxChars <= 0 ? 0x7FFFFFFE : maxChars);
+        e->setProperty("fwTextLimit", maxChars <= 0 ? kMultiLineEditMaxChars : maxChars);
 }
 
-void Dialog::EditReplaceSel(int id, std::string_view text)
+int Dialog::EditGetLimitText(int id) const
+{
+    QWidget *w = window_ ? window_->control(id) : nullptr;
+    if (auto *e = qobject_cast<QLineEdit *>(w))
+        return e->maxLength();
+    if (auto *e = qobject_cast<QPlainTextEdit *>(w)) {
+        const QVariant limit = e->property("fwTextLimit");
+        return limit.isValid() ? limit.toInt() : kMultiLineEditMaxChars;
+    }
+    return 0;
+}
+
+bool Dialog::EditReplaceSel(int id, std::string_view text)
 {
     QWidget *w = window_ ? window_->control(id) : nullptr;
     if (auto *e = qobject_cast<QPlainTextEdit *>(w)) {
         QTextCursor cursor = e->textCursor();
         const bool atEnd = cursor.atEnd() && !cursor.hasSelection();
         QScrollBar *bar = e->verticalScrollBar();
-        cursor.insertText(toWidgetText(text));
+        QString insert = toWidgetText(text);
+        const qsizetype kept = e->document()->characterCount() - 1 -
+                               (cursor.selectionEnd() - cursor.selectionStart());
+        const qsizetype room = std::max<qsizetype>(0, EditGetLimitText(id) - kept);
+        const bool whole = insert.size() <= room;
+        if (!whole)
+            insert.truncate(room);
+        cursor.insertText(insert);
         e->setTextCursor(cursor);
         if (atEnd && bar)
             bar->setValue(bar->maximum());
-    } else if (auto *e = qobject_cast<QLineEdit *>(w)) {
-        e->insert(q(text));
+        return whole;
     }
+    if (auto *e = qobject_cast<QLineEdit *>(w)) {
+        e->insert(q(text));
+        return true;
+    }
+    return false;
 }
 
 void Dialog::EditSetSel(int id, int start, int end)

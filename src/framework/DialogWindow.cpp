@@ -222,6 +222,9 @@ QWidget *DialogWindow::makeControl(const ControlTemplate &c, QButtonGroup *&radi
         if (c.style & style::EsMultiline) {
             auto *e = new QPlainTextEdit(this);
             e->setReadOnly(c.style & style::EsReadOnly);
+            // A read-only log grows by program appends only: an undo history of them would
+            // double its memory and slow every append.
+            e->setUndoRedoEnabled(!(c.style & style::EsReadOnly));
             e->setLineWrapMode((c.style & style::EsAutoHScroll) || (c.style & style::HScroll)
                                    ? QPlainTextEdit::NoWrap
                                    : QPlainTextEdit::WidgetWidth);

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QProxyStyle>
+#include <QStyleFactory>
 
 #include <mutex>
 
@@ -12,6 +14,22 @@ std::function<QPixmap(int)> &iconProvider() // UI thread only
     static std::function<QPixmap(int)> provider;
     return provider;
 }
+// Fusion, but dialog buttons carry their text alone, as the program's boxes always have (some
+// platform themes give OK a check mark and Cancel a cross).
+class ClassicStyle : public QProxyStyle {
+public:
+    explicit ClassicStyle(QStyle *base)
+        : QProxyStyle(base ? base : QStyleFactory::create(QStringLiteral("Fusion")))
+    {
+    }
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_DialogButtonBox_ButtonsHaveIcons)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
 } // namespace
 
 void InitClassicLook()
@@ -36,8 +54,13 @@ void InitClassicLook()
     palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
     palette.setColor(QPalette::Disabled, QPalette::Base, grey);
     QApplication::setPalette(palette);
-    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setStyle(NewClassicStyle()); // the application takes it over
     QApplication::setPalette(palette);
+}
+
+QStyle *NewClassicStyle(QStyle *base)
+{
+    return new ClassicStyle(base);
 }
 
 QFont TemplateFont(std::string_view face, int points)

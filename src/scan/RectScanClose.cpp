@@ -107,7 +107,7 @@ void CRectScanDlg::CloseTool()
     m_pTransferStatsDlg.reset(); // it reads the board: it goes with the tool
     if (!IsWindow())
         return;
-    FlushLog();
+    FlushLog(ScanMailbox::kSliceBytes); // the window goes next: a backlog is not worth the wait
     fw::Dialog::OnOK();
     DestroyWindow();
     fw::Dialog::PostMessage(m_hMenuWnd, WM_TOOL_CLOSED, TOOL_RECTSCAN, 0);

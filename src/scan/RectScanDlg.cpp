@@ -145,7 +145,8 @@ bool CRectScanDlg::OnInitDialog()
     m_hWorker = std::make_unique<ExclusiveRightWorker>(m_hBoard, m_hAcquireEvent, m_hReleaseEvent,
                                                        m_hQuitEvent);
 
-    m_mailbox.Open([this] { OnUiWake(); }, [this] { FlushLog(); });
+    m_mailbox.Open([this] { OnUiWake(); }, [this] { FlushLog(ScanMailbox::kAll); });
+    m_mailbox.SetLogRoom(LogRoom());
     m_life = Life::Open;
     m_requestUser.Open();
     g_scanToolGate.Open(this);
@@ -274,8 +275,9 @@ void CRectScanDlg::OnStart()
     const std::uint32_t pixels = GetDlgItemNumber(IDC_PIXELS_PER_LINE, 10);
     m_nStartCount = GetDlgItemNumber(IDC_START_COUNT, 10);
 
-    m_mailbox.StartOver();
     SetDlgItemText(IDC_LOG, "");
+    m_mailbox.StartOver(LogRoom());
+    m_bLogFullNoted = false;
 
     m_nStartDelayMs = GetDlgItemNumber(IDC_START_DELAY, 10);
     m_nClkoutWait = GetDlgItemNumber(IDC_CLKOUT_WAIT, 10);
@@ -372,7 +374,7 @@ void CRectScanDlg::OnReleaseExclusive()
 void CRectScanDlg::OnUiWake()
 {
     const bool pictureDirty = m_mailbox.BeginWake();
-    FlushLog();
+    FlushLog(ScanMailbox::kSliceBytes);
     if (IsWindow())
         SetDlgItemText(IDC_HOOK_CALLS, std::to_string(m_nHookCalls.load()));
     if (!pictureDirty)
@@ -401,15 +403,32 @@ void CRectScanDlg::RefreshPicture()
 
 // UI thread: inserts the log text that has arrived from other threads, in arrival order, and
 // makes Start available again once the board has said that a scan ended.
-void CRectScanDlg::FlushLog()
+// A wake inserts one slice and queues the next, so a click waits for one slice at most however
+// far the log has fallen behind. The log keeps everything up to the control's maximum; past it
+// the text is dropped where it is posted, and the log says so once.
+void CRectScanDlg::FlushLog(std::size_t maxBytes)
 {
-    const ScanMailbox::Mail mail = m_mailbox.TakeMail();
+    const ScanMailbox::Mail mail = m_mailbox.TakeMail(maxBytes);
     if (!IsWindow())
         return;
     if (!mail.log.empty())
         EditReplaceSel(IDC_LOG, mail.log);
+    if (mail.logFull && !m_bLogFullNoted) {
+        m_bLogFullNoted = true;
+        EditReplaceSel(IDC_LOG, "★ ログが上限に達したため、これ以降の記録は省略します。\r\n");
+    }
+    if (mail.more)
+        m_mailbox.Wake();
     if (mail.scanEnded && m_life == Life::Open)
         EnableDlgItem(IDC_START, true);
+}
+
+// UI thread: the characters the log may still take in, less room for the note that it is full.
+std::size_t CRectScanDlg::LogRoom() const
+{
+    constexpr int kNoteRoom = 256;
+    const int room = EditGetLimitText(IDC_LOG) - EditGetLength(IDC_LOG) - kNoteRoom;
+    return room > 0 ? std::size_t(room) : 0;
 }
 
 void CRectScanDlg::AddLog(std::string_view text)

@@ -135,7 +135,8 @@ private:
     // UI side of the hand-over (UI thread).
     void OnUiWake();
     void RefreshPicture();
-    void FlushLog();
+    void FlushLog(std::size_t maxBytes);
+    std::size_t LogRoom() const;
 
     // Hook helpers (callback thread).
     std::uint64_t RequestExtent(const std::uint8_t *data); // readable bytes from data, 0: unknown
@@ -145,6 +146,7 @@ private:
 
     // UI-thread state.
     bool m_bScanning = false;
+    bool m_bLogFullNoted = false; // UI thread: the log has said that it is full
     bool m_bIssueBeforeStart = true;
     bool m_bApBuffer = false;
     // Where the tool is in its life. Handlers act only while Open; the release steps run once

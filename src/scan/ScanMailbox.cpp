@@ -2,6 +2,7 @@
 
 #include "framework/UiThread.h"
 
+#include <cstdint>
 #include <utility>
 
 void ScanMailbox::Open(std::function<void()> onWake, std::function<void()> onFlush)
@@ -11,6 +12,9 @@ void ScanMailbox::Open(std::function<void()> onWake, std::function<void()> onFlu
     target->onFlush = std::move(onFlush);
     std::lock_guard<std::mutex> lock(lock_);
     log_.clear();
+    logHead_ = 0;
+    logRoom_ = kAll;
+    logDropped_ = false;
     pictureDirty_ = false;
     scanEnded_ = false;
     wakePending_ = false;
@@ -26,16 +30,43 @@ void ScanMailbox::Close()
     }
 }
 
+namespace {
+
+// Characters the log's widget counts for UTF-8 text (UTF-16 units; a line end counts as two,
+// which the widget shows as one: the room is used up a little early, never late).
+std::size_t WidgetLength(std::string_view text)
+{
+    std::size_t units = 0;
+    for (const char c : text) {
+        const auto b = std::uint8_t(c);
+        units += (b & 0xC0) != 0x80; // a character starts here
+        units += b >= 0xF0;          // and needs two units
+    }
+    return units;
+}
+
+} // namespace
+
 std::string ScanMailbox::Post(std::string_view text)
 {
     std::string all;
+    const std::size_t length = WidgetLength(text); // before the lock: the hook's time matters
     std::lock_guard<std::mutex> lock(lock_);
-    log_.append(text);
-    if (!fw::IsUiThread()) {
+    if (length > logRoom_) {
+        logDropped_ = true; // the log is full: a cheap drop, however fast the hook writes
         WakeLocked();
         return all;
     }
-    all.swap(log_);
+    if (logRoom_ != kAll)
+        logRoom_ -= length;
+    log_.append(text);
+    if (!fw::IsUiThread() || log_.size() - logHead_ > kSliceBytes) {
+        WakeLocked();
+        return all;
+    }
+    all.assign(log_, logHead_);
+    log_.clear();
+    logHead_ = 0;
     return all;
 }
 
@@ -84,10 +115,19 @@ void ScanMailbox::SendFlush()
         });
 }
 
-void ScanMailbox::StartOver()
+void ScanMailbox::SetLogRoom(std::size_t logRoom)
+{
+    std::lock_guard<std::mutex> lock(lock_);
+    logRoom_ = logRoom;
+}
+
+void ScanMailbox::StartOver(std::size_t logRoom)
 {
     std::lock_guard<std::mutex> lock(lock_);
     log_.clear();
+    logHead_ = 0;
+    logRoom_ = logRoom;
+    logDropped_ = false;
     scanEnded_ = false;
     pictureDirty_ = true;
     WakeLocked();
@@ -100,12 +140,36 @@ bool ScanMailbox::BeginWake()
     return pictureDirty_;
 }
 
-ScanMailbox::Mail ScanMailbox::TakeMail()
+ScanMailbox::Mail ScanMailbox::TakeMail(std::size_t maxBytes)
 {
     Mail mail;
     std::lock_guard<std::mutex> lock(lock_);
-    mail.log.swap(log_);
+    const std::size_t pending = log_.size() - logHead_;
+    if (pending <= maxBytes) {
+        mail.log.assign(log_, logHead_);
+        log_.clear();
+        logHead_ = 0;
+    } else {
+        // A slice ends at a line's end inside it; without one, before the first byte of a
+        // character that does not fit.
+        const std::size_t lineEnd = log_.rfind('\n', logHead_ + maxBytes - 1);
+        std::size_t cut = lineEnd != std::string::npos && lineEnd >= logHead_ ? lineEnd + 1 - logHead_ : 0;
+        if (cut == 0) {
+            cut = maxBytes;
+            while (cut > 0 && (std::uint8_t(log_[logHead_ + cut]) & 0xC0) == 0x80)
+                --cut;
+        }
+        mail.log.assign(log_, logHead_, cut);
+        logHead_ += cut;
+        // The taken front goes once it is the larger part: each byte is moved at most once more.
+        if (logHead_ > log_.size() / 2) {
+            log_.erase(0, logHead_);
+            logHead_ = 0;
+        }
+        mail.more = true;
+    }
     mail.scanEnded = std::exchange(scanEnded_, false);
+    mail.logFull = std::exchange(logDropped_, false);
     return mail;
 }
 

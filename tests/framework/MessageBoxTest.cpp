@@ -6,6 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QPushButton>
+#include <QDialogButtonBox>
+#include <QMessageBox>
+#include <QProxyStyle>
+#include <QStyleFactory>
+
+#include "framework/Look.h"
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -65,4 +75,33 @@ TEST(MessageBox, UiThreadBoxReturnsWhenAnsweredFromAnotherThread)
     EXPECT_EQ(fw::MessageBox(fw::WindowHandle{0}, "on the UI thread"), fw::IDOK);
     user.join();
     EXPECT_FALSE(wakes.watchdogFired());
+}
+
+// Boxes and dialog button rows show their buttons' texts alone, even where the platform's theme
+// asks for icons on them (as some desktop themes do).
+TEST(MessageBox, ButtonsCarryNoIconWhateverTheTheme)
+{
+    class IconsWanted : public QProxyStyle {
+    public:
+        IconsWanted() : QProxyStyle(QStyleFactory::create("Fusion")) {}
+        int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                      QStyleHintReturn *data) const override
+        {
+            return hint == SH_DialogButtonBox_ButtonsHaveIcons ? 1
+                                                               : QProxyStyle::styleHint(hint, option, widget, data);
+        }
+    };
+    // Buttons take their icons from the application's style when they are made.
+    const auto icons = [](QStyle *style) {
+        QApplication::setStyle(style); // the application owns it
+        QMessageBox box(QMessageBox::NoIcon, "Pelora2", "PNG形式で保存しました。", QMessageBox::Ok);
+        QDialogButtonBox row(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        return !box.button(QMessageBox::Ok)->icon().isNull() ||
+               !row.button(QDialogButtonBox::Cancel)->icon().isNull();
+    };
+    const bool standIn = icons(new IconsWanted);
+    const bool classic = icons(fw::NewClassicStyle(new IconsWanted));
+    fw::InitClassicLook(); // the look the other tests run with
+    ASSERT_TRUE(standIn) << "the theme stand-in gives no icons: the test proves nothing";
+    EXPECT_FALSE(classic);
 }
