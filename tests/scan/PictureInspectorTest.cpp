@@ -1,6 +1,6 @@
 // The picture inspector on the scan tool's image: the probe against the dump view's listing,
-// zoom and pan by wheel and drag, the profile and histogram, following frames, and closing
-// while frames arrive.
+// the dump entry against the tool's own, zoom and pan by wheel and drag, the profile and
+// histogram, following frames, and closing while frames arrive or together with the tool.
 #include "PictureSupport.h"
 
 #include "scan/HistogramView.h"
@@ -12,11 +12,17 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QTextCursor>
 #include <QWheelEvent>
 
+#include <atomic>
 #include <cstdio>
+#include <future>
 #include <sstream>
+#include <thread>
 
 using namespace scantest;
 namespace dv = res::dumpview;
@@ -42,10 +48,16 @@ void Wheel(QWidget *w, QPointF at, int notches)
     QApplication::sendEvent(w, &event);
 }
 
-// The bytes a dump listing starts with (after its header), in order.
-std::vector<std::uint32_t> ListedBytes(const std::string &listing, std::size_t count)
+// The listing edit of a dump view.
+QPlainTextEdit *ListingEdit(fw::Dialog &dump)
 {
-    std::istringstream in(listing.substr(hexlisting::kHeader.size()));
+    return dump.widget() ? dump.widget()->findChild<QPlainTextEdit *>() : nullptr;
+}
+
+// count bytes listed from position `at` of a listing's text, in order (address fields skipped).
+std::vector<std::uint32_t> ListedBytesFrom(const QString &text, int at, std::size_t count)
+{
+    std::istringstream in(text.mid(at).toStdString());
     std::vector<std::uint32_t> bytes;
     std::string word;
     while (bytes.size() < count && in >> word)
@@ -72,59 +84,112 @@ protected:
     }
 };
 
-// For chosen pixels of a 16-bit image (odd width: padded lines), the probe shows the sample
-// and offset that the dump view, opened by "この位置をダンプ表示", lists at that offset.
+// For chosen pixels of a 16-bit image (odd width: padded lines) and an 8-bit one, the probe
+// shows the sample and offset that the dump view, opened by "この位置をダンプ表示" once the scan
+// has stopped, lists at that offset: the listing starts at the 16-aligned offset at or below it
+// (every line with its address) and opens with the probed byte selected and in view.
 TEST_F(InspectorTest, TheProbeMatchesTheDumpViewsListing)
 {
-    const std::uint32_t pixels = 203, lines = 97, pixelBytes = 2, stride = 408;
-    Capture(pixels, lines, 1);
-    const std::vector<std::uint8_t> image = Image();
+    struct Case {
+        std::uint32_t pixels, lines, sizeIndex, pixelBytes, stride;
+        std::vector<ImagePixel> chosen;
+    };
+    const Case cases[] = {{203, 97, 1, 2, 408, {{0, 0}, {17, 33}, {50, 101}, {96, 202}}},
+                          {512, 256, 0, 1, 512, {{131, 262}}}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.pixelBytes * 8) + " bit");
+        if (c.pixelBytes != 2)
+            Reopen();
+        Capture(c.pixels, c.lines, int(c.sizeIndex));
+        StopScan(); // the dump view is not available while the scan runs
+        const std::vector<std::uint8_t> image = Image();
+        PictureInspector *inspector = Open();
+        ASSERT_NE(inspector, nullptr);
+        InspectorCanvas *canvas = inspector->Canvas();
+        EXPECT_FALSE(inspector->DumpButton()->isEnabled()); // nothing probed yet
+
+        for (const ImagePixel &p : c.chosen) {
+            SCOPED_TRACE("line " + std::to_string(p.line) + ", pixel " + std::to_string(p.pixel));
+            ClickAt(canvas, canvas->ViewPointOf(p)); // pins the probe
+            ASSERT_EQ(inspector->Probe(), std::optional<ImagePixel>(p));
+            const std::uint32_t offset = p.line * c.stride + p.pixel * c.pixelBytes;
+            const std::uint32_t sample = SampleAt(image, offset, c.pixelBytes);
+            char hex[16], off[16], first[16], byte[4];
+            std::snprintf(hex, sizeof hex, "%0*X", int(c.pixelBytes * 2), sample);
+            std::snprintf(off, sizeof off, "%X", offset);
+            std::snprintf(first, sizeof first, " %07X ", offset & ~15u);
+            std::snprintf(byte, sizeof byte, "%02X", image[offset]);
+            const PictureInspector::ProbeTexts shown = inspector->ProbeShown();
+            EXPECT_EQ(shown.line, std::to_string(p.line));
+            EXPECT_EQ(shown.pixel, std::to_string(p.pixel));
+            EXPECT_EQ(shown.hex, hex);
+            EXPECT_EQ(shown.decimal, std::to_string(sample));
+            EXPECT_EQ(shown.offset, off);
+            EXPECT_EQ(inspector->Profile()->Line(), std::optional<std::uint32_t>(p.line));
+
+            bool listed = false;
+            fw::test::WhenShown(res::IDD_DUMP_VIEW, [&](fw::Dialog &dump) {
+                EXPECT_EQ(std::stoul(dump.GetDlgItemText(dv::IDC_START_OFFSET), nullptr, 16),
+                          offset & ~15u);
+                const std::string listing = static_cast<CDumpViewDlg &>(dump).ListingText();
+                EXPECT_EQ(listing.substr(hexlisting::kHeader.size(), 9), first);
+                QPlainTextEdit *edit = ListingEdit(dump);
+                ASSERT_NE(edit, nullptr);
+                const QTextCursor cursor = edit->textCursor();
+                EXPECT_EQ(cursor.selectedText().toStdString(), byte);
+                EXPECT_TRUE(edit->viewport()->rect().contains(edit->cursorRect()))
+                    << "the probed byte is out of sight";
+                const std::vector<std::uint32_t> bytes =
+                    ListedBytesFrom(edit->toPlainText(), cursor.selectionStart(), c.pixelBytes);
+                ASSERT_EQ(bytes.size(), c.pixelBytes);
+                EXPECT_EQ(c.pixelBytes == 2 ? bytes[0] | bytes[1] << 8 : bytes[0], sample);
+                EXPECT_TRUE(inspector->DumpRunning());
+                listed = true;
+                fw::test::PressEscape(dump);
+            });
+            {
+                Watchdog watchdog("the dump view opened from the inspector to close");
+                ASSERT_TRUE(inspector->DumpButton()->isEnabled());
+                inspector->DumpButton()->click();
+            }
+            EXPECT_TRUE(listed);
+            EXPECT_FALSE(inspector->DumpRunning());
+        }
+        // A click on the pinned pixel lets it go; the probe then follows the cursor.
+        ClickAt(canvas, canvas->ViewPointOf(c.chosen.back()));
+        EXPECT_FALSE(inspector->Canvas()->Pinned());
+        EXPECT_TRUE(sinks.boxes->boxes().empty());
+    }
+}
+
+// The inspector's dump entry is available exactly when the tool's own ダンプ表示 is: not while
+// a scan runs (the modal view would keep フレーム中止 from the user).
+TEST_F(InspectorTest, TheDumpEntryFollowsTheToolsDumpButton)
+{
+    Capture(64, 32, 0); // the scan runs on
     PictureInspector *inspector = Open();
     ASSERT_NE(inspector, nullptr);
-    InspectorCanvas *canvas = inspector->Canvas();
-    EXPECT_FALSE(inspector->DumpButton()->isEnabled()); // nothing probed yet
-
-    const ImagePixel chosen[] = {{0, 0}, {17, 33}, {50, 101}, {lines - 1, pixels - 1}};
-    for (const ImagePixel &p : chosen) {
-        SCOPED_TRACE("line " + std::to_string(p.line) + ", pixel " + std::to_string(p.pixel));
-        ClickAt(canvas, canvas->ViewPointOf(p)); // pins the probe
-        ASSERT_EQ(inspector->Probe(), std::optional<ImagePixel>(p));
-        const std::uint32_t offset = p.line * stride + p.pixel * pixelBytes;
-        const std::uint32_t sample = SampleAt(image, offset, pixelBytes);
-        char hex[16], off[16];
-        std::snprintf(hex, sizeof hex, "%04X", sample);
-        std::snprintf(off, sizeof off, "%X", offset);
-        const PictureInspector::ProbeTexts shown = inspector->ProbeShown();
-        EXPECT_EQ(shown.line, std::to_string(p.line));
-        EXPECT_EQ(shown.pixel, std::to_string(p.pixel));
-        EXPECT_EQ(shown.hex, hex);
-        EXPECT_EQ(shown.decimal, std::to_string(sample));
-        EXPECT_EQ(shown.offset, off);
-        EXPECT_EQ(inspector->Profile()->Line(), std::optional<std::uint32_t>(p.line));
-
-        bool listed = false;
+    const ImagePixel p{3, 5};
+    ClickAt(inspector->Canvas(), inspector->Canvas()->ViewPointOf(p));
+    for (const bool running : {true, false}) {
+        SCOPED_TRACE(running ? "scan running" : "scan stopped");
+        if (!running)
+            StopScan();
+        const bool toolsButton = scan.IsDlgItemEnabled(IDC_DUMP_VIEW);
+        EXPECT_EQ(toolsButton, !running);
+        EXPECT_EQ(inspector->DumpButton()->isEnabled(), toolsButton);
+        bool opened = false;
         fw::test::WhenShown(res::IDD_DUMP_VIEW, [&](fw::Dialog &dump) {
-            EXPECT_EQ(std::stoul(dump.GetDlgItemText(dv::IDC_START_OFFSET), nullptr, 16), offset);
-            const std::vector<std::uint32_t> bytes =
-                ListedBytes(static_cast<CDumpViewDlg &>(dump).ListingText(), pixelBytes);
-            ASSERT_EQ(bytes.size(), pixelBytes);
-            EXPECT_EQ(bytes[0] | bytes[1] << 8, sample);
-            EXPECT_TRUE(inspector->DumpRunning());
-            listed = true;
+            opened = true;
             fw::test::PressEscape(dump);
         });
         {
-            Watchdog watchdog("the dump view opened from the inspector to close");
-            ASSERT_TRUE(inspector->DumpButton()->isEnabled());
-            inspector->DumpButton()->click();
+            Watchdog watchdog("the inspector's dump to return");
+            inspector->DumpAt(p);
         }
-        EXPECT_TRUE(listed);
-        EXPECT_FALSE(inspector->DumpRunning());
+        fw::test::ClearWhenShown();
+        EXPECT_EQ(opened, toolsButton);
     }
-    // A click on the pinned pixel lets it go; the probe then follows the cursor.
-    ClickAt(canvas, canvas->ViewPointOf(chosen[3]));
-    EXPECT_FALSE(inspector->Canvas()->Pinned());
-    EXPECT_TRUE(sinks.boxes->boxes().empty());
 }
 
 // The wheel zooms at the cursor (the image point under it stays), from fit to 32:1; a drag
@@ -201,6 +266,54 @@ TEST_F(InspectorTest, FollowsFramesAndClosesCleanlyWhileTheyArrive)
     fw::PumpEventsFor(100);
     WindDown();
     EXPECT_EQ(scan.Inspector(), nullptr);
+}
+
+// Closing the inspector while its thread copies a frame, and the scan tool while that close
+// waits; and the other way round. Each close stops the feed's thread; the one that finds it
+// stopped by the other returns, none joins it twice, and the window goes once both are done.
+TEST_F(InspectorTest, InspectorAndToolCloseTogether)
+{
+    for (const bool inspectorFirst : {true, false}) {
+        SCOPED_TRACE(inspectorFirst ? "the inspector first" : "the tool first");
+        if (!inspectorFirst)
+            Reopen();
+        Capture(512, 256, 0);
+        QPointer<PictureInspector> inspector = Open();
+        ASSERT_FALSE(inspector.isNull());
+        // The image lock, held on another thread, keeps the feed's next copy under way.
+        std::promise<void> letGo;
+        std::shared_future<void> released = letGo.get_future().share();
+        std::atomic<bool> held{false};
+        std::thread holder([&, released] {
+            scan.ReadImage([&](const std::uint8_t *, std::uint32_t) {
+                held = true;
+                released.wait();
+            });
+        });
+        ASSERT_TRUE(fw::test::WaitUntil([&] { return held.load(); }));
+        inspector->Feed().Request(true);
+        ASSERT_TRUE(fw::test::WaitUntil([&] { return inspector->Feed().Copying(); }));
+        // The second close runs inside the first one's pumping wait.
+        fw::PostToUi([&] {
+            letGo.set_value();
+            if (inspectorFirst)
+                scan.WindDown();
+            else if (inspector)
+                inspector->close();
+        });
+        {
+            Watchdog watchdog("the inspector and the scan tool to close together");
+            if (inspectorFirst)
+                inspector->close();
+            else
+                scan.WindDown();
+        }
+        holder.join();
+        EXPECT_FALSE(scan.IsWindow());
+        EXPECT_EQ(scan.Inspector(), nullptr);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(inspector.isNull()) << "the inspector's deletion was not queued";
+    }
 }
 
 // The histogram of each pixel size is over the size's whole range.
