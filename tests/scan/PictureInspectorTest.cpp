@@ -3,6 +3,7 @@
 // histogram, following frames, and closing while frames arrive or together with the tool.
 #include "PictureSupport.h"
 
+#include "framework/Event.h"
 #include "scan/HistogramView.h"
 #include "scan/InspectorFeed.h"
 #include "scan/LineProfileView.h"
@@ -15,12 +16,10 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QTextCursor>
 #include <QWheelEvent>
 
 #include <atomic>
 #include <cstdio>
-#include <future>
 #include <sstream>
 #include <thread>
 
@@ -48,16 +47,10 @@ void Wheel(QWidget *w, QPointF at, int notches)
     QApplication::sendEvent(w, &event);
 }
 
-// The listing edit of a dump view.
-QPlainTextEdit *ListingEdit(fw::Dialog &dump)
+// The bytes a listing's text lists from its start, in order.
+std::vector<std::uint32_t> ListedBytes(const std::string &listing, std::size_t count)
 {
-    return dump.widget() ? dump.widget()->findChild<QPlainTextEdit *>() : nullptr;
-}
-
-// count bytes listed from position `at` of a listing's text, in order (address fields skipped).
-std::vector<std::uint32_t> ListedBytesFrom(const QString &text, int at, std::size_t count)
-{
-    std::istringstream in(text.mid(at).toStdString());
+    std::istringstream in(listing);
     std::vector<std::uint32_t> bytes;
     std::string word;
     while (bytes.size() < count && in >> word)
@@ -84,82 +77,71 @@ protected:
     }
 };
 
-// For chosen pixels of a 16-bit image (odd width: padded lines) and an 8-bit one, the probe
-// shows the sample and offset that the dump view, opened by "この位置をダンプ表示" once the scan
-// has stopped, lists at that offset: the listing starts at the 16-aligned offset at or below it
-// (every line with its address) and opens with the probed byte selected and in view.
+// For chosen pixels of a 16-bit image (odd width: padded lines), the probe shows the sample
+// and offset that the dump view, opened by "この位置をダンプ表示" once the scan has stopped,
+// lists at that offset: from the 16-aligned line that holds it, the byte selected and in view.
 TEST_F(InspectorTest, TheProbeMatchesTheDumpViewsListing)
 {
-    struct Case {
-        std::uint32_t pixels, lines, sizeIndex, pixelBytes, stride;
-        std::vector<ImagePixel> chosen;
-    };
-    const Case cases[] = {{203, 97, 1, 2, 408, {{0, 0}, {17, 33}, {50, 101}, {96, 202}}},
-                          {512, 256, 0, 1, 512, {{131, 262}}}};
-    for (const Case &c : cases) {
-        SCOPED_TRACE(std::to_string(c.pixelBytes * 8) + " bit");
-        if (c.pixelBytes != 2)
-            Reopen();
-        Capture(c.pixels, c.lines, int(c.sizeIndex));
-        StopScan(); // the dump view is not available while the scan runs
-        const std::vector<std::uint8_t> image = Image();
-        PictureInspector *inspector = Open();
-        ASSERT_NE(inspector, nullptr);
-        InspectorCanvas *canvas = inspector->Canvas();
-        EXPECT_FALSE(inspector->DumpButton()->isEnabled()); // nothing probed yet
+    const std::uint32_t pixels = 203, lines = 97, pixelBytes = 2, stride = 408;
+    Capture(pixels, lines, 1);
+    StopScan(); // the dump view is not available while the scan runs
+    const std::vector<std::uint8_t> image = Image();
+    PictureInspector *inspector = Open();
+    ASSERT_NE(inspector, nullptr);
+    InspectorCanvas *canvas = inspector->Canvas();
+    EXPECT_FALSE(inspector->DumpButton()->isEnabled()); // nothing probed yet
 
-        for (const ImagePixel &p : c.chosen) {
-            SCOPED_TRACE("line " + std::to_string(p.line) + ", pixel " + std::to_string(p.pixel));
-            ClickAt(canvas, canvas->ViewPointOf(p)); // pins the probe
-            ASSERT_EQ(inspector->Probe(), std::optional<ImagePixel>(p));
-            const std::uint32_t offset = p.line * c.stride + p.pixel * c.pixelBytes;
-            const std::uint32_t sample = SampleAt(image, offset, c.pixelBytes);
-            char hex[16], off[16], first[16], byte[4];
-            std::snprintf(hex, sizeof hex, "%0*X", int(c.pixelBytes * 2), sample);
-            std::snprintf(off, sizeof off, "%X", offset);
+    const ImagePixel chosen[] = {{0, 0}, {17, 33}, {50, 101}, {lines - 1, pixels - 1}};
+    for (const ImagePixel &p : chosen) {
+        SCOPED_TRACE("line " + std::to_string(p.line) + ", pixel " + std::to_string(p.pixel));
+        ClickAt(canvas, canvas->ViewPointOf(p)); // pins the probe
+        ASSERT_EQ(inspector->Probe(), std::optional<ImagePixel>(p));
+        const std::uint32_t offset = p.line * stride + p.pixel * pixelBytes;
+        const std::uint32_t sample = SampleAt(image, offset, pixelBytes);
+        char hex[16], off[16];
+        std::snprintf(hex, sizeof hex, "%04X", sample);
+        std::snprintf(off, sizeof off, "%X", offset);
+        const PictureInspector::ProbeTexts shown = inspector->ProbeShown();
+        EXPECT_EQ(shown.line, std::to_string(p.line));
+        EXPECT_EQ(shown.pixel, std::to_string(p.pixel));
+        EXPECT_EQ(shown.hex, hex);
+        EXPECT_EQ(shown.decimal, std::to_string(sample));
+        EXPECT_EQ(shown.offset, off);
+        EXPECT_EQ(inspector->Profile()->Line(), std::optional<std::uint32_t>(p.line));
+
+        bool listed = false;
+        fw::test::WhenShown(res::IDD_DUMP_VIEW, [&](fw::Dialog &dump) {
+            EXPECT_EQ(std::stoul(dump.GetDlgItemText(dv::IDC_START_OFFSET), nullptr, 16),
+                      offset & ~15u);
+            char first[16];
             std::snprintf(first, sizeof first, " %07X ", offset & ~15u);
-            std::snprintf(byte, sizeof byte, "%02X", image[offset]);
-            const PictureInspector::ProbeTexts shown = inspector->ProbeShown();
-            EXPECT_EQ(shown.line, std::to_string(p.line));
-            EXPECT_EQ(shown.pixel, std::to_string(p.pixel));
-            EXPECT_EQ(shown.hex, hex);
-            EXPECT_EQ(shown.decimal, std::to_string(sample));
-            EXPECT_EQ(shown.offset, off);
-            EXPECT_EQ(inspector->Profile()->Line(), std::optional<std::uint32_t>(p.line));
-
-            bool listed = false;
-            fw::test::WhenShown(res::IDD_DUMP_VIEW, [&](fw::Dialog &dump) {
-                EXPECT_EQ(std::stoul(dump.GetDlgItemText(dv::IDC_START_OFFSET), nullptr, 16),
-                          offset & ~15u);
-                const std::string listing = static_cast<CDumpViewDlg &>(dump).ListingText();
-                EXPECT_EQ(listing.substr(hexlisting::kHeader.size(), 9), first);
-                QPlainTextEdit *edit = ListingEdit(dump);
-                ASSERT_NE(edit, nullptr);
-                const QTextCursor cursor = edit->textCursor();
-                EXPECT_EQ(cursor.selectedText().toStdString(), byte);
-                EXPECT_TRUE(edit->viewport()->rect().contains(edit->cursorRect()))
-                    << "the probed byte is out of sight";
-                const std::vector<std::uint32_t> bytes =
-                    ListedBytesFrom(edit->toPlainText(), cursor.selectionStart(), c.pixelBytes);
-                ASSERT_EQ(bytes.size(), c.pixelBytes);
-                EXPECT_EQ(c.pixelBytes == 2 ? bytes[0] | bytes[1] << 8 : bytes[0], sample);
-                EXPECT_TRUE(inspector->DumpRunning());
-                listed = true;
-                fw::test::PressEscape(dump);
-            });
-            {
-                Watchdog watchdog("the dump view opened from the inspector to close");
-                ASSERT_TRUE(inspector->DumpButton()->isEnabled());
-                inspector->DumpButton()->click();
-            }
-            EXPECT_TRUE(listed);
-            EXPECT_FALSE(inspector->DumpRunning());
+            EXPECT_EQ(static_cast<CDumpViewDlg &>(dump).ListingText().substr(
+                          hexlisting::kHeader.size(), 9), first);
+            auto *edit = dump.widget()->findChild<QPlainTextEdit *>();
+            ASSERT_NE(edit, nullptr);
+            EXPECT_EQ(edit->textCursor().selectedText().size(), 2);
+            EXPECT_TRUE(edit->viewport()->rect().contains(edit->cursorRect()));
+            const std::vector<std::uint32_t> bytes = ListedBytes(
+                edit->toPlainText().mid(edit->textCursor().selectionStart()).toStdString(),
+                pixelBytes);
+            ASSERT_EQ(bytes.size(), pixelBytes);
+            EXPECT_EQ(bytes[0] | bytes[1] << 8, sample);
+            EXPECT_TRUE(inspector->DumpRunning());
+            listed = true;
+            fw::test::PressEscape(dump);
+        });
+        {
+            Watchdog watchdog("the dump view opened from the inspector to close");
+            ASSERT_TRUE(inspector->DumpButton()->isEnabled());
+            inspector->DumpButton()->click();
         }
-        // A click on the pinned pixel lets it go; the probe then follows the cursor.
-        ClickAt(canvas, canvas->ViewPointOf(c.chosen.back()));
-        EXPECT_FALSE(inspector->Canvas()->Pinned());
-        EXPECT_TRUE(sinks.boxes->boxes().empty());
+        EXPECT_TRUE(listed);
+        EXPECT_FALSE(inspector->DumpRunning());
     }
+    // A click on the pinned pixel lets it go; the probe then follows the cursor.
+    ClickAt(canvas, canvas->ViewPointOf(chosen[3]));
+    EXPECT_FALSE(inspector->Canvas()->Pinned());
+    EXPECT_TRUE(sinks.boxes->boxes().empty());
 }
 
 // The inspector's dump entry is available exactly when the tool's own ダンプ表示 is: not while
@@ -281,32 +263,31 @@ TEST_F(InspectorTest, InspectorAndToolCloseTogether)
         QPointer<PictureInspector> inspector = Open();
         ASSERT_FALSE(inspector.isNull());
         // The image lock, held on another thread, keeps the feed's next copy under way.
-        std::promise<void> letGo;
-        std::shared_future<void> released = letGo.get_future().share();
+        fw::AutoResetEvent letGo;
         std::atomic<bool> held{false};
-        std::thread holder([&, released] {
+        std::thread holder([&] {
             scan.ReadImage([&](const std::uint8_t *, std::uint32_t) {
                 held = true;
-                released.wait();
+                letGo.Wait();
             });
         });
         ASSERT_TRUE(fw::test::WaitUntil([&] { return held.load(); }));
         inspector->Feed().Request(true);
         ASSERT_TRUE(fw::test::WaitUntil([&] { return inspector->Feed().Copying(); }));
-        // The second close runs inside the first one's pumping wait.
-        fw::PostToUi([&] {
-            letGo.set_value();
-            if (inspectorFirst)
+        auto close = [&](bool theInspector) {
+            if (!theInspector)
                 scan.WindDown();
             else if (inspector)
                 inspector->close();
+        };
+        // The second close runs inside the first one's pumping wait.
+        fw::PostToUi([&] {
+            letGo.Set();
+            close(!inspectorFirst);
         });
         {
             Watchdog watchdog("the inspector and the scan tool to close together");
-            if (inspectorFirst)
-                inspector->close();
-            else
-                scan.WindDown();
+            close(inspectorFirst);
         }
         holder.join();
         EXPECT_FALSE(scan.IsWindow());
