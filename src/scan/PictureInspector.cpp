@@ -119,7 +119,10 @@ void PictureInspector::Shutdown()
 {
     shutDown_ = true;
     ++shutdownsRunning_;
-    feed_.Stop();
+    const QPointer<PictureInspector> self(this);
+    feed_.Stop(); // pumps: the scan tool's window, and this child with it, may go meanwhile
+    if (!self)
+        return;
     --shutdownsRunning_;
     if (discarded_ && shutdownsRunning_ == 0)
         Discard(); // discarded while the stop waited
@@ -139,9 +142,11 @@ void PictureInspector::Discard()
 
 void PictureInspector::closeEvent(QCloseEvent *event)
 {
-    Shutdown();
     event->accept();
-    Discard();
+    const QPointer<PictureInspector> self(this);
+    Shutdown();
+    if (self)
+        Discard();
 }
 
 void PictureInspector::SetDumpAvailable(bool available)

@@ -35,7 +35,8 @@ public:
     // The scan tool's picture changed: take a new copy (screen rate at most).
     void ImageChanged();
     // Ends the feed's thread; the window then shows its last frame until it goes. Its wait pumps
-    // events, so the other close (the window's own, or the scan tool's) may run inside it.
+    // events, so the other close (the window's own, or the scan tool's) may run inside it, and
+    // the window may be gone when it returns (it is a child of the tool's window).
     void Shutdown();
     // Shut down or closed: it follows no frames any more and is about to go.
     bool IsShutDown() const { return shutDown_; }

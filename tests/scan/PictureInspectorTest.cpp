@@ -284,6 +284,8 @@ TEST_F(InspectorTest, InspectorAndToolCloseTogether)
         fw::PostToUi([&] {
             letGo.Set();
             close(!inspectorFirst);
+            // The tool's window, with the inspector in it, may go before the first close returns.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         });
         {
             Watchdog watchdog("the inspector and the scan tool to close together");
