@@ -19,7 +19,6 @@ public:
     // UI thread: signals quit and waits (pumping: the worker may be showing its time-out box)
     // until the thread has ended. May be re-entered; destruction stops too.
     void Stop() { thread_.Stop(); }
-    bool Finished() const { return thread_.Finished(); } // any thread
 
 private:
     void Run(); // the worker thread
