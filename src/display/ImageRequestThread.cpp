@@ -1,21 +1,14 @@
 #include "display/ImageRequestThread.h"
 
 #include "framework/MessageBox.h"
-#include "framework/UiThread.h"
 #include "session/RequestBuffers.h"
 
 ImageRequestThread::ImageRequestThread(const Setup &setup, fw::AutoResetEvent &frameEvent,
                                        fw::AutoResetEvent &stopEvent,
                                        std::atomic<fw::AutoResetEvent *> &published)
-    : setup_(setup), frameEvent_(frameEvent), stopEvent_(stopEvent), published_(published)
+    : setup_(setup), frameEvent_(frameEvent), stopEvent_(stopEvent), published_(published),
+      thread_([this] { Run(); }, [this] { stopEvent_.Set(); })
 {
-    thread_ = std::thread([this] { Run(); });
-}
-
-ImageRequestThread::~ImageRequestThread()
-{
-    if (thread_.joinable())
-        thread_.join();
 }
 
 // The request thread: one request now, then one more for every frame event, until the stop
@@ -50,6 +43,4 @@ void ImageRequestThread::Run()
     published_.store(nullptr);
     if (failure != nullptr)
         fw::MessageBox(setup_.owner, failure, std::nullopt, fw::MsgIcon::Stop);
-    finished_.store(true);
-    fw::NotifyUiWaiters(); // the display's Stop waits for Finished()
 }

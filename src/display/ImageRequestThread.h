@@ -1,15 +1,15 @@
 // The NTSC display's request thread: keeps one image request queued for every delivered frame.
-// The dialog starts it with Start and ends it with Stop (stop event, then a pumping wait for
-// Finished(), then destruction, which joins).
+// The dialog starts it with Start and ends it with Stop (the stop event, then a pumping wait
+// until the thread has ended, then the join); destruction stops too.
 #pragma once
 
 #include "board/pel2ctl.h"
 #include "framework/Event.h"
 #include "framework/Messages.h"
+#include "framework/WorkerThread.h"
 
 #include <atomic>
 #include <cstdint>
-#include <thread>
 
 class ImageRequestThread {
 public:
@@ -27,11 +27,13 @@ public:
     ImageRequestThread(const Setup &setup, fw::AutoResetEvent &frameEvent,
                        fw::AutoResetEvent &stopEvent,
                        std::atomic<fw::AutoResetEvent *> &published);
-    ~ImageRequestThread(); // joins
     ImageRequestThread(const ImageRequestThread &) = delete;
     ImageRequestThread &operator=(const ImageRequestThread &) = delete;
 
-    bool Finished() const { return finished_.load(); } // any thread
+    // UI thread: sets the stop event and waits, pumping (the thread may be showing a message
+    // box), until the thread has ended. May be re-entered from its own wait.
+    void Stop() { thread_.Stop(); }
+    bool Finished() const { return thread_.Finished(); } // any thread
 
 private:
     void Run(); // the request thread
@@ -40,6 +42,5 @@ private:
     fw::AutoResetEvent &frameEvent_;
     fw::AutoResetEvent &stopEvent_;
     std::atomic<fw::AutoResetEvent *> &published_;
-    std::atomic<bool> finished_{false};
-    std::thread thread_;
+    fw::WorkerThread thread_; // last: started once everything above exists, stopped first
 };

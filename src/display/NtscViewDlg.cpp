@@ -199,6 +199,7 @@ void CNtscViewDlg::OnStart()
     EnableDlgItem(IDC_START, false);
     EnableDlgItem(IDC_STOP, true);
 
+    StopThread(); // an earlier run's thread has ended before the events are reset
     m_frameEvent.Reset();
     m_stopEvent.Reset();
     ImageRequestThread::Setup setup;
@@ -224,17 +225,14 @@ void CNtscViewDlg::OnStopButton()
     OnStop();
 }
 
-// Waits pumping, since the thread may be showing a message box.
+// Waits pumping, since the thread may be showing a message box; a handler run by that wait may
+// stop it again. The stop event belongs to the dialog, so a thread that has not reached its wait
+// yet still finds the signal there. The ended thread's object stays until the next Start or the
+// dialog's end, so a stop under way never loses it.
 void CNtscViewDlg::StopThread()
 {
-    if (!m_hThread)
-        return;
-    // The stop event belongs to the dialog, so a thread that has not reached its wait yet still
-    // finds the signal there.
-    m_stopEvent.Set();
-    ImageRequestThread *thread = m_hThread.get();
-    fw::PumpingWaitUntil([thread] { return thread->Finished(); });
-    m_hThread.reset();
+    if (m_hThread)
+        m_hThread->Stop();
 }
 
 bool CNtscViewDlg::OnStop()

@@ -1,5 +1,7 @@
 #include "framework/UiThread.h"
 
+#include "framework/WorkerThread.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
@@ -242,14 +244,9 @@ void RunWhilePumping(const std::function<void()> &fn)
         fn();
         return;
     }
-    std::atomic<bool> done{false};
-    std::thread helper([&] { // helper thread: runs fn for the waiting UI thread
-        fn();
-        done = true;
-        NotifyUiWaiters();
-    });
-    PumpingWaitUntil([&] { return done.load(); });
-    helper.join();
+    // The helper thread runs fn for the waiting UI thread.
+    WorkerThread helper([&fn] { fn(); }, nullptr);
+    helper.Stop();
 }
 
 void PumpEventsUntil(std::chrono::steady_clock::time_point until)

@@ -1,19 +1,12 @@
 #include "scan/ExclusiveRightWorker.h"
 
 #include "framework/MessageBox.h"
-#include "framework/UiThread.h"
 
 ExclusiveRightWorker::ExclusiveRightWorker(BoardHandle board, fw::AutoResetEvent &acquire,
                                            fw::AutoResetEvent &release, fw::AutoResetEvent &quit)
-    : board_(board), acquire_(acquire), release_(release), quit_(quit)
+    : board_(board), acquire_(acquire), release_(release), quit_(quit),
+      thread_([this] { Run(); }, [this] { quit_.Set(); })
 {
-    thread_ = std::thread([this] { Run(); });
-}
-
-ExclusiveRightWorker::~ExclusiveRightWorker()
-{
-    if (thread_.joinable())
-        thread_.join();
 }
 
 // Worker thread. Several signals at once are served in the order acquire, release, quit.
@@ -30,6 +23,4 @@ void ExclusiveRightWorker::Run()
             break;
         }
     }
-    finished_.store(true);
-    fw::NotifyUiWaiters(); // the dialog's close waits for Finished()
 }

@@ -4,9 +4,7 @@
 
 #include "board/pel2ctl.h"
 #include "framework/Event.h"
-
-#include <atomic>
-#include <thread>
+#include "framework/WorkerThread.h"
 
 class ExclusiveRightWorker {
 public:
@@ -15,12 +13,12 @@ public:
     // Starts the thread at once. The events belong to the dialog and outlive the worker.
     ExclusiveRightWorker(BoardHandle board, fw::AutoResetEvent &acquire,
                          fw::AutoResetEvent &release, fw::AutoResetEvent &quit);
-    // Joins the thread; the owner signals quit and waits for Finished() (pumping) first.
-    ~ExclusiveRightWorker();
     ExclusiveRightWorker(const ExclusiveRightWorker &) = delete;
     ExclusiveRightWorker &operator=(const ExclusiveRightWorker &) = delete;
 
-    bool Finished() const { return finished_.load(); } // any thread
+    // UI thread: signals quit and waits (pumping: the worker may be showing its time-out box)
+    // until the thread has ended. May be re-entered; destruction stops too.
+    void Stop() { thread_.Stop(); }
 
 private:
     void Run(); // the worker thread
@@ -29,6 +27,5 @@ private:
     fw::AutoResetEvent &acquire_;
     fw::AutoResetEvent &release_;
     fw::AutoResetEvent &quit_;
-    std::atomic<bool> finished_{false};
-    std::thread thread_;
+    fw::WorkerThread thread_; // last: started once everything above exists, stopped first
 };

@@ -7,7 +7,7 @@
 
 InspectorFeed::InspectorFeed(const ScanImage &image, std::function<void()> onReady)
     : image_(image), target_(std::make_shared<Target>(Target{std::move(onReady), true})),
-      wakeTarget_(target_), thread_([this] { Run(); })
+      wakeTarget_(target_), thread_([this] { Run(); }, [this] { RequestQuit(); })
 {
 }
 
@@ -35,10 +35,15 @@ std::shared_ptr<const InspectorSnapshot> InspectorFeed::Take()
     return std::move(ready_);
 }
 
+// The thread may be in the middle of a 32 MB copy or count: the stop pumps events meanwhile, and
+// what they run may close the inspector or the scan tool, which stops the feed again.
 void InspectorFeed::Stop()
 {
-    if (!thread_.joinable())
-        return;
+    thread_.Stop();
+}
+
+void InspectorFeed::RequestQuit()
+{
     target_->open = false;
     {
         std::lock_guard<std::mutex> lock(lock_);
@@ -47,9 +52,6 @@ void InspectorFeed::Stop()
         ready_.reset();
     }
     cv_.notify_one();
-    // The thread may be in the middle of a 32 MB copy or count: keep the UI going meanwhile.
-    fw::PumpingWaitUntil([this] { return finished_.load(); });
-    thread_.join();
 }
 
 std::vector<std::uint64_t> InspectorFeed::Histogram(const ScanFrame &frame)
@@ -102,6 +104,7 @@ void InspectorFeed::Run()
             continue;
         // A fresh frame each time (the UI thread may still be drawing the last one), its pages
         // touched before the lock is taken, so the lock is held for the copy alone.
+        copying_ = true;
         auto frame = std::make_shared<ScanFrame>();
         frame->bytes.resize(lastBytes_);
         image_.CopyFrameInto(*frame);
@@ -110,6 +113,7 @@ void InspectorFeed::Run()
         auto snapshot = std::make_shared<InspectorSnapshot>();
         snapshot->histogram = Histogram(*frame);
         snapshot->frame = std::move(frame);
+        copying_ = false;
 
         std::shared_ptr<Target> wake;
         {
@@ -128,6 +132,4 @@ void InspectorFeed::Run()
                     wake->onReady();
             });
     }
-    finished_ = true;
-    fw::NotifyUiWaiters();
 }

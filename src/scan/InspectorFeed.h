@@ -4,6 +4,7 @@
 // rate: the scan tool asks when it refreshes its picture) and takes the newest result when woken.
 #pragma once
 
+#include "framework/WorkerThread.h"
 #include "scan/ScanFrame.h"
 
 #include <atomic>
@@ -12,7 +13,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 class ScanImage;
@@ -38,8 +38,10 @@ public:
     // UI thread: the newest snapshot not taken yet, or null.
     std::shared_ptr<const InspectorSnapshot> Take();
     // UI thread: ends the thread, pumping events while it finishes a copy under way; wakes
-    // still queued find nothing. Idempotent.
+    // still queued find nothing. May be re-entered from its own wait (fw::WorkerThread).
     void Stop();
+    // Any thread: the feed's thread is copying or counting a frame (for the tests).
+    bool Copying() const { return copying_.load(); }
 
     // Any thread: the histogram of a frame (exposed for the tests and the benchmark).
     static std::vector<std::uint64_t> Histogram(const ScanFrame &frame);
@@ -49,7 +51,8 @@ private:
         std::function<void()> onReady;
         bool open = true; // UI thread only
     };
-    void Run(); // the feed's thread
+    void Run();         // the feed's thread
+    void RequestQuit(); // the first stop, on the UI thread
 
     const ScanImage &image_;
     std::shared_ptr<Target> target_; // UI thread only (copied into queued wakes)
@@ -65,6 +68,6 @@ private:
 
     std::uint64_t lastSerial_ = ~std::uint64_t(0); // feed thread only
     std::size_t lastBytes_ = 0;                    // feed thread only: the last copy's size
-    std::atomic<bool> finished_{false};
-    std::thread thread_; // last: started once everything above exists
+    std::atomic<bool> copying_{false};
+    fw::WorkerThread thread_; // last: started once everything above exists, stopped first
 };

@@ -118,14 +118,41 @@ void PictureInspector::ImageChanged()
 void PictureInspector::Shutdown()
 {
     shutDown_ = true;
-    feed_.Stop();
+    ++shutdownsRunning_;
+    const QPointer<PictureInspector> self(this);
+    feed_.Stop(); // pumps: the scan tool's window, and this child with it, may go meanwhile
+    if (!self)
+        return;
+    --shutdownsRunning_;
+    if (discarded_ && shutdownsRunning_ == 0)
+        Discard(); // discarded while the stop waited
+}
+
+// A deletion queued while a Shutdown waits could run inside that wait, under the Shutdown still
+// on the stack: it is queued once the last one has returned.
+void PictureInspector::Discard()
+{
+    discarded_ = true;
+    hide();
+    if (shutdownsRunning_ != 0 || deleteQueued_)
+        return;
+    deleteQueued_ = true;
+    deleteLater(); // the scan tool's pointer to it clears itself
 }
 
 void PictureInspector::closeEvent(QCloseEvent *event)
 {
-    Shutdown();
     event->accept();
-    deleteLater(); // the scan tool's pointer to it clears itself
+    const QPointer<PictureInspector> self(this);
+    Shutdown();
+    if (self)
+        Discard();
+}
+
+void PictureInspector::SetDumpAvailable(bool available)
+{
+    dumpAvailable_ = available;
+    RefreshProbe();
 }
 
 void PictureInspector::OnFeedReady()
@@ -172,7 +199,7 @@ void PictureInspector::OnCanvasMenu(QPoint globalPos, std::optional<ImagePixel> 
 {
     QMenu menu(this);
     QAction *dump = menu.addAction(QStringLiteral("この位置をダンプ表示"));
-    dump->setEnabled(p.has_value() && !dumpRunning_);
+    dump->setEnabled(p.has_value() && !dumpRunning_ && dumpAvailable_);
     menu.addSeparator();
     QAction *fit = menu.addAction(QStringLiteral("全体表示"));
     QPointer<PictureInspector> self(this);
@@ -215,14 +242,14 @@ void PictureInspector::RefreshProbe()
     hexLabel_->setText(QString::fromLatin1(hex));
     decimalLabel_->setText(QString::number(sample));
     offsetLabel_->setText(QString::fromLatin1(offset));
-    dumpButton_->setEnabled(!dumpRunning_);
+    dumpButton_->setEnabled(!dumpRunning_ && dumpAvailable_);
     profile_->SetLine(frame_, p->line, p->pixel);
 }
 
 void PictureInspector::DumpAt(ImagePixel p)
 {
-    if (dumpRunning_ || !frame_ || p.line >= frame_->Lines() || p.pixel >= frame_->Pixels() ||
-        !openDump_)
+    if (dumpRunning_ || !dumpAvailable_ || !frame_ || p.line >= frame_->Lines() ||
+        p.pixel >= frame_->Pixels() || !openDump_)
         return;
     const auto offset = std::uint32_t(frame_->Offset(p.line, p.pixel));
     dumpRunning_ = true;

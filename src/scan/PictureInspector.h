@@ -34,10 +34,19 @@ public:
 
     // The scan tool's picture changed: take a new copy (screen rate at most).
     void ImageChanged();
-    // Ends the feed's thread; the window then shows its last frame until it goes.
+    // Ends the feed's thread; the window then shows its last frame until it goes. Its wait pumps
+    // events, so the other close (the window's own, or the scan tool's) may run inside it, and
+    // the window may be gone when it returns (it is a child of the tool's window).
     void Shutdown();
     // Shut down or closed: it follows no frames any more and is about to go.
     bool IsShutDown() const { return shutDown_; }
+    // Hides the window and deletes it once no Shutdown is on the stack any more.
+    void Discard();
+    // Whether the scan tool's own ダンプ表示 is available (not while a scan runs): the dump
+    // entries here follow it.
+    void SetDumpAvailable(bool available);
+    const InspectorFeed &Feed() const { return feed_; }
+    InspectorFeed &Feed() { return feed_; }
 
     // The probe's pixel: the pinned one, else the one under the cursor.
     std::optional<ImagePixel> Probe() const { return pinned_ ? pinned_ : hover_; }
@@ -72,7 +81,11 @@ private:
     std::optional<ImagePixel> hover_;
     std::optional<ImagePixel> pinned_;
     bool dumpRunning_ = false;
+    bool dumpAvailable_ = false; // the scan tool's ダンプ表示 is enabled
     bool shutDown_ = false;
+    int shutdownsRunning_ = 0;  // Shutdown calls on the stack (nested by their pumping waits)
+    bool discarded_ = false;    // to be deleted once shutdownsRunning_ is 0
+    bool deleteQueued_ = false;
 
     InspectorCanvas *canvas_;
     LineProfileView *profile_;

@@ -32,7 +32,7 @@ bool CRectScanDlg::StopScan(std::uint32_t kind)
         return false;
     }
     EnableDlgItem(IDC_START, true);
-    EnableDlgItem(IDC_DUMP_VIEW, true);
+    EnableDumpView(true);
     m_bScanning = false;
     return true;
 }
@@ -85,10 +85,8 @@ bool CRectScanDlg::ReleaseSteps()
     }
     m_requestUser.Close();
 
-    m_hQuitEvent.Set();
     if (m_hWorker) {
-        ExclusiveRightWorker *worker = m_hWorker.get();
-        fw::PumpingWaitUntil([worker] { return worker->Finished(); });
+        m_hWorker->Stop(); // sets the quit event
         m_hWorker.reset();
     }
 

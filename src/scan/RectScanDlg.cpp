@@ -97,7 +97,7 @@ bool CRectScanDlg::OnInitDialog()
         QObject::connect(m_repaintTimer.get(), &QTimer::timeout, [this] { RefreshPicture(); });
     }
 
-    EnableDlgItem(IDC_DUMP_VIEW, false);
+    EnableDumpView(false);
     SetDlgItemText(IDC_STOP_TIMEOUT, "0");
     SetDlgItemText(IDC_LINES_PER_FRAME, "1024");
     SetDlgItemText(IDC_PIXELS_PER_LINE, "1024");
@@ -331,7 +331,7 @@ void CRectScanDlg::OnStart()
         m_bScanning = true;
         if (m_hScanEvent)
             m_hScanEvent->Reset();
-        EnableDlgItem(IDC_DUMP_VIEW, false);
+        EnableDumpView(false);
         EnableDlgItem(IDC_FRAME_STOP, true);
     };
     hooks.sleep = [](std::uint32_t ms) { fw::Sleep(ms); }; // blocks the dialog on purpose

@@ -130,6 +130,7 @@ private:
     void CloseTool();    // the whole close: release, destroy the window, notify the main menu
     void AddLogStamped(std::string_view text);
     void OpenDumpAt(std::uint32_t offset); // the inspector's dump: the dump view from offset
+    void EnableDumpView(bool enable);      // the dump button and the inspector's dump entries
     void CloseInspector();                 // at the release steps
 
     // UI side of the hand-over (UI thread).

@@ -7,10 +7,8 @@
 #include "tools/ShowResult.h"
 #include "res/Resources.h"
 
-#include <atomic>
 #include <optional>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -71,21 +69,16 @@ void CDspDownloadDlg::OnDownload()
     // The library reads the whole file; on a slow board that takes a while. The call runs on a
     // helper thread so the dialog stays painted while it takes no input; the handler still ends
     // only when the download has.
-    std::atomic<bool> done{false};
-    ops::Result result; // written by the helper thread before done is set, read after the join
+    ops::Result result; // written by the helper thread, read after it has been joined
     {
         LongOperation busy(*this);
         busy.Progress("ダウンロード中...");
         m_bDownloading = true;
         const BoardHandle hBoard = m_hBoard;
-        // Runs on its own short-lived thread: one DspDownload call.
-        std::thread worker([&result, &done, hBoard, &path] {
+        // Runs on fw::RunWhilePumping's helper thread: one DspDownload call.
+        fw::RunWhilePumping([&result, hBoard, &path] {
             result = ops::DownloadDspProgram(hBoard, path);
-            done.store(true, std::memory_order_release);
-            fw::NotifyUiWaiters();
         });
-        fw::PumpingWaitUntil([&] { return done.load(std::memory_order_acquire); });
-        worker.join();
         m_bDownloading = false;
     }
     ShowResult(this, result);

@@ -7,7 +7,9 @@
 
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 using namespace res::dumpview;
 
@@ -29,14 +31,34 @@ bool CDumpViewDlg::OnInitDialog()
     SetDlgItemText(IDC_DATA_SIZE, text);
     if (m_startAt && *m_startAt < size) {
         constexpr std::uint32_t kShownBytes = 0x400; // the default range's length
-        const std::uint32_t end = size - *m_startAt < kShownBytes ? size : *m_startAt + kShownBytes;
-        std::snprintf(text, sizeof text, "%x", *m_startAt);
+        // From the line that holds the byte, so that every line has its address.
+        const std::uint32_t start = *m_startAt & ~std::uint32_t(15);
+        const std::uint32_t end = size - start < kShownBytes ? size : start + kShownBytes;
+        std::snprintf(text, sizeof text, "%x", start);
         SetDlgItemText(IDC_START_OFFSET, text);
         std::snprintf(text, sizeof text, "%x", end);
         SetDlgItemText(IDC_END_OFFSET, text);
         OnShow();
+        if (end - start <= kEditListingLimit)
+            SelectListedByte(start, *m_startAt);
     }
     return true;
+}
+
+// Selects the two digits of the byte at offset in the listing from start, which brings them into
+// view (filling the listing left the caret at its end). The edit holds each line end as one
+// character.
+void CDumpViewDlg::SelectListedByte(std::uint32_t start, std::uint32_t offset)
+{
+    const std::vector<std::uint8_t> upToByte(std::size_t(offset - start) + 1);
+    std::string text(hexlisting::kHeader);
+    text += hexlisting::ListingData(upToByte.data(), upToByte.size(), start,
+                                    hexlisting::LineStart::Address);
+    if (text.ends_with("\r\n"))
+        text.resize(text.size() - 2);
+    const auto lineEnds = std::count(text.begin(), text.end(), '\r');
+    const int end = int(text.size() - std::size_t(lineEnds)) - 1; // before the byte's space
+    EditSetSel(IDC_LISTING, end - 2, end);
 }
 
 void CDumpViewDlg::OnShow()

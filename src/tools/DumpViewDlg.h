@@ -23,7 +23,8 @@ public:
 
     explicit CDumpViewDlg(const ScanDataSource *source); // the scan tool; it outlives the view
     // Before the run: open with the listing of 0x400 bytes (fewer at the end of the data) from
-    // offset already shown, instead of the empty listing from 0. The picture inspector's dump.
+    // the 16-aligned address at or below offset already shown, the byte at offset selected,
+    // instead of the empty listing from 0. The picture inspector's dump.
     void StartAt(std::uint32_t offset) { m_startAt = offset; }
     // UI thread: the listing as shown (the edit's text, or the long listing view's).
     std::string ListingText() const;
@@ -35,6 +36,7 @@ private:
     void OnShow();
     void OnSave();
     void ShowLongListing(bool show);
+    void SelectListedByte(std::uint32_t start, std::uint32_t offset);
     ScanDataCopy CopyScanData(std::uint32_t begin, std::uint32_t end) const;
 
     const ScanDataSource *m_source;

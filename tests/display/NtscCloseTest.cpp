@@ -50,6 +50,11 @@ TEST_F(NtscViewTest, CloseWhileFramesArriveStopsEverything)
                 break;
             }
             EXPECT_FALSE(dlg.IsModalRunning());
+            // Stopped right after the close, not only once the dialog is released: the request
+            // thread has ended and live video is off.
+            EXPECT_FALSE(dlg.ThreadRunning());
+            EXPECT_EQ(SimReadRegister(SIM_REG_STATUS) & SIM_STATUS_LIVE, 0u);
+            EXPECT_EQ(SimReadRegister(REG_DIO_IMG_GETMODE), 0u);
         });
         ASSERT_NE(seen, nullptr);
         EXPECT_EQ(SimReadRegister(REG_DIO_IMG_GETMODE), 0u);

@@ -1,8 +1,9 @@
 // The picture inspector on the scan tool's image: the probe against the dump view's listing,
-// zoom and pan by wheel and drag, the profile and histogram, following frames, and closing
-// while frames arrive.
+// the dump entry against the tool's own, zoom and pan by wheel and drag, the profile and
+// histogram, following frames, and closing while frames arrive or together with the tool.
 #include "PictureSupport.h"
 
+#include "framework/Event.h"
 #include "scan/HistogramView.h"
 #include "scan/InspectorFeed.h"
 #include "scan/LineProfileView.h"
@@ -12,11 +13,15 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QWheelEvent>
 
+#include <atomic>
 #include <cstdio>
 #include <sstream>
+#include <thread>
 
 using namespace scantest;
 namespace dv = res::dumpview;
@@ -42,10 +47,10 @@ void Wheel(QWidget *w, QPointF at, int notches)
     QApplication::sendEvent(w, &event);
 }
 
-// The bytes a dump listing starts with (after its header), in order.
+// The bytes a listing's text lists from its start, in order.
 std::vector<std::uint32_t> ListedBytes(const std::string &listing, std::size_t count)
 {
-    std::istringstream in(listing.substr(hexlisting::kHeader.size()));
+    std::istringstream in(listing);
     std::vector<std::uint32_t> bytes;
     std::string word;
     while (bytes.size() < count && in >> word)
@@ -73,11 +78,13 @@ protected:
 };
 
 // For chosen pixels of a 16-bit image (odd width: padded lines), the probe shows the sample
-// and offset that the dump view, opened by "この位置をダンプ表示", lists at that offset.
+// and offset that the dump view, opened by "この位置をダンプ表示" once the scan has stopped,
+// lists at that offset: from the 16-aligned line that holds it, the byte selected and in view.
 TEST_F(InspectorTest, TheProbeMatchesTheDumpViewsListing)
 {
     const std::uint32_t pixels = 203, lines = 97, pixelBytes = 2, stride = 408;
     Capture(pixels, lines, 1);
+    StopScan(); // the dump view is not available while the scan runs
     const std::vector<std::uint8_t> image = Image();
     PictureInspector *inspector = Open();
     ASSERT_NE(inspector, nullptr);
@@ -104,9 +111,19 @@ TEST_F(InspectorTest, TheProbeMatchesTheDumpViewsListing)
 
         bool listed = false;
         fw::test::WhenShown(res::IDD_DUMP_VIEW, [&](fw::Dialog &dump) {
-            EXPECT_EQ(std::stoul(dump.GetDlgItemText(dv::IDC_START_OFFSET), nullptr, 16), offset);
-            const std::vector<std::uint32_t> bytes =
-                ListedBytes(static_cast<CDumpViewDlg &>(dump).ListingText(), pixelBytes);
+            EXPECT_EQ(std::stoul(dump.GetDlgItemText(dv::IDC_START_OFFSET), nullptr, 16),
+                      offset & ~15u);
+            char first[16];
+            std::snprintf(first, sizeof first, " %07X ", offset & ~15u);
+            EXPECT_EQ(static_cast<CDumpViewDlg &>(dump).ListingText().substr(
+                          hexlisting::kHeader.size(), 9), first);
+            auto *edit = dump.widget()->findChild<QPlainTextEdit *>();
+            ASSERT_NE(edit, nullptr);
+            EXPECT_EQ(edit->textCursor().selectedText().size(), 2);
+            EXPECT_TRUE(edit->viewport()->rect().contains(edit->cursorRect()));
+            const std::vector<std::uint32_t> bytes = ListedBytes(
+                edit->toPlainText().mid(edit->textCursor().selectionStart()).toStdString(),
+                pixelBytes);
             ASSERT_EQ(bytes.size(), pixelBytes);
             EXPECT_EQ(bytes[0] | bytes[1] << 8, sample);
             EXPECT_TRUE(inspector->DumpRunning());
@@ -125,6 +142,36 @@ TEST_F(InspectorTest, TheProbeMatchesTheDumpViewsListing)
     ClickAt(canvas, canvas->ViewPointOf(chosen[3]));
     EXPECT_FALSE(inspector->Canvas()->Pinned());
     EXPECT_TRUE(sinks.boxes->boxes().empty());
+}
+
+// The inspector's dump entry is available exactly when the tool's own ダンプ表示 is: not while
+// a scan runs (the modal view would keep フレーム中止 from the user).
+TEST_F(InspectorTest, TheDumpEntryFollowsTheToolsDumpButton)
+{
+    Capture(64, 32, 0); // the scan runs on
+    PictureInspector *inspector = Open();
+    ASSERT_NE(inspector, nullptr);
+    const ImagePixel p{3, 5};
+    ClickAt(inspector->Canvas(), inspector->Canvas()->ViewPointOf(p));
+    for (const bool running : {true, false}) {
+        SCOPED_TRACE(running ? "scan running" : "scan stopped");
+        if (!running)
+            StopScan();
+        const bool toolsButton = scan.IsDlgItemEnabled(IDC_DUMP_VIEW);
+        EXPECT_EQ(toolsButton, !running);
+        EXPECT_EQ(inspector->DumpButton()->isEnabled(), toolsButton);
+        bool opened = false;
+        fw::test::WhenShown(res::IDD_DUMP_VIEW, [&](fw::Dialog &dump) {
+            opened = true;
+            fw::test::PressEscape(dump);
+        });
+        {
+            Watchdog watchdog("the inspector's dump to return");
+            inspector->DumpAt(p);
+        }
+        fw::test::ClearWhenShown();
+        EXPECT_EQ(opened, toolsButton);
+    }
 }
 
 // The wheel zooms at the cursor (the image point under it stays), from fit to 32:1; a drag
@@ -201,6 +248,55 @@ TEST_F(InspectorTest, FollowsFramesAndClosesCleanlyWhileTheyArrive)
     fw::PumpEventsFor(100);
     WindDown();
     EXPECT_EQ(scan.Inspector(), nullptr);
+}
+
+// Closing the inspector while its thread copies a frame, and the scan tool while that close
+// waits; and the other way round. Each close stops the feed's thread; the one that finds it
+// stopped by the other returns, none joins it twice, and the window goes once both are done.
+TEST_F(InspectorTest, InspectorAndToolCloseTogether)
+{
+    for (const bool inspectorFirst : {true, false}) {
+        SCOPED_TRACE(inspectorFirst ? "the inspector first" : "the tool first");
+        if (!inspectorFirst)
+            Reopen();
+        Capture(512, 256, 0);
+        QPointer<PictureInspector> inspector = Open();
+        ASSERT_FALSE(inspector.isNull());
+        // The image lock, held on another thread, keeps the feed's next copy under way.
+        fw::AutoResetEvent letGo;
+        std::atomic<bool> held{false};
+        std::thread holder([&] {
+            scan.ReadImage([&](const std::uint8_t *, std::uint32_t) {
+                held = true;
+                letGo.Wait();
+            });
+        });
+        ASSERT_TRUE(fw::test::WaitUntil([&] { return held.load(); }));
+        inspector->Feed().Request(true);
+        ASSERT_TRUE(fw::test::WaitUntil([&] { return inspector->Feed().Copying(); }));
+        auto close = [&](bool theInspector) {
+            if (!theInspector)
+                scan.WindDown();
+            else if (inspector)
+                inspector->close();
+        };
+        // The second close runs inside the first one's pumping wait.
+        fw::PostToUi([&] {
+            letGo.Set();
+            close(!inspectorFirst);
+            // The tool's window, with the inspector in it, may go before the first close returns.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        });
+        {
+            Watchdog watchdog("the inspector and the scan tool to close together");
+            close(inspectorFirst);
+        }
+        holder.join();
+        EXPECT_FALSE(scan.IsWindow());
+        EXPECT_EQ(scan.Inspector(), nullptr);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(inspector.isNull()) << "the inspector's deletion was not queued";
+    }
 }
 
 // The histogram of each pixel size is over the size's whole range.
