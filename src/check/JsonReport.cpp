@@ -74,13 +74,14 @@ void Finding(const TextSink &out, const MemoryFinding &f)
 
 void StreamJsonReport(const RunResults &r, int exitStatus, const TextSink &out)
 {
-    out("{\"tool\":\"pelora2-check\",\"format\":1,\"startedAt\":" + Text(r.startedAt) + ",\"seconds\":"
-        + Number(r.seconds) + ",\"interrupted\":" + (r.interrupted ? "true" : "false"));
+    // The run's figures one per line, as the earlier indented document had them.
+    out("{\n    \"tool\": \"pelora2-check\",\n    \"format\": 1,\n    \"startedAt\": " + Text(r.startedAt)
+        + ",\n    \"seconds\": " + Number(r.seconds) + ",\n    \"interrupted\": " + (r.interrupted ? "true" : "false"));
     if (r.signal != 0)
-        out(",\"signal\":" + Text(SignalName(r.signal)));
-    out(",\"exitStatus\":" + std::to_string(exitStatus) + ",\"total\":" + std::to_string(r.cases.size())
-        + ",\"passed\":" + std::to_string(r.passed()) + ",\"failed\":" + std::to_string(r.failed())
-        + ",\n\"cases\":[");
+        out(",\n    \"signal\": " + Text(SignalName(r.signal)));
+    out(",\n    \"exitStatus\": " + std::to_string(exitStatus) + ",\n    \"total\": " + std::to_string(r.cases.size())
+        + ",\n    \"passed\": " + std::to_string(r.passed()) + ",\n    \"failed\": " + std::to_string(r.failed())
+        + ",\n    \"cases\": [");
     for (size_t i = 0; i < r.cases.size(); ++i) {
         const CaseResult &c = r.cases[i];
         QJsonObject o;
@@ -98,7 +99,7 @@ void StreamJsonReport(const RunResults &r, int exitStatus, const TextSink &out)
     }
     out("]");
     if (r.memoryRan) {
-        out(",\n\"memory\":{\"seed\":" + Text(std::to_string(r.memorySeed)) + ",\"findings\":[");
+        out(",\n    \"memory\": {\"seed\":" + Text(std::to_string(r.memorySeed)) + ",\"findings\":[");
         for (size_t i = 0; i < r.memory.size(); ++i) {
             out(i == 0 ? "\n" : ",\n");
             Finding(out, r.memory[i]);
@@ -106,12 +107,12 @@ void StreamJsonReport(const RunResults &r, int exitStatus, const TextSink &out)
         out("]}");
     }
     if (!r.scanIntervalsUs.empty()) {
-        out(",\n\"scan\":{\"intervalsUs\":");
+        out(",\n    \"scan\": {\"intervalsUs\":");
         Numbers(out, r.scanIntervalsUs);
         out("}");
     }
     if (!r.videoIntervalsUs.empty()) {
-        out(",\n\"video\":{\"intervalsUs\":");
+        out(",\n    \"video\": {\"intervalsUs\":");
         Numbers(out, r.videoIntervalsUs);
         out("}");
     }

@@ -100,8 +100,15 @@ bool CheckedFile::Open(const std::string &path, Mode mode)
     }
     target_ = ResolveLink(path);
     struct stat st{};
-    if (stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-        return Fail(Step::Open, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    if (stat(target_.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return Fail(Step::Open, EISDIR);
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
+        // A device or a pipe is written, never replaced by a file (the checker refuses these
+        // before it starts).
+        mode_ = Mode::InPlace;
+        fd_ = open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        return fd_ >= 0 || Fail(Step::Open, errno);
+    }
     fd_ = CreateTemporary(target_, temporary_);
     if (fd_ < 0) {
         temporary_.clear();

@@ -2,7 +2,8 @@
 // close are checked. In replace mode (reports, pictures, CSV) the bytes go to a temporary file
 // with a unique name beside the target, are synced, and the temporary is renamed over the target,
 // so the target is either the old file or the whole new one, never half of it; on any failure the
-// temporary is removed. In place mode (the dump save) opens the chosen file itself, truncated, so
+// temporary is removed. A device or a pipe named as the target is written in place, never
+// replaced. In place mode (the dump save) opens the chosen file itself, truncated, so
 // that saving through a link writes the linked file. Any thread; one object per file.
 #pragma once
 
