@@ -21,6 +21,9 @@ std::string ReadableFileError(const std::string &path, const char *what)
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
         return std::string(what) + "がフォルダです: " + path;
+    // A FIFO or a device would block or never end the read.
+    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec))
+        return std::string(what) + "が通常のファイルではありません: " + path;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::string(what) + "を読めません: " + path;
