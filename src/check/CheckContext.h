@@ -24,7 +24,8 @@ public:
     }
 
     BoardHandle board() const { return link.handle(); }
-    bool cancelled() const { return Interrupted(); }
+    // A signal came, or the terminal report can no longer be written (nobody reads the run).
+    bool cancelled() const { return Interrupted() || terminal.writeError() != 0; }
     // Adds a finished case and prints its line.
     void Add(CaseResult c)
     {

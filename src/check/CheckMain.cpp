@@ -4,7 +4,32 @@
 #include "check/MemoryCheck.h"
 #include "check/Runner.h"
 
+#include <cstdio>
+#include <string>
+
 namespace check {
+namespace {
+
+// The error as one line whatever the user typed: control characters shown as escapes.
+std::string OneLineText(const std::string &text)
+{
+    std::string line;
+    for (unsigned char ch : text) {
+        if (ch == '\n')
+            line += "\\n";
+        else if (ch == '\t')
+            line += "\\t";
+        else if (ch < 0x20 || ch == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", ch);
+            line += escaped;
+        } else
+            line += static_cast<char>(ch);
+    }
+    return line;
+}
+
+} // namespace
 
 int CheckMain(const std::vector<std::string> &args, std::FILE *out, std::FILE *err)
 {
@@ -19,7 +44,7 @@ int CheckMain(const std::vector<std::string> &args, std::FILE *out, std::FILE *e
     if (error.empty())
         error = ValidateOptions(options, patterns);
     if (!error.empty()) {
-        std::fprintf(err, "pelora2-check: %s\n", error.c_str());
+        std::fprintf(err, "pelora2-check: %s\n", OneLineText(error).c_str());
         return kExitUsage;
     }
     RunResults results;

@@ -1,13 +1,15 @@
 #include "check/CheckOptions.h"
 
 #include "check/CheckResults.h"
+#include "ops/CheckedFile.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
+#include <iterator>
+#include <utility>
 
 namespace check {
 namespace {
@@ -19,12 +21,17 @@ std::string ReadableFileError(const std::string &path, const char *what)
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
         return std::string(what) + "がフォルダです: " + path;
+    // A FIFO or a device would block or never end the read.
+    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec))
+        return std::string(what) + "が通常のファイルではありません: " + path;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::string(what) + "を読めません: " + path;
     return {};
 }
 
+// A report is written whole through a temporary beside it: the destination must be a regular
+// file or a new name, in a folder where a file can really be made.
 std::string WritableFileError(const std::string &path, const char *what)
 {
     if (path.empty())
@@ -32,11 +39,34 @@ std::string WritableFileError(const std::string &path, const char *what)
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
         return std::string(what) + "の出力先がフォルダです: " + path;
-    std::filesystem::path dir = std::filesystem::path(path).parent_path();
-    if (dir.empty())
-        dir = ".";
-    if (!std::filesystem::is_directory(dir, ec) || access(dir.c_str(), W_OK) != 0)
-        return std::string(what) + "の出力先に書き込めません: " + path;
+    switch (ops::CheckTarget(path)) {
+    case ops::TargetProblem::None: return {};
+    case ops::TargetProblem::NotRegular:
+        return std::string(what) + "の出力先が通常のファイルではありません: " + path;
+    case ops::TargetProblem::Empty: return std::string(what) + "のファイル名が空です";
+    case ops::TargetProblem::FolderNotWritable: break;
+    }
+    return std::string(what) + "の出力先に書き込めません: " + path;
+}
+
+// No two reports into one file, and no report over the plan or the DSP program it was asked by.
+std::string SharedFileError(const CheckOptions &o)
+{
+    const std::pair<const std::string *, const char *> outputs[] = {
+        {&o.junitFile, "JUnitレポート"}, {&o.jsonFile, "JSONレポート"}, {&o.htmlFile, "HTMLレポート"}};
+    const std::pair<const std::string *, const char *> inputs[] = {{&o.planFile, "計画ファイル"},
+                                                                   {&o.dspFile, "DSPプログラムファイル"}};
+    for (size_t i = 0; i < std::size(outputs); ++i) {
+        const std::string &path = *outputs[i].first;
+        if (path.empty())
+            continue;
+        for (size_t j = 0; j < i; ++j)
+            if (!outputs[j].first->empty() && ops::SameFile(*outputs[j].first, path))
+                return std::string(outputs[j].second) + "と" + outputs[i].second + "の出力先が同じファイルです: " + path;
+        for (const auto &[input, name] : inputs)
+            if (!input->empty() && ops::SameFile(*input, path))
+                return std::string(outputs[i].second) + "の出力先が" + name + "と同じファイルです: " + path;
+    }
     return {};
 }
 
@@ -124,15 +154,16 @@ std::string ValidateOptions(CheckOptions &o, const std::vector<std::string> &pat
     }
     if (runs(CheckId::Video) && (o.videoSeconds < 1 || o.videoSeconds > kMaxVideoSeconds))
         return RangeError("ビデオの秒数", o.videoSeconds, 1, kMaxVideoSeconds);
-    if (o.timeoutMs < 1 || o.timeoutMs > kMaxTimeoutMs)
-        return RangeError("タイムアウト（ms）", o.timeoutMs, 1, kMaxTimeoutMs);
+    if (o.timeoutMs < kMinTimeoutMs || o.timeoutMs > kMaxTimeoutMs)
+        return RangeError("タイムアウト（ms）", o.timeoutMs, kMinTimeoutMs, kMaxTimeoutMs)
+               + "。1フレームの間隔より長くしてください";
     if (std::string e = WritableFileError(o.junitFile, "JUnitレポート"); !e.empty())
         return e;
     if (std::string e = WritableFileError(o.jsonFile, "JSONレポート"); !e.empty())
         return e;
     if (std::string e = WritableFileError(o.htmlFile, "HTMLレポート"); !e.empty())
         return e;
-    return {};
+    return SharedFileError(o);
 }
 
 } // namespace check

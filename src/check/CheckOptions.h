@@ -39,6 +39,9 @@ struct CheckOptions {
     std::optional<uint64_t> seed;      // empty: a fresh one, printed
     bool preserve = false;
     uint32_t recordCap = 1000;
+    // Mismatch records kept over the whole run, whatever the cap per case: a board with a stuck
+    // data line would otherwise fill memory. Not on the command line; tests lower it.
+    uint64_t recordBudget = 1000000;
     ScanSettings scan;
     uint32_t videoSeconds = 10;
     uint32_t timeoutMs = 5000; // longest wait for a delivery before a check counts as hung
@@ -57,6 +60,8 @@ constexpr uint32_t kMaxScanLines = 4096;   // the library's buffer holds 4096 li
 constexpr uint32_t kLinePitch = 8192;      // bytes of one line at the delivery pitch
 constexpr uint32_t kMaxVideoSeconds = 3600;
 constexpr uint32_t kMaxTimeoutMs = 600000;
+// Three frames of live video: a shorter wait counts a healthy board as hung.
+constexpr uint32_t kMinTimeoutMs = 100;
 constexpr uint32_t kMaxRecordCap = 1000000;
 
 // Checks the parameters and the files named (plan read, DSP file readable, report folders

@@ -69,7 +69,8 @@ struct RunResults {
     std::vector<double> scanIntervalsUs;
     Picture videoSnapshot;
     std::vector<double> videoIntervalsUs;
-    bool interrupted = false;
+    bool interrupted = false; // the checks were cut short (a signal, or stdout closed)
+    int signal = 0;           // the signal that ended the run, 0 when none
     std::string startedAt; // local time, ISO 8601
     double seconds = 0;
 

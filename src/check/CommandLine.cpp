@@ -2,46 +2,63 @@
 
 #include "check/Plan.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include <algorithm>
 #include <functional>
 #include <map>
-#include <sstream>
 
 namespace check {
 namespace {
 
+// Every part, empty ones too ("0," is two parts, "" one): an empty part is refused alike.
 std::vector<std::string> Split(const std::string &text, char separator)
 {
     std::vector<std::string> parts;
-    std::string part;
-    std::istringstream in(text);
-    while (std::getline(in, part, separator))
-        parts.push_back(part);
+    size_t begin = 0;
+    for (size_t at; (at = text.find(separator, begin)) != std::string::npos; begin = at + 1)
+        parts.push_back(text.substr(begin, at - begin));
+    parts.push_back(text.substr(begin));
     return parts;
 }
 
 // Stores a parsed value; answers an error line or empty.
 using Setter = std::function<std::string(CheckOptions &, const std::string &)>;
 
-Setter Unsigned(uint32_t CheckOptions::*field, const char *what)
+std::string RangeText(const char *what, const std::string &value, const char *range)
 {
-    return [field, what](CheckOptions &o, const std::string &v) -> std::string {
-        const auto n = ParseNumber(v);
-        if (!n || *n > 0xFFFFFFFFu)
-            return std::string(what) + "が数値ではありません: " + v;
-        o.*field = static_cast<uint32_t>(*n);
-        return {};
+    return std::string(what) + "が範囲外です: " + value + "（" + range + "）";
+}
+
+// A whole number for a 32-bit field; `range` is the one --list states, for the message.
+std::string ToU32(const std::string &v, const char *what, const char *range, uint32_t &out)
+{
+    const NumberText n = ParseNumberText(v);
+    if (!n.value && !n.outOfRange)
+        return std::string(what) + "が数値ではありません: " + v;
+    if (!n.value || *n.value > 0xFFFFFFFFu)
+        return RangeText(what, v, range);
+    out = static_cast<uint32_t>(*n.value);
+    return {};
+}
+
+Setter Unsigned(uint32_t CheckOptions::*field, const char *what, const char *range)
+{
+    return [field, what, range](CheckOptions &o, const std::string &v) { return ToU32(v, what, range, o.*field); };
+}
+
+Setter ScanUnsigned(uint32_t ScanSettings::*field, const char *what, const char *range)
+{
+    return [field, what, range](CheckOptions &o, const std::string &v) {
+        return ToU32(v, what, range, o.scan.*field);
     };
 }
 
-Setter ScanUnsigned(uint32_t ScanSettings::*field, const char *what)
+// A report's file: an empty name would silently write nothing.
+Setter ReportPath(std::string CheckOptions::*field, const char *what)
 {
     return [field, what](CheckOptions &o, const std::string &v) -> std::string {
-        const auto n = ParseNumber(v);
-        if (!n || *n > 0xFFFFFFFFu)
-            return std::string(what) + "が数値ではありません: " + v;
-        o.scan.*field = static_cast<uint32_t>(*n);
+        if (v.empty())
+            return std::string(what) + "のファイル名が空です";
+        o.*field = v;
         return {};
     };
 }
@@ -54,18 +71,19 @@ Setter Text(std::string CheckOptions::*field)
     };
 }
 
-Setter NumberList(std::vector<uint32_t> CheckOptions::*field, const char *what)
+Setter NumberList(std::vector<uint32_t> CheckOptions::*field, const char *what, const char *range)
 {
-    return [field, what](CheckOptions &o, const std::string &v) -> std::string {
-        const auto list = ParseNumberList(v);
-        if (!list)
-            return std::string(what) + "が数値の並びではありません: " + v;
-        (o.*field).clear();
-        for (uint64_t n : *list) {
-            if (n > 0xFFFFFFFFu)
-                return std::string(what) + "が大きすぎます: " + v;
-            (o.*field).push_back(static_cast<uint32_t>(n));
+    return [field, what, range](CheckOptions &o, const std::string &v) -> std::string {
+        std::vector<uint32_t> list;
+        for (const std::string &part : Split(v, ',')) {
+            if (part.empty())
+                return std::string(what) + "の並びに空の項目があります: " + v;
+            uint32_t n = 0;
+            if (std::string e = ToU32(part, what, range, n); !e.empty())
+                return e;
+            list.push_back(n);
         }
+        o.*field = std::move(list);
         return {};
     };
 }
@@ -74,27 +92,32 @@ Setter NumberList(std::vector<uint32_t> CheckOptions::*field, const char *what)
 const std::map<std::string, Setter> &ValueOptions()
 {
     static const std::map<std::string, Setter> options = {
-        {"--board", Unsigned(&CheckOptions::board, "ボード番号")},
-        {"--write-registers", NumberList(&CheckOptions::writeRegisters, "レジスタのオフセット")},
+        {"--board", Unsigned(&CheckOptions::board, "ボード番号", "0〜4294967295")},
+        {"--write-registers", NumberList(&CheckOptions::writeRegisters, "レジスタのオフセット", "4の倍数で 0x000〜0x11C")},
         {"--dsp", Text(&CheckOptions::dspFile)},
-        {"--banks", NumberList(&CheckOptions::banks, "バンク番号")},
+        {"--banks", NumberList(&CheckOptions::banks, "バンク番号", "0〜3")},
         {"--patterns", [](CheckOptions &o, const std::string &v) -> std::string {
-             o.patterns = Split(v, ',');
+             std::vector<std::string> names = Split(v, ',');
+             if (std::find(names.begin(), names.end(), std::string()) != names.end())
+                 return "パターン名の並びに空の項目があります: " + v;
+             o.patterns = std::move(names);
              return {};
          }},
         {"--seed", [](CheckOptions &o, const std::string &v) -> std::string {
-             const auto n = ParseNumber(v);
-             if (!n)
+             const NumberText n = ParseNumberText(v);
+             if (n.outOfRange)
+                 return RangeText("シード", v, "0〜18446744073709551615");
+             if (!n.value)
                  return "シードが数値ではありません: " + v;
-             o.seed = *n;
+             o.seed = *n.value;
              return {};
          }},
-        {"--record-cap", Unsigned(&CheckOptions::recordCap, "記録数の上限")},
-        {"--frames", ScanUnsigned(&ScanSettings::frames, "フレーム数")},
-        {"--pixels", ScanUnsigned(&ScanSettings::pixels, "画素数")},
-        {"--lines", ScanUnsigned(&ScanSettings::lines, "ライン数")},
-        {"--pixel-size", ScanUnsigned(&ScanSettings::pixelBits, "画素サイズ")},
-        {"--line-interval", ScanUnsigned(&ScanSettings::lineInterval, "LineInt間隔")},
+        {"--record-cap", Unsigned(&CheckOptions::recordCap, "記録数の上限", "0〜1000000")},
+        {"--frames", ScanUnsigned(&ScanSettings::frames, "フレーム数", "1〜1000000")},
+        {"--pixels", ScanUnsigned(&ScanSettings::pixels, "画素数", "1〜8192")},
+        {"--lines", ScanUnsigned(&ScanSettings::lines, "ライン数", "1〜4096")},
+        {"--pixel-size", ScanUnsigned(&ScanSettings::pixelBits, "画素サイズ", "8, 16, 32 ビット")},
+        {"--line-interval", ScanUnsigned(&ScanSettings::lineInterval, "LineInt間隔", "0〜4096")},
         {"--unit", [](CheckOptions &o, const std::string &v) -> std::string {
              if (v != "frame" && v != "line")
                  return "転送単位は frame か line です: " + v;
@@ -107,11 +130,11 @@ const std::map<std::string, Setter> &ValueOptions()
              o.scan.programBuffer = v == "program";
              return {};
          }},
-        {"--seconds", Unsigned(&CheckOptions::videoSeconds, "ビデオの秒数")},
-        {"--timeout", Unsigned(&CheckOptions::timeoutMs, "タイムアウト")},
-        {"--junit", Text(&CheckOptions::junitFile)},
-        {"--json", Text(&CheckOptions::jsonFile)},
-        {"--html", Text(&CheckOptions::htmlFile)},
+        {"--seconds", Unsigned(&CheckOptions::videoSeconds, "ビデオの秒数", "1〜3600")},
+        {"--timeout", Unsigned(&CheckOptions::timeoutMs, "タイムアウト（ms）", "100〜600000")},
+        {"--junit", ReportPath(&CheckOptions::junitFile, "JUnitレポート")},
+        {"--json", ReportPath(&CheckOptions::jsonFile, "JSONレポート")},
+        {"--html", ReportPath(&CheckOptions::htmlFile, "HTMLレポート")},
         {"--plan", Text(&CheckOptions::planFile)},
     };
     return options;
@@ -133,35 +156,40 @@ const std::map<std::string, std::function<void(CheckOptions &)>> &Flags()
 
 } // namespace
 
-std::optional<uint64_t> ParseNumber(const std::string &text)
+NumberText ParseNumberText(const std::string &text)
 {
-    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ')
-        return std::nullopt;
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const char *begin = text.c_str() + (hex ? 2 : 0);
-    if (*begin == '\0' || *begin == '-' || *begin == '+' || *begin == ' ')
-        return std::nullopt;
-    char *end = nullptr;
-    errno = 0;
-    const unsigned long long n = std::strtoull(begin, &end, hex ? 16 : 10);
-    if (errno != 0 || *end != '\0')
-        return std::nullopt;
-    return static_cast<uint64_t>(n);
+    // Digits only: no sign, no white space anywhere, so " 5", "\t5" and "\n-1" are all refused.
+    size_t at = 0;
+    const bool negative = text.size() > 1 && text[0] == '-';
+    at += negative ? 1 : 0;
+    const bool hex = text.size() > at + 2 && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X');
+    at += hex ? 2 : 0;
+    if (at >= text.size())
+        return {};
+    bool overflow = false;
+    uint64_t n = 0;
+    for (; at < text.size(); ++at) {
+        const char ch = text[at];
+        unsigned digit;
+        if (ch >= '0' && ch <= '9')
+            digit = unsigned(ch - '0');
+        else if (hex && ch >= 'a' && ch <= 'f')
+            digit = unsigned(ch - 'a' + 10);
+        else if (hex && ch >= 'A' && ch <= 'F')
+            digit = unsigned(ch - 'A' + 10);
+        else
+            return {};
+        const unsigned base = hex ? 16 : 10;
+        if (n > (UINT64_MAX - digit) / base)
+            overflow = true;
+        n = n * base + digit;
+    }
+    if (overflow || (negative && n != 0))
+        return {std::nullopt, true};
+    return {n, false};
 }
 
-std::optional<std::vector<uint64_t>> ParseNumberList(const std::string &text)
-{
-    std::vector<uint64_t> list;
-    for (const std::string &part : Split(text, ',')) {
-        const auto n = ParseNumber(part);
-        if (!n)
-            return std::nullopt;
-        list.push_back(*n);
-    }
-    if (list.empty())
-        return std::nullopt;
-    return list;
-}
+std::optional<uint64_t> ParseNumber(const std::string &text) { return ParseNumberText(text).value; }
 
 std::string ParseCommandLine(const std::vector<std::string> &args, CheckOptions &options)
 {
@@ -244,10 +272,10 @@ std::string ListText(const std::vector<std::string> &patternNames)
            "  video       NTSCライブ取り込み\n"
            "              --seconds N          秒数（既定 10）\n"
            "\n"
-           "共通: --timeout MS（転送待ちの上限、既定 5000）, --plan FILE（JSONの検査計画）,\n"
+           "共通: --timeout MS（転送待ちの上限、既定 5000、100〜600000）, --plan FILE（JSONの検査計画）,\n"
            "      --junit FILE, --json FILE, --html FILE, --progress / --no-progress, --list\n"
            "終了コード: 0 すべて合格, 1 不合格あり, 2 使い方・計画の誤り, 3 ボードをオープンできない,\n"
-           "            130 中断（Ctrl+C）\n";
+           "            128+シグナル番号 中断（130 Ctrl+C, 129 SIGHUP, 143 SIGTERM）\n";
 }
 
 } // namespace check

@@ -16,9 +16,13 @@ std::string ParseCommandLine(const std::vector<std::string> &args, CheckOptions 
 // The checks and their parameters with defaults and limits, for --list and --help.
 std::string ListText(const std::vector<std::string> &patternNames);
 
-// A number in decimal or with 0x in hex, the whole text; nothing for anything else.
+// A number in decimal or with 0x in hex, the whole text with no sign or white space. A negative
+// number or one beyond 64 bits is a number out of range, not "not a number".
+struct NumberText {
+    std::optional<uint64_t> value;
+    bool outOfRange = false;
+};
+NumberText ParseNumberText(const std::string &text);
 std::optional<uint64_t> ParseNumber(const std::string &text);
-// Comma-separated numbers; nothing when any is not a number.
-std::optional<std::vector<uint64_t>> ParseNumberList(const std::string &text);
 
 } // namespace check

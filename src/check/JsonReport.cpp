@@ -1,64 +1,89 @@
 #include "check/JsonReport.h"
 
+#include "check/Interrupt.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <cmath>
+#include <cstdio>
 
 namespace check {
 namespace {
 
 QString Q(const std::string &s) { return QString::fromStdString(s); }
 
-QJsonArray Numbers(const std::vector<double> &values)
+// One value as compact JSON text (Qt escapes the strings).
+std::string Compact(const QJsonObject &o) { return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString(); }
+
+std::string Text(const std::string &s)
 {
-    QJsonArray array;
-    for (double v : values)
-        array.append(v);
-    return array;
+    const std::string array = QJsonDocument(QJsonArray{Q(s)}).toJson(QJsonDocument::Compact).toStdString();
+    return array.substr(1, array.size() - 2);
 }
 
-QJsonObject Finding(const MemoryFinding &f)
+std::string Number(double v)
 {
-    QJsonObject o;
-    o["bank"] = static_cast<int>(f.bank);
-    o["pattern"] = Q(f.pattern);
-    o["checked"] = static_cast<double>(f.checked);
-    o["errors"] = static_cast<double>(f.errors);
-    o["stuckAtZero"] = f.stuckAtZero;
-    o["stuckAtOne"] = f.stuckAtOne;
-    o["addressBitsDiffer"] = static_cast<double>(f.addressBitsDiffer);
-    o["capped"] = f.capped;
-    QJsonArray records;
-    for (const MemoryRecord &r : f.records)
-        records.append(QJsonObject{{"offset", static_cast<double>(r.offset)},
-                                   {"wrote", static_cast<double>(r.wrote)},
-                                   {"read", static_cast<double>(r.read)}});
-    o["records"] = records;
+    if (!std::isfinite(v))
+        return "null";
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", v);
+    return text;
+}
+
+std::string Number(uint64_t v) { return std::to_string(v); }
+
+// Written piece by piece: a run's records and intervals never stand whole in memory twice.
+void Numbers(const TextSink &out, const std::vector<double> &values)
+{
+    out("[");
+    for (size_t i = 0; i < values.size(); ++i)
+        out((i == 0 ? "" : ",") + Number(values[i]));
+    out("]");
+}
+
+void Finding(const TextSink &out, const MemoryFinding &f)
+{
+    out("{\"bank\":" + Number(uint64_t(f.bank)) + ",\"pattern\":" + Text(f.pattern) + ",\"checked\":"
+        + Number(f.checked) + ",\"errors\":" + Number(f.errors) + ",\"stuckAtZero\":" + Number(uint64_t(f.stuckAtZero))
+        + ",\"stuckAtOne\":" + Number(uint64_t(f.stuckAtOne)) + ",\"addressBitsDiffer\":"
+        + Number(uint64_t(f.addressBitsDiffer)) + ",\"capped\":" + (f.capped ? "true" : "false") + ",\n\"records\":[");
+    std::string chunk;
+    for (size_t i = 0; i < f.records.size(); ++i) {
+        const MemoryRecord &r = f.records[i];
+        chunk += (i == 0 ? "" : ",") + std::string("{\"offset\":") + Number(uint64_t(r.offset)) + ",\"wrote\":"
+                 + Number(uint64_t(r.wrote)) + ",\"read\":" + Number(uint64_t(r.read)) + "}";
+        if (chunk.size() > 32768) {
+            out(chunk);
+            chunk.clear();
+        }
+    }
+    out(chunk + "],\n\"blockErrors\":[");
     // Only the blocks with errors, as [block, errors] pairs: a clean bank writes nothing.
-    QJsonArray blocks;
+    bool first = true;
     for (size_t b = 0; b < f.blockErrors.size(); ++b)
-        if (f.blockErrors[b] != 0)
-            blocks.append(QJsonArray{static_cast<double>(b), static_cast<double>(f.blockErrors[b])});
-    o["blockErrors"] = blocks;
-    return o;
+        if (f.blockErrors[b] != 0) {
+            out((first ? "[" : ",[") + Number(uint64_t(b)) + "," + Number(uint64_t(f.blockErrors[b])) + "]");
+            first = false;
+        }
+    out("]}");
 }
 
 } // namespace
 
-std::string JsonReportText(const RunResults &r, int exitStatus)
+void StreamJsonReport(const RunResults &r, int exitStatus, const TextSink &out)
 {
-    QJsonObject root;
-    root["tool"] = "pelora2-check";
-    root["format"] = 1;
-    root["startedAt"] = Q(r.startedAt);
-    root["seconds"] = r.seconds;
-    root["interrupted"] = r.interrupted;
-    root["exitStatus"] = exitStatus;
-    root["total"] = static_cast<int>(r.cases.size());
-    root["passed"] = r.passed();
-    root["failed"] = r.failed();
-    QJsonArray cases;
-    for (const CaseResult &c : r.cases) {
+    // The run's figures one per line, as the earlier indented document had them.
+    out("{\n    \"tool\": \"pelora2-check\",\n    \"format\": 1,\n    \"startedAt\": " + Text(r.startedAt)
+        + ",\n    \"seconds\": " + Number(r.seconds) + ",\n    \"interrupted\": " + (r.interrupted ? "true" : "false"));
+    if (r.signal != 0)
+        out(",\n    \"signal\": " + Text(SignalName(r.signal)));
+    out(",\n    \"exitStatus\": " + std::to_string(exitStatus) + ",\n    \"total\": " + std::to_string(r.cases.size())
+        + ",\n    \"passed\": " + std::to_string(r.passed()) + ",\n    \"failed\": " + std::to_string(r.failed())
+        + ",\n    \"cases\": [");
+    for (size_t i = 0; i < r.cases.size(); ++i) {
+        const CaseResult &c = r.cases[i];
         QJsonObject o;
         o["name"] = Q(c.name);
         o["group"] = Q(c.group());
@@ -70,23 +95,35 @@ std::string JsonReportText(const RunResults &r, int exitStatus)
         for (const auto &[key, value] : c.properties)
             properties[Q(key)] = Q(value);
         o["properties"] = properties;
-        cases.append(o);
+        out((i == 0 ? "\n" : ",\n") + Compact(o));
     }
-    root["cases"] = cases;
+    out("]");
     if (r.memoryRan) {
-        QJsonObject memory;
-        memory["seed"] = Q(std::to_string(r.memorySeed));
-        QJsonArray findings;
-        for (const MemoryFinding &f : r.memory)
-            findings.append(Finding(f));
-        memory["findings"] = findings;
-        root["memory"] = memory;
+        out(",\n    \"memory\": {\"seed\":" + Text(std::to_string(r.memorySeed)) + ",\"findings\":[");
+        for (size_t i = 0; i < r.memory.size(); ++i) {
+            out(i == 0 ? "\n" : ",\n");
+            Finding(out, r.memory[i]);
+        }
+        out("]}");
     }
-    if (!r.scanIntervalsUs.empty())
-        root["scan"] = QJsonObject{{"intervalsUs", Numbers(r.scanIntervalsUs)}};
-    if (!r.videoIntervalsUs.empty())
-        root["video"] = QJsonObject{{"intervalsUs", Numbers(r.videoIntervalsUs)}};
-    return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
+    if (!r.scanIntervalsUs.empty()) {
+        out(",\n    \"scan\": {\"intervalsUs\":");
+        Numbers(out, r.scanIntervalsUs);
+        out("}");
+    }
+    if (!r.videoIntervalsUs.empty()) {
+        out(",\n    \"video\": {\"intervalsUs\":");
+        Numbers(out, r.videoIntervalsUs);
+        out("}");
+    }
+    out("}\n");
+}
+
+std::string JsonReportText(const RunResults &r, int exitStatus)
+{
+    std::string text;
+    StreamJsonReport(r, exitStatus, [&text](std::string_view piece) { text += piece; });
+    return text;
 }
 
 } // namespace check

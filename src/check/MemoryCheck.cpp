@@ -73,6 +73,7 @@ void RunMemoryCheck(CheckContext &ctx)
             || std::find(o.patterns.begin(), o.patterns.end(), std::string(ops::PatternName(p))) != o.patterns.end())
             patterns.push_back(p);
 
+    uint64_t kept = 0; // mismatch records kept so far in this run
     for (size_t i = 0; i < patterns.size(); ++i) {
         if (ctx.cancelled())
             return;
@@ -82,7 +83,9 @@ void RunMemoryCheck(CheckContext &ctx)
         options.banks = o.banks;
         options.seed = seed;
         options.preserve = o.preserve;
-        options.recordCap = o.recordCap;
+        // What is left of the run's budget, shared by this pattern's banks; the counts stay exact.
+        const uint64_t share = (o.recordBudget - std::min(o.recordBudget, kept)) / std::max<size_t>(1, o.banks.size());
+        options.recordCap = static_cast<uint32_t>(std::min<uint64_t>(o.recordCap, share));
         options.cancelled = [&ctx] { return ctx.cancelled(); };
         options.progress = [&ctx](double fraction) { ctx.progress.Update(fraction); };
         ctx.progress.Begin("memory/" + name);
@@ -120,6 +123,7 @@ void RunMemoryCheck(CheckContext &ctx)
                     why = "不一致 " + std::to_string(tally.errors) + " 件";
                 c.Fail(patterns[i] == MemoryPattern::Random ? why + "（" + seedText + "）" : why);
             }
+            kept += tally.records.size();
             ctx.results.memory.push_back(Finding(tally, name));
             ctx.Add(std::move(c));
         }

@@ -2,18 +2,24 @@
 
 #include "check/CommandLine.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cctype>
+#include <cerrno>
 #include <cmath>
-#include <fstream>
+#include <cstdio>
+#include <fcntl.h>
 #include <optional>
 #include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace check {
 namespace {
+
+constexpr size_t kMaxPlanBytes = 1024 * 1024; // a plan is a page of settings
 
 // Reads one member after another; the first error sticks and later reads do nothing.
 class PlanReader {
@@ -27,29 +33,44 @@ public:
                 error = "計画に不明な項目があります: " + where + it.key().toStdString();
     }
 
-    std::optional<uint64_t> Number(const QJsonValue &value, const std::string &key)
+    // A whole number; `range` is the allowed one, for the message when the value is outside it.
+    std::optional<uint64_t> Number(const QJsonValue &value, const std::string &key, const char *range)
     {
         if (!error.empty())
             return std::nullopt;
+        NumberText n;
+        std::string shown;
         if (value.isDouble()) {
             const double d = value.toDouble();
-            if (d >= 0 && d <= 9007199254740992.0 && std::floor(d) == d)
-                return static_cast<uint64_t>(d);
+            char text[40];
+            std::snprintf(text, sizeof text, "%.15g", d);
+            shown = text;
+            if (std::floor(d) != d) {
+                error = "計画の " + key + " が整数ではありません: " + shown;
+                return std::nullopt;
+            }
+            if (d >= 0 && d <= 9007199254740992.0)
+                n.value = static_cast<uint64_t>(d);
+            else
+                n.outOfRange = true;
         } else if (value.isString()) {
-            if (const auto n = ParseNumber(value.toString().toStdString()))
-                return n;
+            shown = value.toString().toStdString();
+            n = ParseNumberText(shown);
         }
-        error = "計画の " + key + " が数値ではありません";
-        return std::nullopt;
+        if (n.outOfRange)
+            error = "計画の " + key + " が範囲外です: " + shown + "（" + range + "）";
+        else if (!n.value)
+            error = "計画の " + key + " が数値ではありません";
+        return n.value;
     }
 
-    void U32(const QJsonObject &o, const char *key, uint32_t &out, const std::string &where)
+    void U32(const QJsonObject &o, const char *key, uint32_t &out, const std::string &where, const char *range)
     {
         if (!o.contains(key))
             return;
-        const auto n = Number(o.value(key), where + key);
+        const auto n = Number(o.value(key), where + key, range);
         if (n && *n > 0xFFFFFFFFu)
-            error = "計画の " + where + key + " が大きすぎます";
+            error = "計画の " + where + key + " が範囲外です: " + std::to_string(*n) + "（" + range + "）";
         else if (n)
             out = static_cast<uint32_t>(*n);
     }
@@ -74,7 +95,8 @@ public:
             out = o.value(key).toBool();
     }
 
-    void U32List(const QJsonObject &o, const char *key, std::vector<uint32_t> &out, const std::string &where)
+    void U32List(const QJsonObject &o, const char *key, std::vector<uint32_t> &out, const std::string &where,
+                 const char *range)
     {
         if (!o.contains(key) || !error.empty())
             return;
@@ -84,15 +106,23 @@ public:
         }
         out.clear();
         for (const QJsonValue &v : o.value(key).toArray()) {
-            const auto n = Number(v, where + key);
+            const auto n = Number(v, where + key, range);
             if (!n)
                 return;
             if (*n > 0xFFFFFFFFu) {
-                error = "計画の " + where + key + " が大きすぎます";
+                error = "計画の " + where + key + " が範囲外です: " + std::to_string(*n) + "（" + range + "）";
                 return;
             }
             out.push_back(static_cast<uint32_t>(*n));
         }
+    }
+
+    // A report's file: an empty name would silently write nothing.
+    void Path(const QJsonObject &o, const char *key, std::string &out, const std::string &where)
+    {
+        Text(o, key, out, where);
+        if (error.empty() && o.contains(key) && out.empty())
+            error = "計画の " + where + key + " が空です";
     }
 
     QJsonObject Section(const QJsonObject &o, const char *key)
@@ -105,15 +135,85 @@ public:
     }
 };
 
+// The first key that appears twice in one object of well-formed JSON (the parser keeps only the
+// last value), as "section.key"; empty when none.
+std::string DuplicateKey(const std::string &json)
+{
+    struct Level {
+        bool object;
+        std::string name; // the key this value stands under
+        std::set<std::string> keys;
+    };
+    std::vector<Level> levels;
+    std::string lastKey;
+    for (size_t i = 0; i < json.size(); ++i) {
+        const char ch = json[i];
+        if (ch == '{' || ch == '[') {
+            levels.push_back({ch == '{', lastKey, {}});
+            lastKey.clear();
+        } else if ((ch == '}' || ch == ']') && !levels.empty()) {
+            levels.pop_back();
+        } else if (ch == '"') {
+            const size_t begin = i;
+            for (++i; i < json.size() && json[i] != '"'; ++i)
+                i += json[i] == '\\' ? 1 : 0;
+            size_t next = i + 1;
+            while (next < json.size() && std::isspace(static_cast<unsigned char>(json[next])))
+                ++next;
+            if (levels.empty() || !levels.back().object || next >= json.size() || json[next] != ':')
+                continue;
+            // The key as the parser reads it, escapes decoded.
+            const QJsonArray decoded =
+                QJsonDocument::fromJson(QByteArray::fromStdString("[" + json.substr(begin, i + 1 - begin) + "]")).array();
+            std::string key = decoded.isEmpty() ? json.substr(begin, i + 1 - begin) : decoded[0].toString().toStdString();
+            for (auto level = levels.rbegin(); level != levels.rend(); ++level)
+                if (!level->name.empty())
+                    key = level->name + "." + key;
+            if (!levels.back().keys.insert(key).second)
+                return key;
+            lastKey = decoded.isEmpty() ? std::string() : decoded[0].toString().toStdString();
+        } else if (ch == ',') {
+            lastKey.clear();
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 std::string ReadPlanFile(const std::string &path, CheckOptions &options)
 {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened without waiting (a FIFO would block the open) and judged before a byte is read; the
+    // path's bytes go to the system as they are.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return "計画ファイルを読めません: " + path;
-    const QByteArray bytes = file.readAll();
-    std::string e = ReadPlanText(bytes.toStdString(), options);
+    struct stat st{};
+    std::string problem;
+    if (fstat(fd, &st) != 0)
+        problem = "計画ファイルを読めません: " + path;
+    else if (S_ISDIR(st.st_mode))
+        problem = "計画ファイルがフォルダです: " + path;
+    else if (!S_ISREG(st.st_mode))
+        problem = "計画ファイルが通常のファイルではありません: " + path;
+    std::string bytes;
+    while (problem.empty()) {
+        char buffer[65536];
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            problem = "計画ファイルを読めません: " + path;
+        if (n <= 0)
+            break;
+        bytes.append(buffer, static_cast<size_t>(n));
+        if (bytes.size() > kMaxPlanBytes)
+            problem = "計画ファイルが大きすぎます: " + path + "（1 MiB まで）";
+    }
+    close(fd);
+    if (!problem.empty())
+        return problem;
+    std::string e = ReadPlanText(bytes, options);
     return e.empty() ? e : e + "（" + path + "）";
 }
 
@@ -126,6 +226,8 @@ std::string ReadPlanText(const std::string &json, CheckOptions &o)
                + std::to_string(parseError.offset) + "）";
     if (!doc.isObject())
         return "計画ファイルの最上位がオブジェクトではありません";
+    if (const std::string key = DuplicateKey(json); !key.empty())
+        return "計画に同じ項目が二度あります: " + key;
     const QJsonObject root = doc.object();
     PlanReader r;
     r.Keys(root, "", {"checks", "all", "board", "registers", "dsp", "memory", "scan", "video",
@@ -141,12 +243,12 @@ std::string ReadPlanText(const std::string &json, CheckOptions &o)
         }
     }
     r.Bool(root, "all", o.all, "");
-    r.U32(root, "board", o.board, "");
-    r.U32(root, "timeoutMs", o.timeoutMs, "");
+    r.U32(root, "board", o.board, "", "0〜4294967295");
+    r.U32(root, "timeoutMs", o.timeoutMs, "", "100〜600000");
 
     const QJsonObject registers = r.Section(root, "registers");
     r.Keys(registers, "registers.", {"write"});
-    r.U32List(registers, "write", o.writeRegisters, "registers.");
+    r.U32List(registers, "write", o.writeRegisters, "registers.", "4の倍数で 0x000〜0x11C");
 
     const QJsonObject dsp = r.Section(root, "dsp");
     r.Keys(dsp, "dsp.", {"file"});
@@ -154,27 +256,35 @@ std::string ReadPlanText(const std::string &json, CheckOptions &o)
 
     const QJsonObject memory = r.Section(root, "memory");
     r.Keys(memory, "memory.", {"banks", "patterns", "seed", "preserve", "recordCap"});
-    r.U32List(memory, "banks", o.banks, "memory.");
+    r.U32List(memory, "banks", o.banks, "memory.", "0〜3");
     if (memory.contains("patterns") && r.error.empty()) {
         if (!memory.value("patterns").isArray())
             return "計画の memory.patterns が配列ではありません";
         o.patterns.clear();
-        for (const QJsonValue &v : memory.value("patterns").toArray())
+        for (const QJsonValue &v : memory.value("patterns").toArray()) {
+            if (!v.isString())
+            {
+                const std::string item = QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact).toStdString();
+                return "計画の memory.patterns の項目が文字列ではありません: " + item.substr(1, item.size() - 2);
+            }
+            if (v.toString().isEmpty())
+                return "計画の memory.patterns に空の項目があります";
             o.patterns.push_back(v.toString().toStdString());
+        }
     }
     if (memory.contains("seed"))
-        if (const auto n = r.Number(memory.value("seed"), "memory.seed"))
+        if (const auto n = r.Number(memory.value("seed"), "memory.seed", "0〜18446744073709551615"))
             o.seed = *n;
     r.Bool(memory, "preserve", o.preserve, "memory.");
-    r.U32(memory, "recordCap", o.recordCap, "memory.");
+    r.U32(memory, "recordCap", o.recordCap, "memory.", "0〜1000000");
 
     const QJsonObject scan = r.Section(root, "scan");
     r.Keys(scan, "scan.", {"frames", "pixels", "lines", "unit", "pixelSize", "buffer", "lineInterval"});
-    r.U32(scan, "frames", o.scan.frames, "scan.");
-    r.U32(scan, "pixels", o.scan.pixels, "scan.");
-    r.U32(scan, "lines", o.scan.lines, "scan.");
-    r.U32(scan, "pixelSize", o.scan.pixelBits, "scan.");
-    r.U32(scan, "lineInterval", o.scan.lineInterval, "scan.");
+    r.U32(scan, "frames", o.scan.frames, "scan.", "1〜1000000");
+    r.U32(scan, "pixels", o.scan.pixels, "scan.", "1〜8192");
+    r.U32(scan, "lines", o.scan.lines, "scan.", "1〜4096");
+    r.U32(scan, "pixelSize", o.scan.pixelBits, "scan.", "8, 16, 32 ビット");
+    r.U32(scan, "lineInterval", o.scan.lineInterval, "scan.", "0〜4096");
     std::string unit = o.scan.lineUnit ? "line" : "frame";
     std::string buffer = o.scan.programBuffer ? "program" : "driver";
     r.Text(scan, "unit", unit, "scan.");
@@ -188,13 +298,13 @@ std::string ReadPlanText(const std::string &json, CheckOptions &o)
 
     const QJsonObject video = r.Section(root, "video");
     r.Keys(video, "video.", {"seconds"});
-    r.U32(video, "seconds", o.videoSeconds, "video.");
+    r.U32(video, "seconds", o.videoSeconds, "video.", "1〜3600");
 
     const QJsonObject reports = r.Section(root, "reports");
     r.Keys(reports, "reports.", {"junit", "json", "html"});
-    r.Text(reports, "junit", o.junitFile, "reports.");
-    r.Text(reports, "json", o.jsonFile, "reports.");
-    r.Text(reports, "html", o.htmlFile, "reports.");
+    r.Path(reports, "junit", o.junitFile, "reports.");
+    r.Path(reports, "json", o.jsonFile, "reports.");
+    r.Path(reports, "html", o.htmlFile, "reports.");
     return r.error;
 }
 

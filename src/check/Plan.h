@@ -6,8 +6,10 @@
 //             "buffer": "program", "lineInterval": 64},
 //    "video": {"seconds": 2}, "registers": {"write": ["0x50"]}, "dsp": {"file": "a.idm"},
 //    "timeoutMs": 5000, "reports": {"junit": "r.xml", "json": "r.json", "html": "r.html"}}
-// "all": true runs every check. Paths are taken as given (relative ones from the working folder). Numbers may be written as JSON numbers or as text (decimal or 0x
-// hex). An unknown key is an error, so that a misspelt parameter never passes silently.
+// "all": true runs every check. Paths are taken as given (relative ones from the working folder).
+// Numbers may be written as JSON numbers or as text (decimal or 0x hex). An unknown key or a key
+// given twice is an error, so that a misspelt or repeated parameter never passes silently. The
+// plan must be a regular file of at most 1 MiB.
 #pragma once
 
 #include "check/CheckOptions.h"

@@ -10,10 +10,13 @@
 #include "check/OpenCheck.h"
 #include "check/ProgressBar.h"
 #include "check/RegisterCheck.h"
-#include "check/ReportFile.h"
 #include "check/ScanCheck.h"
 #include "check/VideoCheck.h"
+#include "ops/CheckedFile.h"
 
+#include <csignal>
+#include <functional>
+#include <cstring>
 #include <ctime>
 #include <unistd.h>
 
@@ -47,17 +50,23 @@ void RunOne(CheckId id, CheckContext &ctx)
 bool WriteReports(const CheckOptions &o, const RunResults &r, int exitStatus, std::FILE *err)
 {
     bool ok = true;
-    auto write = [&](const std::string &path, const std::string &text, const char *what) {
+    auto write = [&](const std::string &path, const char *what, const std::function<void(const TextSink &)> &fill) {
         if (path.empty())
             return;
-        if (std::string e = WriteReportFile(path, text, what); !e.empty()) {
-            std::fprintf(err, "pelora2-check: %s\n", e.c_str());
+        ops::CheckedFile file;
+        if (file.Open(path)) {
+            fill([&file](std::string_view piece) { file.Write(piece); });
+            file.Commit();
+        }
+        if (file.failedStep() != ops::CheckedFile::Step::None) {
+            std::fprintf(err, "pelora2-check: %sを書き込めません: %s（%s）\n", what, path.c_str(),
+                         file.errorText().c_str());
             ok = false;
         }
     };
-    write(o.junitFile, o.junitFile.empty() ? "" : JunitReportText(r), "JUnitレポート");
-    write(o.jsonFile, o.jsonFile.empty() ? "" : JsonReportText(r, exitStatus), "JSONレポート");
-    write(o.htmlFile, o.htmlFile.empty() ? "" : HtmlReportText(r, exitStatus), "HTMLレポート");
+    write(o.junitFile, "JUnitレポート", [&](const TextSink &out) { out(JunitReportText(r)); });
+    write(o.jsonFile, "JSONレポート", [&](const TextSink &out) { StreamJsonReport(r, exitStatus, out); });
+    write(o.htmlFile, "HTMLレポート", [&](const TextSink &out) { out(HtmlReportText(r, exitStatus)); });
     return ok;
 }
 
@@ -86,16 +95,26 @@ int RunChecks(const CheckOptions &options, RunResults &results, std::FILE *out, 
             ctx.Add(std::move(c));
         }
     }
+    // From here a signal only is recorded: the reports are written whole.
+    HoldSignals(true);
     results.interrupted = ctx.cancelled();
+    results.signal = InterruptSignal();
     results.seconds = SecondsSince(start);
-    if (results.interrupted)
-        terminal.PrintLine("中断されました（Ctrl+C）。実行した検査までを報告します。");
+    if (results.signal != 0)
+        terminal.PrintLine(std::string("中断されました（") + SignalName(results.signal)
+                           + (results.signal == SIGINT ? "、Ctrl+C" : "") + "）。実行した検査までを報告します。");
     terminal.PrintTotal(results);
+    const int outputError = terminal.writeError();
+    if (outputError != 0)
+        std::fprintf(err, "pelora2-check: 標準出力に書き込めません（%s）。ボードを閉じ、レポートを書きます\n",
+                     std::strerror(outputError));
     const int status = !opened                 ? kExitNoBoard
-                       : results.interrupted   ? kExitInterrupted
+                       : results.signal != 0   ? ExitForSignal(results.signal)
+                       : outputError != 0      ? kExitFailed
                        : results.failed() != 0 ? kExitFailed
                                                : kExitPassed;
     const bool written = WriteReports(options, results, status, err);
+    HoldSignals(false);
     return status == kExitPassed && !written ? kExitFailed : status;
 }
 

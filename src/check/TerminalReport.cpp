@@ -1,5 +1,7 @@
 #include "check/TerminalReport.h"
 
+#include <cerrno>
+
 namespace check {
 
 std::string CaseLine(const CaseResult &c)
@@ -22,8 +24,10 @@ void TerminalReport::PrintCase(const CaseResult &c) { PrintLine(CaseLine(c)); }
 
 void TerminalReport::PrintLine(const std::string &text)
 {
-    std::fprintf(out_, "%s\n", text.c_str());
-    std::fflush(out_);
+    errno = 0;
+    const bool written = std::fprintf(out_, "%s\n", text.c_str()) >= 0;
+    if ((std::fflush(out_) != 0 || !written) && writeError_.load() == 0)
+        writeError_.store(errno != 0 ? errno : EIO);
 }
 
 void TerminalReport::PrintTotal(const RunResults &r) { PrintLine(TotalLine(r)); }

@@ -5,6 +5,7 @@
 
 #include "check/CheckResults.h"
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 
@@ -19,9 +20,12 @@ public:
     void PrintCase(const CaseResult &c);
     void PrintLine(const std::string &text);
     void PrintTotal(const RunResults &results);
+    // A line could not be written (stdout closed, say): errno of the first failure, 0 when none.
+    int writeError() const { return writeError_.load(); }
 
 private:
     std::FILE *out_;
+    std::atomic<int> writeError_{0}; // written by the main thread, read by any
 };
 
 } // namespace check

@@ -3,6 +3,7 @@
 #include "framework/Dialog.h"
 #include "framework/FileDialog.h"
 #include "framework/MessageBox.h"
+#include "ops/CheckedFile.h"
 
 #include <cstdio>
 
@@ -93,15 +94,15 @@ SaveResult SaveDumpFile(const fw::Dialog &owner, const std::uint8_t *data, std::
     if (!path)
         return SaveResult::Cancelled;
 
-    std::FILE *file = std::fopen(path->c_str(), "wb");
-    if (file == nullptr) {
+    // Written in place (the chosen file itself, so saving through a link writes the linked file),
+    // with every write, the flush and the close checked.
+    const ops::FileWriteOutcome outcome = ops::WriteFileWhole(
+        *path, std::string_view(reinterpret_cast<const char *>(data), size), ops::CheckedFile::Mode::InPlace);
+    if (outcome.step == ops::CheckedFile::Step::Open) {
         fw::MessageBox(&owner, "ファイルのオープンに失敗しました。", kSaveCaption, fw::MsgIcon::Stop);
         return SaveResult::OpenFailed;
     }
-    bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
-    written = std::fflush(file) == 0 && written;
-    written = std::fclose(file) == 0 && written;
-    if (!written) {
+    if (!outcome.ok()) {
         // A full disk must not end in the success message.
         fw::MessageBox(&owner, "ファイルの書き込みに失敗しました。", kSaveCaption, fw::MsgIcon::Stop);
         return SaveResult::WriteFailed;

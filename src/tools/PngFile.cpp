@@ -4,6 +4,7 @@
 #include "framework/FileDialog.h"
 #include "framework/MessageBox.h"
 #include "framework/UiThread.h"
+#include "ops/CheckedFile.h"
 
 #include <cstdio>
 
@@ -16,14 +17,14 @@ bool g_saveRunning = false; // UI thread only
 
 WriteResult WriteFile(const std::string &path, const std::vector<std::uint8_t> &bytes)
 {
-    std::FILE *file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return WriteResult::OpenFailed;
-    const std::size_t size = bytes.size();
-    bool written = std::fwrite(bytes.data(), 1, size, file) == size;
-    written = std::fflush(file) == 0 && written;
-    written = std::fclose(file) == 0 && written;
-    return written ? WriteResult::Written : WriteResult::WriteFailed;
+    const ops::FileWriteOutcome outcome =
+        ops::WriteFileWhole(path, std::string_view(reinterpret_cast<const char *>(bytes.data()), bytes.size()));
+    switch (outcome.step) {
+    case ops::CheckedFile::Step::None: return WriteResult::Written;
+    case ops::CheckedFile::Step::Open: return WriteResult::OpenFailed;
+    case ops::CheckedFile::Step::Write: break;
+    }
+    return WriteResult::WriteFailed;
 }
 
 SaveResult SavePicture(const fw::Dialog &owner, const SaveRequest &request)

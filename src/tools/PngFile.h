@@ -15,8 +15,9 @@ class Dialog;
 namespace pngfile {
 
 enum class WriteResult { Written, OpenFailed, WriteFailed };
-// Any thread. Creates or empties the file and writes the bytes; a short write or a failed flush
-// (a full disk) is a failure.
+// Any thread. Writes the bytes whole through a temporary beside the file, renamed over it
+// (ops::CheckedFile); a short write or a failed flush (a full disk) is a failure and leaves the
+// file as it was.
 WriteResult WriteFile(const std::string &path, const std::vector<std::uint8_t> &bytes);
 
 enum class SaveResult { Saved, Cancelled, EncodeFailed, OpenFailed, WriteFailed };

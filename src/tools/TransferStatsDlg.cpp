@@ -3,6 +3,7 @@
 #include "framework/FileDialog.h"
 #include "framework/Look.h"
 #include "framework/MessageBox.h"
+#include "ops/CheckedFile.h"
 #include "ops/OperationInfo.h"
 #include "tools/IntervalChart.h"
 
@@ -15,7 +16,6 @@
 #include <QWidget>
 
 #include <cstdio>
-#include <fstream>
 
 namespace {
 
@@ -308,11 +308,7 @@ void TransferStatsDlg::OnSaveCsv()
     const std::optional<std::string> path = fw::ChooseFile(request);
     if (!path)
         return;
-    std::ofstream out(*path, std::ios::binary | std::ios::trunc);
-    if (out)
-        out.write(csv.data(), std::streamsize(csv.size()));
-    if (out.is_open())
-        out.close(); // a full disk may show only here
-    if (out.fail())
+    // Written whole or not at all; a full disk shows as a failure, never as a saved file.
+    if (!ops::WriteFileWhole(*path, csv).ok())
         fw::MessageBox(source_.owner, "CSVファイルの書き込みに失敗しました。", std::nullopt, fw::MsgIcon::Stop);
 }

@@ -46,15 +46,18 @@ Outcome RunInProcess(const std::vector<std::string> &args)
 
 Outcome RunExecutable(const std::vector<std::string> &args, const std::string &scenario, int seconds,
                       const std::vector<std::string> &extraEnv,
-                      const std::function<bool(pid_t, const std::string &)> &whileRunning)
+                      const std::function<bool(pid_t, const std::string &)> &whileRunning, bool stdoutClosed)
 {
     char outName[] = "/tmp/check-out-XXXXXX";
     char errName[] = "/tmp/check-err-XXXXXX";
     const int outFd = mkstemp(outName);
     const int errFd = mkstemp(errName);
+    int closedPipe[2] = {-1, -1};
+    if (stdoutClosed && pipe(closedPipe) == 0)
+        close(closedPipe[0]); // no reader: every write to the child's stdout fails
     const pid_t pid = fork();
     if (pid == 0) {
-        dup2(outFd, 1);
+        dup2(stdoutClosed ? closedPipe[1] : outFd, 1);
         dup2(errFd, 2);
         setenv("PELORA_SIM_SCENARIO", scenario.c_str(), 1);
         for (const std::string &e : extraEnv)
@@ -87,6 +90,8 @@ Outcome RunExecutable(const std::vector<std::string> &args, const std::string &s
     }
     close(outFd);
     close(errFd);
+    if (closedPipe[1] >= 0)
+        close(closedPipe[1]);
     o.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
     o.out = ReadFile(outName);
     o.err = ReadFile(errName);

@@ -27,10 +27,12 @@ Outcome RunInProcess(const std::vector<std::string> &args);
 
 // The built pelora2-check as a child with PELORA_SIM_SCENARIO=scenario (and `extraEnv`, "K=V"),
 // killed after `seconds`. `whileRunning`, when given, is called every 20 ms with the child's pid
-// and its output so far; it answers true once it is done with the child.
+// and its output so far; it answers true once it is done with the child. With `stdoutClosed` the
+// child's stdout is a pipe nobody reads (out stays empty).
 Outcome RunExecutable(const std::vector<std::string> &args, const std::string &scenario, int seconds = 30,
                       const std::vector<std::string> &extraEnv = {},
-                      const std::function<bool(pid_t, const std::string &out)> &whileRunning = {});
+                      const std::function<bool(pid_t, const std::string &out)> &whileRunning = {},
+                      bool stdoutClosed = false);
 
 std::string ReadFile(const std::string &path);
 std::string SampleFile(const std::string &name); // a file of sim/samples

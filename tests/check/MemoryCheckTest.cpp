@@ -4,6 +4,9 @@
 #include "CheckFixture.h"
 
 #include "board/pel2ctl.h"
+#include "check/CommandLine.h"
+#include "check/MemoryCheck.h"
+#include "check/Runner.h"
 #include "simctl.h"
 
 #include <QJsonArray>
@@ -98,6 +101,41 @@ TEST_F(MemoryCheckTest, SeedReplaysAndCapLimitsRecordsNotTotals)
     EXPECT_EQ(f["records"].toArray().size(), 5);
     EXPECT_TRUE(f["capped"].toBool());
     EXPECT_GT(f["errors"].toDouble(), 5);
+}
+
+// A stuck data line under a large cap per case: the records kept over the whole run stop at the
+// run's budget, shared by the banks; the error counts stay exact.
+TEST_F(MemoryCheckTest, RecordsKeptOverTheRunStayWithinItsBudget)
+{
+    struct Kept {
+        uint64_t records = 0, errors = 0;
+    };
+    auto run = [this](uint64_t budget) {
+        SimReset();
+        EXPECT_EQ(SimApplyScenario("frame-fault"), 0); // 256 stuck bytes in bank 1 per pattern
+        check::CheckOptions options;
+        EXPECT_EQ(check::ParseCommandLine({"memory", "--banks", "0,1", "--patterns", "zeros,ones,random", "--seed",
+                                           "7", "--record-cap", "1000000", "--json", Scratch("r.json")},
+                                          options),
+                  "");
+        EXPECT_EQ(check::ValidateOptions(options, check::MemoryPatternNames()), "");
+        options.recordBudget = budget;
+        check::RunResults results;
+        std::FILE *out = std::tmpfile();
+        EXPECT_EQ(check::RunChecks(options, results, out, out), 1);
+        std::fclose(out);
+        Kept kept;
+        for (const QJsonValue &v : Findings(Scratch("r.json"))) {
+            kept.records += v.toObject()["records"].toArray().size();
+            kept.errors += static_cast<uint64_t>(v.toObject()["errors"].toDouble());
+        }
+        return kept;
+    };
+    const Kept all = run(1000000), bounded = run(300);
+    EXPECT_GT(all.records, 300u);
+    EXPECT_LE(bounded.records, 300u);
+    EXPECT_GE(bounded.records, 150u) << "the first pattern keeps its banks' share";
+    EXPECT_EQ(bounded.errors, all.errors) << "the counts stay exact";
 }
 
 TEST_F(MemoryCheckTest, PreserveLeavesMemoryAsFound)

@@ -140,8 +140,39 @@ TEST_F(UsageTest, NumbersAreWholeDecimalOrHexOnly)
     EXPECT_EQ(check::ParseNumber("0x1F"), 31u);
     EXPECT_EQ(check::ParseNumber("010"), 10u); // never octal
     EXPECT_EQ(check::ParseNumber("18446744073709551615"), UINT64_MAX);
-    for (const char *bad : {"", "0x", "-1", "+1", " 1", "1 ", "1k", "18446744073709551616"})
+    for (const char *bad : {"", "0x", "-1", "+1", " 1", "1 ", "\t1", "\n-1", "1k", "18446744073709551616"})
         EXPECT_FALSE(check::ParseNumber(bad)) << bad;
+}
+
+// Each message says what is wrong with the value as given (control characters shown, on one
+// line) and, for a number out of range, the range allowed.
+TEST_F(UsageTest, MessagesNameTheFaultAndTheRange)
+{
+    const std::string plan = Scratch("plan.json");
+    std::ofstream(plan) << R"({"checks": ["scan"], "scan": {"frames": 1e300}})";
+    const struct {
+        std::vector<std::string> args;
+        std::string line;
+    } cases[] = {
+        {{"scan", "--frames", "4294967296"}, "フレーム数が範囲外です: 4294967296（1〜1000000）"},
+        {{"scan", "--frames", "-1"}, "フレーム数が範囲外です: -1（1〜1000000）"},
+        {{"scan", "--frames", " 5"}, "フレーム数が数値ではありません:  5"},
+        {{"scan", "--frames", "\t5"}, "フレーム数が数値ではありません: \\t5"},
+        {{"memory", "--seed", "\n-1"}, "シードが数値ではありません: \\n-1"},
+        {{"memory", "--banks", "0,"}, "バンク番号の並びに空の項目があります: 0,"},
+        {{"memory", "--banks", ""}, "バンク番号の並びに空の項目があります: "},
+        {{"memory", "--patterns", "zeros,"}, "パターン名の並びに空の項目があります: zeros,"},
+        {{"--plan", plan}, "計画の scan.frames が範囲外です: 1e+300（1〜1000000）（" + plan + "）"},
+        {{"scan", "--timeout", "10"}, "タイムアウト（ms）が範囲外です: 10（100〜600000）。1フレームの間隔より長くしてください"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.line);
+        SimJournalClear();
+        const Outcome o = RunInProcess(c.args);
+        EXPECT_EQ(o.status, 2);
+        EXPECT_EQ(SimJournalCount(), 0u);
+        EXPECT_EQ(o.err, "pelora2-check: " + c.line + "\n");
+    }
 }
 
 } // namespace
