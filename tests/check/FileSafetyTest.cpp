@@ -36,8 +36,9 @@ TEST_F(FileSafetyTest, BadReportDestinationsAreRefusedBeforeTheBoard)
                       same = Scratch("s.out");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const bool root = geteuid() == 0;
-    if (root)
+    if (root) {
         ASSERT_EQ(mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    }
     const std::string planText = R"({"checks": ["open"]})";
     std::ofstream(plan) << planText;
     const struct {

@@ -69,8 +69,9 @@ TEST_F(MemoryCheckTest, FrameFaultGivesExactlyThePlantedOffsetsAndStuckBits)
             for (const QJsonValue &b : f["blockErrors"].toArray())
                 EXPECT_LT(b.toArray()[0].toInt(), 256);
         }
-        if (bank >= 2)
+        if (bank >= 2) {
             EXPECT_EQ(f["errors"].toDouble(), 0) << f["pattern"].toString().toStdString();
+        }
     }
     EXPECT_EQ(findings, 32);
     // Bytes, and the words of address-in-address that hold them.
