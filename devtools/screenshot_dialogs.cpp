@@ -28,6 +28,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QWidget>
@@ -129,6 +130,14 @@ int main(int argc, char **argv)
             fw::test::Click(scan, IDC_FRAME_STOP);
             fw::test::WaitUntil([] { return false; }, 300);
             scan.WindDown();
+        }
+
+        // A box as the program shows one: the OK button carries its text alone.
+        {
+            QMessageBox box(QMessageBox::NoIcon, "Pelora2", "PNG形式で保存しました。", QMessageBox::Ok);
+            box.show();
+            fw::test::WaitUntil([] { return false; }, 100);
+            SaveShot(withCaption(&box), dir, "message-box");
         }
 
         menu.m_dlgRegister.m_hBoard = board;
