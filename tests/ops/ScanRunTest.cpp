@@ -253,4 +253,23 @@ TEST_F(ScanRunTest, ALostImageShowsInTheCounters)
     EXPECT_NE(r.diagnosis.find("取得要求がなく失われた画像があります (1 件)。"), std::string::npos) << r.diagnosis;
 }
 
+// The board reports a lost line run (a line overrun) in the middle of a line-unit run: the run
+// counts it and names it in its findings.
+TEST_F(ScanRunTest, ALineOverrunIsCountedAndNamed)
+{
+    ops::ScanRunParams p = Small(4);
+    p.area.unitFlags = SCAN_UNIT_LINE;
+    p.area.lineInterval = 16;
+    std::atomic<int> calls{0};
+    g_beforeImage = [&] {
+        if (calls++ == 5) // as the library reports a run it could not deliver
+            if (ops::ScanRun *run = g_run.load())
+                run->OnImage(HOOK_FLAG_LINE_OVERRUN, 16, 0, HOOK_BUFFER_LIBRARY, nullptr);
+    };
+    const ops::ScanRunReport r = Run(p);
+    EXPECT_EQ(r.lostRuns, 1u);
+    EXPECT_NE(r.diagnosis.find("Lineスキャン オーバーランエラーが 1 回ありました。"), std::string::npos)
+        << r.diagnosis;
+}
+
 } // namespace
