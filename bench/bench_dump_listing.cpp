@@ -1,6 +1,7 @@
 // Time to build hex listings: 0x400 bytes (the dump view's default range) and the whole 32 MB
 // image buffer, as text alone and as the dump view shows it in its listing edit.
 #include "BenchSupport.h"
+#include "BenchUi.h"
 
 #include "app/BoardCallbacks.h"
 #include "common/BoardSession.h"
@@ -20,11 +21,7 @@ using benchsupport::Micros;
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    fw::initUiThread();
-    res::RegisterTemplates(); // the framework knows no template of its own
-    fw::test::Sinks sinks;
+    benchsupport::UiBench ui(argc, argv);
 
     const std::size_t full = CRectScanDlg::kBufferSize;
     std::vector<std::uint8_t> bytes(full);
@@ -75,6 +72,5 @@ int main(int argc, char **argv)
         std::printf("dump view show 0..%-8s %32s %9.1f ms (%zu characters listed)\n", end, "", ms, length);
     }
     scan.WindDown();
-    fw::shutdownUiThread();
     return 0;
 }

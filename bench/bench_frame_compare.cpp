@@ -1,6 +1,7 @@
 // The frame memory compare on the simulated board: the whole button handler, driven through the
 // dialog. "prescribed" runs with the program's 10 ms pauses (2688 of them, 26.88 s); "no_pauses"
 // shows what the transfers and byte checks alone cost.
+#include "BenchUi.h"
 #include "common/BoardSession.h"
 #include "framework/TestDriver.h"
 #include "framework/UiThread.h"
@@ -56,13 +57,5 @@ BENCHMARK_CAPTURE(BM_Compare, prescribed, 10)->UseManualTime()->Unit(benchmark::
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
-    fw::initUiThread();
-    res::RegisterTemplates(); // the framework knows no template of its own
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    fw::shutdownUiThread();
-    return 0;
+    return benchsupport::RunGoogleBenchmarks(argc, argv);
 }

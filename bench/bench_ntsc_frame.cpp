@@ -2,6 +2,7 @@
 // on the benchmark thread as the library's callback thread would run it), in bitmap mode from
 // the library's buffer and from a request buffer, and in overlay mode; and the UI thread's
 // repaint of the picture. A frame comes every 33.4 ms at 29.97 frames per second.
+#include "BenchUi.h"
 #include "common/BoardSession.h"
 #include "display/NtscHook.h"
 #include "display/NtscViewDlg.h"
@@ -105,14 +106,5 @@ BENCHMARK(BM_PicturePaint)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    fw::initUiThread();
-    res::RegisterTemplates(); // the framework knows no template of its own
-    fw::test::Sinks sinks;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    fw::shutdownUiThread();
-    return 0;
+    return benchsupport::RunGoogleBenchmarks(argc, argv);
 }

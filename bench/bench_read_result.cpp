@@ -1,5 +1,6 @@
 // The read-result view of a full 0x100000-byte frame memory read: from DoModal until the view
 // is up with its listing, then until it has closed again.
+#include "BenchUi.h"
 #include "framework/TestDriver.h"
 #include "framework/UiThread.h"
 #include "res/Templates.h"
@@ -45,13 +46,5 @@ BENCHMARK(BM_ReadResultOpen)->Arg(0x100)->Arg(0x100000)->UseManualTime()->Unit(b
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
-    fw::initUiThread();
-    res::RegisterTemplates(); // the framework knows no template of its own
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    fw::shutdownUiThread();
-    return 0;
+    return benchsupport::RunGoogleBenchmarks(argc, argv);
 }

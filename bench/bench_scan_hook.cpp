@@ -2,6 +2,7 @@
 // update and count, called from a thread of its own as the board library calls it, while the
 // UI thread takes what the hook hands over.
 #include "BenchSupport.h"
+#include "BenchUi.h"
 
 #include "app/BoardCallbacks.h"
 #include "common/BoardSession.h"
@@ -31,17 +32,9 @@ struct Run {
 void Measure(const Run &run)
 {
     testing_support::BoardSession board;
-    SimSetStepMode(1);
     CRectScanDlg scan;
-    scan.m_hBoard = board.handle();
-    scan.Create();
-    fw::test::SelectIndex(scan, IDC_SCAN_UNIT, run.unit);
-    fw::test::Click(scan, IDC_HOOK_ISSUE_OFF);
-    fw::test::Click(scan, IDC_START);
-
-    std::vector<std::uint8_t> library(std::size_t(1024) * BOARD_LINE_PITCH);
-    for (std::size_t i = 0; i < library.size(); ++i)
-        library[i] = std::uint8_t(i * 7);
+    benchsupport::StartStepScan(scan, board, run.unit);
+    std::vector<std::uint8_t> library = benchsupport::PatternedLibraryBuffer();
     std::vector<double> times;
     std::atomic<bool> done{false};
     std::thread hookThread([&] {
@@ -73,13 +66,8 @@ void Measure(const Run &run)
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    fw::initUiThread();
-    res::RegisterTemplates(); // the framework knows no template of its own
-    fw::test::Sinks sinks;
+    benchsupport::UiBench ui(argc, argv);
     Measure({"frame unit 1024 x 1024 x 8-bit, library buffer", 0, 1024, 300});
     Measure({"line unit 16-line runs of 1024 x 8-bit, library buffer", 1, 16, 6400});
-    fw::shutdownUiThread();
     return 0;
 }

@@ -6,6 +6,7 @@
 //                               minute, the log's size, the UI's longest answer to a posted event
 //                               (as a click would wait) and the process's memory
 #include "BenchSupport.h"
+#include "BenchUi.h"
 
 #include "common/BoardSession.h"
 #include "framework/TestDriver.h"
@@ -134,11 +135,7 @@ int main(int argc, char **argv)
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--minutes") == 0)
             minutes = std::atoi(argv[i + 1]);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    fw::initUiThread();
-    res::RegisterTemplates();
-    fw::test::Sinks sinks;
+    benchsupport::UiBench ui(argc, argv);
     {
         testing_support::BoardSession board;
         CRectScanDlg scan;
@@ -158,6 +155,5 @@ int main(int argc, char **argv)
         LongScan(scan, minutes);
         scan.WindDown();
     }
-    fw::shutdownUiThread();
     return 0;
 }

@@ -4,6 +4,7 @@
 // see the same machine. (The scan hook records every delivery itself; the difference is the cost
 // of one recording.) Also the cost of Record alone in a tight loop.
 #include "BenchSupport.h"
+#include "BenchUi.h"
 
 #include "app/BoardCallbacks.h"
 #include "common/BoardSession.h"
@@ -35,17 +36,9 @@ struct Run {
 void Measure(const Run &run, double recordNs)
 {
     testing_support::BoardSession board;
-    SimSetStepMode(1);
     CRectScanDlg scan;
-    scan.m_hBoard = board.handle();
-    scan.Create();
-    fw::test::SelectIndex(scan, IDC_SCAN_UNIT, run.unit);
-    fw::test::Click(scan, IDC_HOOK_ISSUE_OFF);
-    fw::test::Click(scan, IDC_START);
-
-    std::vector<std::uint8_t> library(std::size_t(1024) * BOARD_LINE_PITCH);
-    for (std::size_t i = 0; i < library.size(); ++i)
-        library[i] = std::uint8_t(i * 7);
+    benchsupport::StartStepScan(scan, board, run.unit);
+    std::vector<std::uint8_t> library = benchsupport::PatternedLibraryBuffer();
     ops::TransferStats stats;
     std::vector<double> plain, recorded;
     std::atomic<bool> done{false};
@@ -106,16 +99,11 @@ double ClockNanoseconds()
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    fw::initUiThread();
-    res::RegisterTemplates(); // the framework knows no template of its own
-    fw::test::Sinks sinks;
+    benchsupport::UiBench ui(argc, argv);
     const double recordNs = RecordNanoseconds();
     std::printf("%-58s %.1f ns per call (time stamp included)\n", "Record alone", recordNs);
     std::printf("%-58s %.1f ns per call\n", "steady_clock::now alone", ClockNanoseconds());
     Measure({"frame unit 1024 x 1024 x 8-bit, library buffer", 0, 1024, 300}, recordNs);
     Measure({"line unit 16-line runs of 1024 x 8-bit, library buffer", 1, 16, 6400}, recordNs);
-    fw::shutdownUiThread();
     return 0;
 }
