@@ -1,12 +1,47 @@
 #include "ScreenshotSupport.h"
 
+#include "app/BoardCallbacks.h"
+#include "framework/Language.h"
 #include "framework/Look.h"
+#include "framework/UiThread.h"
+#include "res/Templates.h"
+
+#include <QDir>
 
 #include <QPainter>
 #include <QPixmap>
 #include <QWidget>
 
 #include <cstdio>
+
+ScreenshotSession::Platform::Platform()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+ScreenshotSession::ScreenshotSession(int &argc, char **argv) : app_(argc, argv)
+{
+    dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(dir);
+    fw::UseJapanese();
+    fw::initUiThread();
+    res::RegisterTemplates(); // the framework knows no template of its own
+    fw::InitClassicLook();
+    void *first = nullptr, *second = nullptr;
+    uint32_t error = 0;
+    board = BoardOpen(0, ImageTransferHook, ScanBufferFreeCallback, DspInterruptCallback,
+                      ScanEndCallback, &first, &second, &error);
+    if (board == BOARD_INVALID_HANDLE)
+        std::fprintf(stderr, "BoardOpen failed: %u\n", error);
+}
+
+ScreenshotSession::~ScreenshotSession()
+{
+    if (board != BOARD_INVALID_HANDLE)
+        BoardClose(board);
+    fw::shutdownUiThread();
+}
 
 QImage WithCaption(QWidget *w)
 {

@@ -55,25 +55,12 @@ QImage withCaption(fw::Dialog &dlg)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
-    QDir().mkpath(dir);
-    fw::UseJapanese();
-    fw::initUiThread();
-    res::RegisterTemplates(); // the framework knows no template of its own
-    fw::InitClassicLook();
-    fw::setIconProvider([](int id) { return id == res::IDR_MAINFRAME ? res::AppIconPixmap(32) : QPixmap(); });
-
-    void *first = nullptr, *second = nullptr;
-    uint32_t error = 0;
-    const BoardHandle board = BoardOpen(0, ImageTransferHook, ScanBufferFreeCallback,
-                                        DspInterruptCallback, ScanEndCallback, &first, &second, &error);
-    if (board == BOARD_INVALID_HANDLE) {
-        std::fprintf(stderr, "BoardOpen failed: %u\n", error);
+    ScreenshotSession session(argc, argv);
+    if (!session.ok())
         return 1;
-    }
+    fw::setIconProvider([](int id) { return id == res::IDR_MAINFRAME ? res::AppIconPixmap(32) : QPixmap(); });
+    const QString &dir = session.dir;
+    const BoardHandle board = session.board;
 
     {
         CPelora2Dlg startup;
@@ -209,7 +196,5 @@ int main(int argc, char **argv)
         menu.DestroyWindow();
         startup.DestroyWindow();
     }
-    BoardClose(board);
-    fw::shutdownUiThread();
     return 0;
 }

@@ -27,24 +27,11 @@
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
-    QDir().mkpath(dir);
-    fw::UseJapanese();
-    fw::initUiThread();
-    res::RegisterTemplates();
-    fw::InitClassicLook();
-
-    void *first = nullptr, *second = nullptr;
-    uint32_t error = 0;
-    const BoardHandle board = BoardOpen(0, ImageTransferHook, ScanBufferFreeCallback,
-                                        DspInterruptCallback, ScanEndCallback, &first, &second, &error);
-    if (board == BOARD_INVALID_HANDLE) {
-        std::fprintf(stderr, "BoardOpen failed: %u\n", error);
+    ScreenshotSession session(argc, argv);
+    if (!session.ok())
         return 1;
-    }
+    const QString &dir = session.dir;
+    const BoardHandle board = session.board;
     SimSetStepMode(1);
     {
         using namespace res::rectscan;
@@ -92,7 +79,5 @@ int main(int argc, char **argv)
         SaveShot(WithCaption(inspector), dir, "inspector");
         scan.WindDown();
     }
-    BoardClose(board);
-    fw::shutdownUiThread();
     return 0;
 }
