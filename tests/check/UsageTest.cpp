@@ -100,6 +100,17 @@ TEST_F(UsageTest, PlanGivesTheSameOptionsAsTheCommandLineWhichWinsOverIt)
         "scan": {"frames": 12, "pixels": 512, "lines": 256, "unit": "line", "pixelSize": 16,
                  "buffer": "program", "lineInterval": 64},
         "video": {"seconds": 3}, "timeoutMs": 900, "reports": {"json": "r.json"}})";
+    const std::string limits = Scratch("limits.json");
+    std::ofstream(limits) << R"({"strict": true, "scan": {"minFps": 12.5, "minMBps": 3, "maxJitterMs": 4},
+        "video": {"minFps": 25, "maxJitterMs": 0}})";
+    check::CheckOptions withLimits;
+    ASSERT_EQ(check::ParseCommandLine({"--plan", limits}, withLimits), "");
+    EXPECT_TRUE(withLimits.strict);
+    EXPECT_EQ(withLimits.scan.limits.minFps, 12.5);
+    EXPECT_EQ(withLimits.scan.limits.minMBps, 3.0);
+    EXPECT_EQ(withLimits.scan.limits.maxJitterMs, 4.0);
+    EXPECT_EQ(withLimits.videoLimits.minFps, 25.0);
+    EXPECT_EQ(withLimits.videoLimits.maxJitterMs, 0.0);
     check::CheckOptions fromPlan;
     ASSERT_EQ(check::ParseCommandLine({"--plan", plan}, fromPlan), "");
     check::CheckOptions fromArgs;
@@ -150,6 +161,8 @@ TEST_F(UsageTest, MessagesNameTheFaultAndTheRange)
 {
     const std::string plan = Scratch("plan.json");
     std::ofstream(plan) << R"({"checks": ["scan"], "scan": {"frames": 1e300}})";
+    const std::string limit = Scratch("limit.json");
+    std::ofstream(limit) << R"({"checks": ["video"], "video": {"maxJitterMs": -1}})";
     const struct {
         std::vector<std::string> args;
         std::string line;
@@ -163,6 +176,7 @@ TEST_F(UsageTest, MessagesNameTheFaultAndTheRange)
         {{"memory", "--banks", ""}, "バンク番号の並びに空の項目があります: "},
         {{"memory", "--patterns", "zeros,"}, "パターン名の並びに空の項目があります: zeros,"},
         {{"--plan", plan}, "計画の scan.frames が範囲外です: 1e+300（1〜1000000）（" + plan + "）"},
+        {{"--plan", limit}, "計画の video.maxJitterMs が範囲外です: -1（0〜1000000000）（" + limit + "）"},
         {{"scan", "--timeout", "10"}, "タイムアウト（ms）が範囲外です: 10（100〜600000）。1フレームの間隔より長くしてください"},
     };
     for (const auto &c : cases) {
