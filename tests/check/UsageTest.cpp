@@ -100,17 +100,6 @@ TEST_F(UsageTest, PlanGivesTheSameOptionsAsTheCommandLineWhichWinsOverIt)
         "scan": {"frames": 12, "pixels": 512, "lines": 256, "unit": "line", "pixelSize": 16,
                  "buffer": "program", "lineInterval": 64},
         "video": {"seconds": 3}, "timeoutMs": 900, "reports": {"json": "r.json"}})";
-    const std::string limits = Scratch("limits.json");
-    std::ofstream(limits) << R"({"strict": true, "scan": {"minFps": 12.5, "minMBps": 3, "maxJitterMs": 4},
-        "video": {"minFps": 25, "maxJitterMs": 0}})";
-    check::CheckOptions withLimits;
-    ASSERT_EQ(check::ParseCommandLine({"--plan", limits}, withLimits), "");
-    EXPECT_TRUE(withLimits.strict);
-    EXPECT_EQ(withLimits.scan.limits.minFps, 12.5);
-    EXPECT_EQ(withLimits.scan.limits.minMBps, 3.0);
-    EXPECT_EQ(withLimits.scan.limits.maxJitterMs, 4.0);
-    EXPECT_EQ(withLimits.videoLimits.minFps, 25.0);
-    EXPECT_EQ(withLimits.videoLimits.maxJitterMs, 0.0);
     check::CheckOptions fromPlan;
     ASSERT_EQ(check::ParseCommandLine({"--plan", plan}, fromPlan), "");
     check::CheckOptions fromArgs;
