@@ -105,15 +105,17 @@ int RunChecks(const CheckOptions &options, RunResults &results, std::FILE *out, 
         const bool wanted = std::find(options.checks.begin(), options.checks.end(), id) != options.checks.end();
         if (id == CheckId::Open && (wanted || !opened))
             continue; // the open is reported already (when asked, or when it failed)
+        const bool noProgram = id == CheckId::Dsp && options.all; // --all without --dsp
         if (!wanted)
             ctx.Add(SkippedCase(SkippedName(id), SkipKind::NotAsked,
-                                id == CheckId::Dsp && options.all ? "指定されていません（--dsp のプログラムファイルがありません）"
-                                                                  : "指定されていません"));
-        else if (!opened && id != CheckId::Open)
-            ctx.Add(SkippedCase(SkippedName(id), SkipKind::EarlierFailure, "ボードをオープンできなかったため実行していません"));
-        else if (opened && ctx.cancelled())
+                                noProgram ? "指定されていません（--dsp のプログラムファイルがありません）"
+                                          : "指定されていません"));
+        else if (!opened)
+            ctx.Add(SkippedCase(SkippedName(id), SkipKind::EarlierFailure,
+                                "ボードをオープンできなかったため実行していません"));
+        else if (ctx.cancelled())
             ctx.Add(SkippedCase(SkippedName(id), SkipKind::Interrupted, "中断されたため実行していません"));
-        else if (opened)
+        else
             RunOne(id, ctx);
     }
     if (opened) {
