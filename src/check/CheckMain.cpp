@@ -31,7 +31,8 @@ std::string OneLineText(const std::string &text)
 
 } // namespace
 
-int CheckMain(const std::vector<std::string> &args, std::FILE *out, std::FILE *err)
+int CheckMain(const std::vector<std::string> &args, std::FILE *out, std::FILE *err,
+              std::function<void()> afterDelivery)
 {
     // Everything the user gave is judged before the first board call.
     CheckOptions options;
@@ -47,6 +48,7 @@ int CheckMain(const std::vector<std::string> &args, std::FILE *out, std::FILE *e
         std::fprintf(err, "pelora2-check: %s\n", OneLineText(error).c_str());
         return kExitUsage;
     }
+    options.afterDelivery = std::move(afterDelivery);
     RunResults results;
     return RunChecks(options, results, out, err);
 }

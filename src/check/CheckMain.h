@@ -3,11 +3,15 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace check {
 
-int CheckMain(const std::vector<std::string> &args, std::FILE *out, std::FILE *err);
+// `afterDelivery` (tests only) is called on the delivery thread after each capture delivery, to
+// disturb the host's timing as a busy machine does.
+int CheckMain(const std::vector<std::string> &args, std::FILE *out, std::FILE *err,
+              std::function<void()> afterDelivery = {});
 
 } // namespace check

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,20 @@ const char *CheckName(CheckId id);
 std::optional<CheckId> CheckByName(const std::string &name);
 const std::vector<CheckId> &AllChecks();
 
+// What a capture case must reach. The rates are the board's and fail the case; the jitter is the
+// host's arrival timing and only warns. Defaults: see kDefault* below (--list and the README).
+struct CaptureLimits {
+    double minFps = 0;
+    std::optional<double> minMBps; // scan only; empty: minFps x the frame's bytes
+    double maxJitterMs = 0;
+};
+
+// The simulated board scans at 30 fps and shows live video at 29.97; a healthy run measured
+// there reaches them within 1 %, with a jitter of a few ms on a busy host.
+constexpr double kDefaultScanMinFps = 20;
+constexpr double kDefaultVideoMinFps = 27;
+constexpr double kDefaultMaxJitterMs = 10;
+
 struct ScanSettings {
     uint32_t frames = 100;
     uint32_t pixels = 1024;
@@ -26,6 +41,7 @@ struct ScanSettings {
     uint32_t pixelBits = 8;     // 8, 16 or 32
     bool programBuffer = false; // false: the library's (driver) buffers
     uint32_t lineInterval = 0;  // line units: lines per run (0: the whole frame)
+    CaptureLimits limits{kDefaultScanMinFps, std::nullopt, kDefaultMaxJitterMs};
 };
 
 struct CheckOptions {
@@ -44,6 +60,11 @@ struct CheckOptions {
     uint64_t recordBudget = 1000000;
     ScanSettings scan;
     uint32_t videoSeconds = 10;
+    CaptureLimits videoLimits{kDefaultVideoMinFps, std::nullopt, kDefaultMaxJitterMs};
+    bool strict = false; // warnings count as failures for the exit status
+    // Tests only (not on the command line): called on the delivery thread after each capture
+    // delivery is handed on, to disturb the host's timing as a busy machine would.
+    std::function<void()> afterDelivery;
     uint32_t timeoutMs = 5000; // longest wait for a delivery before a check counts as hung
     std::string junitFile;
     std::string jsonFile;

@@ -9,26 +9,90 @@ void CaseResult::Set(const std::string &key, double value) { Set(key, FormatNumb
 
 void CaseResult::SetHex(const std::string &key, uint32_t value) { Set(key, Hex(value)); }
 
+namespace {
+
+void Append(std::string &text, std::string why)
+{
+    if (text.empty())
+        text = std::move(why);
+    else
+        text += "、" + why;
+}
+
+} // namespace
+
+const char *OutcomeName(Outcome o)
+{
+    switch (o) {
+    case Outcome::Pass: return "pass";
+    case Outcome::Warn: return "warn";
+    case Outcome::Fail: return "fail";
+    case Outcome::Skip: return "skip";
+    case Outcome::Error: return "error";
+    }
+    return "error";
+}
+
+const char *SkipKindName(SkipKind k)
+{
+    switch (k) {
+    case SkipKind::None: return "";
+    case SkipKind::NotAsked: return "not-asked";
+    case SkipKind::NotSupported: return "not-supported";
+    case SkipKind::EarlierFailure: return "earlier-failure";
+    case SkipKind::Interrupted: return "interrupted";
+    }
+    return "";
+}
+
 void CaseResult::Fail(std::string why)
 {
     if (why.empty())
         return;
-    passed = false;
-    if (diagnosis.empty())
-        diagnosis = std::move(why);
-    else if (!why.empty())
-        diagnosis += "、" + why;
+    if (outcome != Outcome::Error)
+        outcome = Outcome::Fail;
+    Append(diagnosis, std::move(why));
 }
 
-int RunResults::passed() const
+void CaseResult::Error(std::string why)
+{
+    if (why.empty())
+        return;
+    outcome = Outcome::Error;
+    Append(diagnosis, std::move(why));
+}
+
+void CaseResult::Warn(std::string why)
+{
+    if (why.empty())
+        return;
+    if (outcome == Outcome::Pass)
+        outcome = Outcome::Warn;
+    Append(warning, std::move(why));
+}
+
+void CaseResult::Skip(SkipKind kind, std::string why)
+{
+    outcome = Outcome::Skip;
+    skipKind = kind;
+    diagnosis = std::move(why);
+}
+
+CaseResult SkippedCase(std::string name, SkipKind kind, std::string why)
+{
+    CaseResult c;
+    c.name = std::move(name);
+    c.Skip(kind, std::move(why));
+    return c;
+}
+
+int RunResults::count(Outcome o) const
 {
     int n = 0;
     for (const CaseResult &c : cases)
-        n += c.passed ? 1 : 0;
+        n += c.outcome == o ? 1 : 0;
     return n;
 }
-
-int RunResults::failed() const { return static_cast<int>(cases.size()) - passed(); }
 
 std::string FormatNumber(double value)
 {

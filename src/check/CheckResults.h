@@ -10,11 +10,22 @@
 
 namespace check {
 
+// How a case ended. A warning passes unless --strict; a skip says why the case did not run; an
+// error means the check itself could not run (no buffer, the counters unreadable, a signal).
+enum class Outcome { Pass, Warn, Fail, Skip, Error };
+const char *OutcomeName(Outcome o); // "pass", "warn", "fail", "skip", "error"
+
+// Why a case was skipped, as the reports name it (ASCII, stable).
+enum class SkipKind { None, NotAsked, NotSupported, EarlierFailure, Interrupted };
+const char *SkipKindName(SkipKind k); // "", "not-asked", "not-supported", "earlier-failure", "interrupted"
+
 // One line of the terminal report and one JUnit test case.
 struct CaseResult {
     std::string name;      // ASCII, stable: "<group>/<...>", e.g. "memory/bank1/walking-ones"
-    bool passed = false;
-    std::string diagnosis; // Japanese, one line; empty when passed
+    Outcome outcome = Outcome::Pass;
+    SkipKind skipKind = SkipKind::None;
+    std::string diagnosis; // Japanese, one line: why it failed, errored or was skipped; else empty
+    std::string warning;   // Japanese, one line: what was off without failing; empty when nothing
     std::string note;      // shown after a pass on the terminal (the random seed, say)
     double seconds = 0;
     // Figures as ASCII key and value text, in the order they were measured.
@@ -28,8 +39,18 @@ struct CaseResult {
     void Set(const std::string &key, uint32_t value) { Set(key, std::to_string(value)); }
     void Set(const std::string &key, double value);
     void SetHex(const std::string &key, uint32_t value);
+    // A finding. Fail and Error outrank a warning; an error is not turned into a failure.
     void Fail(std::string why);
+    void Error(std::string why);
+    void Warn(std::string why);
+    void Skip(SkipKind kind, std::string why);
+    bool passed() const { return outcome == Outcome::Pass || outcome == Outcome::Warn; }
+    // The text after the outcome on the terminal and in the reports: the diagnosis, or the warning.
+    const std::string &reason() const { return outcome == Outcome::Warn ? warning : diagnosis; }
 };
+
+// A case that did not run, for the reports.
+CaseResult SkippedCase(std::string name, SkipKind kind, std::string why);
 
 // One record of a memory mismatch, as the JSON report lists it.
 struct MemoryRecord {
@@ -74,8 +95,7 @@ struct RunResults {
     std::string startedAt; // local time, ISO 8601
     double seconds = 0;
 
-    int passed() const;
-    int failed() const;
+    int count(Outcome o) const;
 };
 
 // A number as the reports write it: fixed, up to 3 decimals, no trailing zeros.

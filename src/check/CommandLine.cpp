@@ -148,6 +148,7 @@ const std::map<std::string, std::function<void(CheckOptions &)>> &Flags()
         {"--help", [](CheckOptions &o) { o.help = true; }},
         {"-h", [](CheckOptions &o) { o.help = true; }},
         {"--preserve", [](CheckOptions &o) { o.preserve = true; }},
+        {"--strict", [](CheckOptions &o) { o.strict = true; }},
         {"--progress", [](CheckOptions &o) { o.progress = true; }},
         {"--no-progress", [](CheckOptions &o) { o.progress = false; }},
     };
@@ -269,12 +270,19 @@ std::string ListText(const std::vector<std::string> &patternNames)
            "              --line-interval N    ライン単位の LineInt 間隔（既定 0 = 1フレーム）\n"
            "              --pixel-size 8|16|32 画素サイズ（既定 8 ビット）\n"
            "              --buffer driver|program  バッファ（既定 driver）\n"
+           "              計画の scan.minFps（既定 20）、scan.minMBps（既定 minFps x 1フレームのバイト数）:\n"
+           "              下回れば不合格。scan.maxJitterMs（既定 10）: 到着間隔のジッタ、超えれば警告\n"
            "  video       NTSCライブ取り込み\n"
            "              --seconds N          秒数（既定 10）\n"
+           "              計画の video.minFps（既定 27）: 下回れば不合格。video.maxJitterMs（既定 10）:\n"
+           "              超えれば警告。抜けはボードの失われた画像カウンタで判定します\n"
            "\n"
            "共通: --timeout MS（転送待ちの上限、既定 5000、100〜600000）, --plan FILE（JSONの検査計画）,\n"
-           "      --junit FILE, --json FILE, --html FILE, --progress / --no-progress, --list\n"
-           "終了コード: 0 すべて合格, 1 不合格あり, 2 使い方・計画の誤り, 3 ボードをオープンできない,\n"
+           "      --junit FILE, --json FILE, --html FILE, --progress / --no-progress, --list,\n"
+           "      --strict（警告も不合格として終了コードに数える。計画の strict）\n"
+           "結果: ok, WARN（合格、要注意）, FAIL, SKIP（未実行とその理由）, ERROR（検査を実行できない）\n"
+           "終了コード: 0 すべて合格（警告・スキップのみを含む）, 1 不合格・エラーあり, 2 使い方・計画の誤り,\n"
+           "            3 ボードをオープンできない,\n"
            "            128+シグナル番号 中断（130 Ctrl+C, 129 SIGHUP, 143 SIGTERM）\n";
 }
 

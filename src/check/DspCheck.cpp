@@ -32,7 +32,6 @@ void RunDspCheck(CheckContext &ctx)
     const auto start = std::chrono::steady_clock::now();
     CaseResult c;
     c.name = "dsp/download";
-    c.passed = true;
     c.Set("file", ctx.options.dspFile);
     const ops::Result r = ops::DownloadDspProgram(ctx.board(), ctx.options.dspFile);
     c.Set("status", r.status);

@@ -15,10 +15,13 @@ std::string ResultsTable(const RunResults &r)
     std::string html = "<table class=\"results\"><tr><th>検査</th><th>結果</th><th>診断</th><th>秒</th>"
                        "<th>数値</th></tr>";
     for (const CaseResult &c : r.cases) {
-        html += "<tr class=\"" + std::string(c.passed ? "pass" : "fail") + "\"><td>" + HtmlEscape(c.name)
-                + "</td><td>" + (c.passed ? "ok" : "FAIL") + "</td><td>"
-                + HtmlEscape(c.passed ? c.note : c.diagnosis) + "</td><td>" + FormatNumber(c.seconds)
-                + "</td><td>";
+        static const char *const shown[] = {"ok", "WARN", "FAIL", "SKIP", "ERROR"};
+        const std::string why = c.outcome == Outcome::Pass ? c.note
+                                : c.note.empty()            ? c.reason()
+                                                            : c.reason() + "（" + c.note + "）";
+        html += "<tr class=\"" + std::string(OutcomeName(c.outcome)) + "\"><td>" + HtmlEscape(c.name) + "</td><td>"
+                + shown[static_cast<int>(c.outcome)] + "</td><td>" + HtmlEscape(why) + "</td><td>"
+                + FormatNumber(c.seconds) + "</td><td>";
         if (!c.properties.empty()) {
             html += "<details><summary>" + std::to_string(c.properties.size()) + " 項目</summary><table>";
             for (const auto &[key, value] : c.properties)
@@ -70,8 +73,10 @@ std::string HtmlReportText(const RunResults &r, int exitStatus)
                        "body{font-family:sans-serif;margin:1.5em}"
                        "table.results{border-collapse:collapse}"
                        "table.results td,table.results th{border:1px solid #aaa;padding:2px 6px;vertical-align:top}"
-                       "tr.pass td:nth-child(2){color:#080}tr.fail td:nth-child(2){color:#c00;font-weight:bold}"
-                       "tr.fail{background:#fee}"
+                       "tr.pass td:nth-child(2){color:#080}tr.fail td:nth-child(2),tr.error td:nth-child(2)"
+                       "{color:#c00;font-weight:bold}tr.fail,tr.error{background:#fee}"
+                       "tr.warn td:nth-child(2){color:#a60;font-weight:bold}tr.warn{background:#ffd}"
+                       "tr.skip td:nth-child(2){color:#666}"
                        "img.map{width:512px;image-rendering:pixelated;border:1px solid #888}"
                        "img.picture{max-width:640px;border:1px solid #888}"
                        ".maps{display:flex;flex-wrap:wrap;gap:1em}"

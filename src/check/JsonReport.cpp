@@ -80,15 +80,23 @@ void StreamJsonReport(const RunResults &r, int exitStatus, const TextSink &out)
     if (r.signal != 0)
         out(",\n    \"signal\": " + Text(SignalName(r.signal)));
     out(",\n    \"exitStatus\": " + std::to_string(exitStatus) + ",\n    \"total\": " + std::to_string(r.cases.size())
-        + ",\n    \"passed\": " + std::to_string(r.passed()) + ",\n    \"failed\": " + std::to_string(r.failed())
-        + ",\n    \"cases\": [");
+        + ",\n    \"passed\": " + std::to_string(r.count(Outcome::Pass)) + ",\n    \"warned\": "
+        + std::to_string(r.count(Outcome::Warn)) + ",\n    \"failed\": " + std::to_string(r.count(Outcome::Fail))
+        + ",\n    \"skipped\": " + std::to_string(r.count(Outcome::Skip)) + ",\n    \"errors\": "
+        + std::to_string(r.count(Outcome::Error)) + ",\n    \"cases\": [");
     for (size_t i = 0; i < r.cases.size(); ++i) {
         const CaseResult &c = r.cases[i];
         QJsonObject o;
         o["name"] = Q(c.name);
         o["group"] = Q(c.group());
-        o["passed"] = c.passed;
+        // The same keys whatever the outcome. "passed" (a warning passes) and "diagnosis" stay for
+        // readers of earlier reports.
+        o["outcome"] = OutcomeName(c.outcome);
+        o["passed"] = c.passed();
+        o["reason"] = Q(c.reason());
+        o["skipReason"] = SkipKindName(c.skipKind);
         o["diagnosis"] = Q(c.diagnosis);
+        o["warning"] = Q(c.warning);
         o["note"] = Q(c.note);
         o["seconds"] = c.seconds;
         QJsonObject properties;

@@ -26,24 +26,28 @@ std::string JunitReportText(const RunResults &r)
     xml.writeStartElement("testsuites");
     xml.writeAttribute("name", "pelora2-check");
     xml.writeAttribute("tests", QString::number(r.cases.size()));
-    xml.writeAttribute("failures", QString::number(r.failed()));
+    xml.writeAttribute("failures", QString::number(r.count(Outcome::Fail)));
+    xml.writeAttribute("errors", QString::number(r.count(Outcome::Error)));
+    xml.writeAttribute("skipped", QString::number(r.count(Outcome::Skip)));
     xml.writeAttribute("time", Q(FormatNumber(r.seconds)));
     for (const std::string &group : groups) {
         int tests = 0;
-        int failures = 0;
+        int failures = 0, errors = 0, skipped = 0;
         double seconds = 0;
         for (const CaseResult &c : r.cases)
             if (c.group() == group) {
                 ++tests;
-                failures += c.passed ? 0 : 1;
+                failures += c.outcome == Outcome::Fail ? 1 : 0;
+                errors += c.outcome == Outcome::Error ? 1 : 0;
+                skipped += c.outcome == Outcome::Skip ? 1 : 0;
                 seconds += c.seconds;
             }
         xml.writeStartElement("testsuite");
         xml.writeAttribute("name", Q(group));
         xml.writeAttribute("tests", QString::number(tests));
         xml.writeAttribute("failures", QString::number(failures));
-        xml.writeAttribute("errors", "0");
-        xml.writeAttribute("skipped", "0");
+        xml.writeAttribute("errors", QString::number(errors));
+        xml.writeAttribute("skipped", QString::number(skipped));
         xml.writeAttribute("time", Q(FormatNumber(seconds)));
         xml.writeAttribute("timestamp", Q(r.startedAt));
         for (const CaseResult &c : r.cases) {
@@ -53,8 +57,16 @@ std::string JunitReportText(const RunResults &r)
             xml.writeAttribute("classname", Q("pelora2-check." + group));
             xml.writeAttribute("name", Q(c.name));
             xml.writeAttribute("time", Q(FormatNumber(c.seconds)));
-            if (!c.properties.empty() || !c.note.empty()) {
+            // JUnit has no warning: a warned case passes and says so in a property and its output.
+            const bool warned = c.outcome == Outcome::Warn;
+            if (!c.properties.empty() || !c.note.empty() || warned) {
                 xml.writeStartElement("properties");
+                if (warned) {
+                    xml.writeStartElement("property");
+                    xml.writeAttribute("name", "warning");
+                    xml.writeAttribute("value", Q(c.warning));
+                    xml.writeEndElement();
+                }
                 if (!c.note.empty()) {
                     xml.writeStartElement("property");
                     xml.writeAttribute("name", "note");
@@ -69,12 +81,19 @@ std::string JunitReportText(const RunResults &r)
                 }
                 xml.writeEndElement();
             }
-            if (!c.passed) {
-                xml.writeStartElement("failure");
+            if (c.outcome == Outcome::Fail || c.outcome == Outcome::Error) {
+                const bool failed = c.outcome == Outcome::Fail;
+                xml.writeStartElement(failed ? "failure" : "error");
                 xml.writeAttribute("message", Q(c.diagnosis));
-                xml.writeAttribute("type", "CheckFailed");
+                xml.writeAttribute("type", failed ? "CheckFailed" : "CheckError");
                 xml.writeCharacters(Q(c.diagnosis));
                 xml.writeEndElement();
+            } else if (c.outcome == Outcome::Skip) {
+                xml.writeStartElement("skipped");
+                xml.writeAttribute("message", Q(c.diagnosis));
+                xml.writeEndElement();
+            } else if (warned) {
+                xml.writeTextElement("system-out", Q("WARN: " + c.warning));
             }
             xml.writeEndElement();
         }

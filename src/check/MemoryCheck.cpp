@@ -39,16 +39,28 @@ MemoryFinding Finding(const ops::BankTally &t, const std::string &pattern)
 }
 
 // A case for every bank the pattern was to test, when the pattern ended before it could judge
-// them (a board call failed, or Ctrl+C).
-void FailEveryBank(CheckContext &ctx, const std::string &pattern, const std::string &why, double seconds)
+// them (a board call failed: Fail; Ctrl+C: Error) or never began (Skip).
+void EveryBank(CheckContext &ctx, const std::string &pattern, Outcome outcome, const std::string &why, double seconds)
 {
     for (uint32_t bank : ctx.options.banks) {
         CaseResult c;
         c.name = "memory/bank" + std::to_string(bank) + "/" + pattern;
-        c.Fail(why);
+        if (outcome == Outcome::Skip)
+            c.Skip(SkipKind::Interrupted, why);
+        else if (outcome == Outcome::Error)
+            c.Error(why);
+        else
+            c.Fail(why);
         c.seconds = seconds;
         ctx.Add(std::move(c));
     }
+}
+
+// The patterns from `first` on, which an interruption left unrun.
+void SkipRest(CheckContext &ctx, const std::vector<MemoryPattern> &patterns, size_t first)
+{
+    for (size_t i = first; i < patterns.size(); ++i)
+        EveryBank(ctx, std::string(ops::PatternName(patterns[i])), Outcome::Skip, "中断されたため実行していません", 0);
 }
 
 } // namespace
@@ -75,8 +87,10 @@ void RunMemoryCheck(CheckContext &ctx)
 
     uint64_t kept = 0; // mismatch records kept so far in this run
     for (size_t i = 0; i < patterns.size(); ++i) {
-        if (ctx.cancelled())
+        if (ctx.cancelled()) {
+            SkipRest(ctx, patterns, i);
             return;
+        }
         const std::string name(ops::PatternName(patterns[i]));
         const std::string seedText = "シード " + std::to_string(seed);
         ops::MemoryTestOptions options;
@@ -91,19 +105,20 @@ void RunMemoryCheck(CheckContext &ctx)
         ctx.progress.Begin("memory/" + name);
         const ops::MemoryPatternReport report = ops::RunMemoryPattern(ctx.board(), patterns[i], options);
         if (ctx.cancelled()) {
-            FailEveryBank(ctx, name, "中断されました", report.seconds);
+            EveryBank(ctx, name, Outcome::Error, "中断されました", report.seconds);
+            SkipRest(ctx, patterns, i + 1);
             return;
         }
         if (!report.result.ok()) {
-            FailEveryBank(ctx, name,
-                          report.result.message + "（" + report.result.step + "、" + StatusText(report.result.status) + "）",
-                          report.seconds);
+            // No work memory: the check could not run; any other step is the board's failure.
+            EveryBank(ctx, name, report.result.step == "buffer" ? Outcome::Error : Outcome::Fail,
+                      report.result.message + "（" + report.result.step + "、" + StatusText(report.result.status) + "）",
+                      report.seconds);
             continue;
         }
         for (const ops::BankTally &tally : report.banks) {
             CaseResult c;
             c.name = "memory/bank" + std::to_string(tally.bank) + "/" + name;
-            c.passed = tally.errors == 0;
             c.seconds = report.seconds / std::max<size_t>(1, report.banks.size());
             c.Set("bank", tally.bank);
             c.Set("checked", tally.checked);
@@ -117,7 +132,7 @@ void RunMemoryCheck(CheckContext &ctx)
                 c.Set("seed", seed);
                 c.note = seedText;
             }
-            if (!c.passed) {
+            if (tally.errors != 0) {
                 std::string why = ops::DescribeBank(tally, patterns[i]);
                 if (why.empty())
                     why = "不一致 " + std::to_string(tally.errors) + " 件";

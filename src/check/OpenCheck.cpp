@@ -22,7 +22,6 @@ bool OpenBoard(CheckContext &ctx, bool reportSuccess)
     const auto start = std::chrono::steady_clock::now();
     CaseResult c;
     c.name = "open/board";
-    c.passed = true;
     c.Set("board", ctx.options.board);
     uint32_t error = 0;
     const BoardHandle h = ctx.link.Open(ctx.options.board, error);
@@ -47,7 +46,7 @@ bool OpenBoard(CheckContext &ctx, bool reportSuccess)
             c.Fail("ボード番号レジスタが " + std::to_string(read.value) + " を示しています（ボード "
                    + std::to_string(ctx.options.board) + " を開きました）");
     }
-    if (c.passed && reportSuccess) {
+    if (c.passed() && reportSuccess) {
         std::string id, revision;
         for (const auto &[key, value] : c.properties) {
             id = key == "boardId" ? value : id;
@@ -56,7 +55,7 @@ bool OpenBoard(CheckContext &ctx, bool reportSuccess)
         c.note = "ボードID " + id + "、リビジョン " + revision;
     }
     c.seconds = SecondsSince(start);
-    if (reportSuccess || !c.passed)
+    if (reportSuccess || !c.passed())
         ctx.Add(std::move(c));
     return true;
 }

@@ -75,6 +75,23 @@ public:
             out = static_cast<uint32_t>(*n);
     }
 
+    // A limit: a JSON number, 0 or more.
+    void Limit(const QJsonObject &o, const char *key, double &out, const std::string &where)
+    {
+        if (!o.contains(key) || !error.empty())
+            return;
+        const QJsonValue v = o.value(key);
+        if (!v.isDouble())
+            error = "計画の " + where + key + " が数値ではありません";
+        else if (!(v.toDouble() >= 0 && v.toDouble() <= 1e9)) {
+            char shown[40];
+            std::snprintf(shown, sizeof shown, "%.15g", v.toDouble());
+            error = "計画の " + where + key + " が範囲外です: " + shown + "（0〜1000000000）";
+        }
+        else
+            out = v.toDouble();
+    }
+
     void Text(const QJsonObject &o, const char *key, std::string &out, const std::string &where)
     {
         if (!o.contains(key) || !error.empty())
@@ -231,7 +248,7 @@ std::string ReadPlanText(const std::string &json, CheckOptions &o)
     const QJsonObject root = doc.object();
     PlanReader r;
     r.Keys(root, "", {"checks", "all", "board", "registers", "dsp", "memory", "scan", "video",
-                      "timeoutMs", "reports"});
+                      "timeoutMs", "strict", "reports"});
     if (root.contains("checks") && r.error.empty()) {
         if (!root.value("checks").isArray())
             return "計画の checks が配列ではありません";
@@ -243,6 +260,7 @@ std::string ReadPlanText(const std::string &json, CheckOptions &o)
         }
     }
     r.Bool(root, "all", o.all, "");
+    r.Bool(root, "strict", o.strict, "");
     r.U32(root, "board", o.board, "", "0〜4294967295");
     r.U32(root, "timeoutMs", o.timeoutMs, "", "100〜600000");
 
@@ -279,7 +297,15 @@ std::string ReadPlanText(const std::string &json, CheckOptions &o)
     r.U32(memory, "recordCap", o.recordCap, "memory.", "0〜1000000");
 
     const QJsonObject scan = r.Section(root, "scan");
-    r.Keys(scan, "scan.", {"frames", "pixels", "lines", "unit", "pixelSize", "buffer", "lineInterval"});
+    r.Keys(scan, "scan.", {"frames", "pixels", "lines", "unit", "pixelSize", "buffer", "lineInterval", "minFps",
+                           "minMBps", "maxJitterMs"});
+    r.Limit(scan, "minFps", o.scan.limits.minFps, "scan.");
+    if (scan.contains("minMBps")) {
+        double mbps = 0;
+        r.Limit(scan, "minMBps", mbps, "scan.");
+        o.scan.limits.minMBps = mbps;
+    }
+    r.Limit(scan, "maxJitterMs", o.scan.limits.maxJitterMs, "scan.");
     r.U32(scan, "frames", o.scan.frames, "scan.", "1〜1000000");
     r.U32(scan, "pixels", o.scan.pixels, "scan.", "1〜8192");
     r.U32(scan, "lines", o.scan.lines, "scan.", "1〜4096");
@@ -297,7 +323,9 @@ std::string ReadPlanText(const std::string &json, CheckOptions &o)
     o.scan.programBuffer = buffer == "program";
 
     const QJsonObject video = r.Section(root, "video");
-    r.Keys(video, "video.", {"seconds"});
+    r.Keys(video, "video.", {"seconds", "minFps", "maxJitterMs"});
+    r.Limit(video, "minFps", o.videoLimits.minFps, "video.");
+    r.Limit(video, "maxJitterMs", o.videoLimits.maxJitterMs, "video.");
     r.U32(video, "seconds", o.videoSeconds, "video.", "1〜3600");
 
     const QJsonObject reports = r.Section(root, "reports");

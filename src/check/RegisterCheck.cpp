@@ -41,7 +41,6 @@ void WriteTest(CheckContext &ctx, uint32_t offset)
     const auto start = std::chrono::steady_clock::now();
     CaseResult c;
     c.name = "registers/write-" + Offset(offset);
-    c.passed = true;
     const BoardHandle h = ctx.board();
     const ops::RegisterRead old = ops::ReadRegister(h, offset, RegisterWidth::Long);
     if (!old.result.ok()) {
@@ -86,7 +85,6 @@ void RunRegisterCheck(CheckContext &ctx)
     auto start = std::chrono::steady_clock::now();
     CaseResult longs;
     longs.name = "registers/read32";
-    longs.passed = true;
     const std::map<uint32_t, uint32_t> wide = ReadWindow(ctx, RegisterWidth::Long, longs);
     longs.seconds = SecondsSince(start);
     ctx.Add(std::move(longs));
@@ -96,7 +94,6 @@ void RunRegisterCheck(CheckContext &ctx)
     start = std::chrono::steady_clock::now();
     CaseResult shorts;
     shorts.name = "registers/read16";
-    shorts.passed = true;
     const std::map<uint32_t, uint32_t> narrow = ReadWindow(ctx, RegisterWidth::Short, shorts);
     std::string differ;
     for (const auto &[offset, value] : narrow) {

@@ -14,6 +14,7 @@
 #include "check/VideoCheck.h"
 #include "ops/CheckedFile.h"
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <cstring>
@@ -33,6 +34,18 @@ std::string LocalTimeNow()
     return text;
 }
 
+// The case a check that did not run stands for in the reports.
+std::string SkippedName(CheckId id)
+{
+    switch (id) {
+    case CheckId::Open: return "open/board";
+    case CheckId::Dsp: return "dsp/download";
+    case CheckId::Scan: return "scan/area";
+    case CheckId::Video: return "video/live";
+    default: return CheckName(id); // several cases: the group
+    }
+}
+
 void RunOne(CheckId id, CheckContext &ctx)
 {
     switch (id) {
@@ -43,6 +56,12 @@ void RunOne(CheckId id, CheckContext &ctx)
     case CheckId::Scan: RunScanCheck(ctx); break;
     case CheckId::Video: RunVideoCheck(ctx); break;
     }
+}
+
+// Warnings and skips pass unless --strict counts the warnings.
+bool Failing(const RunResults &r, bool strict)
+{
+    return r.count(Outcome::Fail) + r.count(Outcome::Error) + (strict ? r.count(Outcome::Warn) : 0) != 0;
 }
 
 } // namespace
@@ -81,12 +100,25 @@ int RunChecks(const CheckOptions &options, RunResults &results, std::FILE *out, 
 
     const bool asked = !options.checks.empty() && options.checks.front() == CheckId::Open;
     bool opened = OpenBoard(ctx, asked);
-    if (opened) {
-        for (CheckId id : options.checks) {
-            if (ctx.cancelled())
-                break;
+    // Every check appears in the reports: run, or skipped with the reason.
+    for (CheckId id : AllChecks()) {
+        const bool wanted = std::find(options.checks.begin(), options.checks.end(), id) != options.checks.end();
+        if (id == CheckId::Open && (wanted || !opened))
+            continue; // the open is reported already (when asked, or when it failed)
+        const bool noProgram = id == CheckId::Dsp && options.all; // --all without --dsp
+        if (!wanted)
+            ctx.Add(SkippedCase(SkippedName(id), SkipKind::NotAsked,
+                                noProgram ? "指定されていません（--dsp のプログラムファイルがありません）"
+                                          : "指定されていません"));
+        else if (!opened)
+            ctx.Add(SkippedCase(SkippedName(id), SkipKind::EarlierFailure,
+                                "ボードをオープンできなかったため実行していません"));
+        else if (ctx.cancelled())
+            ctx.Add(SkippedCase(SkippedName(id), SkipKind::Interrupted, "中断されたため実行していません"));
+        else
             RunOne(id, ctx);
-        }
+    }
+    if (opened) {
         progress.End();
         if (const int32_t closed = link.Close(); closed != 0) {
             CaseResult c;
@@ -111,8 +143,8 @@ int RunChecks(const CheckOptions &options, RunResults &results, std::FILE *out, 
     const int status = !opened                 ? kExitNoBoard
                        : results.signal != 0   ? ExitForSignal(results.signal)
                        : outputError != 0      ? kExitFailed
-                       : results.failed() != 0 ? kExitFailed
-                                               : kExitPassed;
+                       : Failing(results, options.strict) ? kExitFailed
+                                                           : kExitPassed;
     const bool written = WriteReports(options, results, status, err);
     HoldSignals(false);
     return status == kExitPassed && !written ? kExitFailed : status;

@@ -1,6 +1,7 @@
 // One checker run on validated options: opens the board, runs the checks in order, closes the
-// board, prints the total and writes the reports. Answers the exit status: 0 all passed, 1 a check
-// failed (or a report or the terminal report could not be written), 3 the board could not be
+// board, prints the total and writes the reports. Answers the exit status: 0 all passed (warnings
+// and skips included, unless --strict counts the warnings), 1 a check failed or could not run (or
+// a report or the terminal report could not be written), 3 the board could not be
 // opened, 128 + the signal when SIGINT, SIGHUP or SIGTERM ended the run.
 #pragma once
 

@@ -9,15 +9,18 @@ namespace {
 // Forwards the link's callbacks to the run (delivery thread).
 class ScanSink : public CaptureSink {
 public:
-    explicit ScanSink(ops::ScanRun &run) : run_(run) {}
+    ScanSink(ops::ScanRun &run, const std::function<void()> &after) : run_(run), after_(after) {}
     void OnImage(uint32_t flags, uint32_t startLine, uint32_t lineCount, uint32_t bufferKind, void *data) override
     {
         run_.OnImage(flags, startLine, lineCount, bufferKind, data);
+        if (after_)
+            after_();
     }
     void OnScanEnd(int32_t reason) override { run_.OnScanEnd(reason); }
 
 private:
     ops::ScanRun &run_;
+    const std::function<void()> &after_;
 };
 
 // The last frame as an 8-bit grey picture: the most significant byte of each little-endian pixel.
@@ -62,13 +65,12 @@ void RunScanCheck(CheckContext &ctx)
     c.Set("buffer", s.programBuffer ? "program" : "driver");
     ctx.progress.Begin(c.name);
     ops::ScanRun run(ctx.board(), params);
-    ScanSink sink(run);
+    ScanSink sink(run, ctx.options.afterDelivery);
     ops::ScanRunReport r;
     {
         SinkScope scope(ctx.link, sink);
         r = run.Run([&ctx] { return ctx.cancelled(); }, [&ctx](double f) { ctx.progress.Update(f); });
     }
-    c.passed = true;
     c.Set("framesAccounted", r.framesAccounted);
     c.Set("linesAccounted", r.linesAccounted);
     c.Set("deliveries", r.deliveries);
@@ -80,15 +82,20 @@ void RunScanCheck(CheckContext &ctx)
     SetIntervalFigures(c, r.intervals);
     c.Set("mbPerSecond", r.mbPerSecond);
     c.Set("framesPerSecond", r.framesPerSecond);
+    const double frameMB = double(s.pixels) * s.lines * (s.pixelBits / 8) / 1e6;
+    const double minMBps = s.limits.minMBps.value_or(s.limits.minFps * frameMB);
+    c.Set("minFps", s.limits.minFps);
+    c.Set("minMBps", minMBps);
     c.seconds = r.seconds;
-    if (ctx.cancelled())
-        c.Fail("中断されました（" + std::to_string(r.framesAccounted) + " フレームまで）");
-    else if (!r.result.ok())
-        c.Fail(RunFailureText(r.result));
+    JudgeRunEnding(c, ctx, r.result, r.framesAccounted);
     if (!ctx.cancelled())
         c.Fail(OneLine(r.diagnosis));
-    c.passed = c.diagnosis.empty();
-    if (c.passed)
+    if (r.result.ok() && r.framesAccounted >= 2) {
+        JudgeMinimum(c, "フレームレート", "fps", r.framesPerSecond, s.limits.minFps);
+        JudgeMinimum(c, "転送速度", "MB/s", r.mbPerSecond, minMBps);
+    }
+    JudgeJitter(c, ops::IntervalJitterUs(r.intervalsUs), s.limits.maxJitterMs);
+    if (c.passed())
         c.note = std::to_string(r.framesAccounted) + " フレーム、" + FormatNumber(r.framesPerSecond) + " fps、"
                  + FormatNumber(r.mbPerSecond) + " MB/s";
     ctx.results.lastScanFrame = GreyPicture(r);

@@ -7,17 +7,22 @@ namespace check {
 std::string CaseLine(const CaseResult &c)
 {
     std::string line = c.name + " ... ";
-    if (c.passed)
-        line += c.note.empty() ? "ok" : "ok (" + c.note + ")";
-    else
-        line += "FAIL: " + c.diagnosis;
+    switch (c.outcome) {
+    case Outcome::Pass: return line + (c.note.empty() ? "ok" : "ok (" + c.note + ")");
+    case Outcome::Warn: return line + "WARN: " + c.warning + (c.note.empty() ? "" : " (" + c.note + ")");
+    case Outcome::Fail: return line + "FAIL: " + c.diagnosis;
+    case Outcome::Skip: return line + "SKIP: " + c.diagnosis;
+    case Outcome::Error: return line + "ERROR: " + c.diagnosis;
+    }
     return line;
 }
 
 std::string TotalLine(const RunResults &r)
 {
-    return "total " + std::to_string(r.cases.size()) + ", passed " + std::to_string(r.passed())
-           + ", failed " + std::to_string(r.failed());
+    return "total " + std::to_string(r.cases.size()) + ", passed " + std::to_string(r.count(Outcome::Pass))
+           + ", warned " + std::to_string(r.count(Outcome::Warn)) + ", failed " + std::to_string(r.count(Outcome::Fail))
+           + ", skipped " + std::to_string(r.count(Outcome::Skip)) + ", errors "
+           + std::to_string(r.count(Outcome::Error));
 }
 
 void TerminalReport::PrintCase(const CaseResult &c) { PrintLine(CaseLine(c)); }

@@ -1,6 +1,6 @@
 // The terminal report: one line per check as it ends, compliance-tester style, and a total line:
-//   memory/bank1/walking-ones ... FAIL: <diagnosis>
-//   total 31, passed 30, failed 1
+//   memory/bank1/walking-ones ... FAIL: <diagnosis>     (or ok, WARN:, SKIP:, ERROR:)
+//   total 31, passed 29, warned 1, failed 1, skipped 0, errors 0
 #pragma once
 
 #include "check/CheckResults.h"

@@ -29,4 +29,18 @@ IntervalFigures ComputeIntervalFigures(std::vector<double> intervalsUs)
     return f;
 }
 
+double IntervalJitterUs(const std::vector<double> &v)
+{
+    if (v.size() < 2)
+        return 0;
+    double mean = 0;
+    for (double x : v)
+        mean += x;
+    mean /= double(v.size());
+    double sum = 0;
+    for (double x : v)
+        sum += (x - mean) * (x - mean);
+    return std::sqrt(sum / double(v.size() - 1));
+}
+
 } // namespace ops

@@ -20,6 +20,9 @@ struct IntervalFigures {
 // Takes the intervals by value: it sorts its own copy.
 IntervalFigures ComputeIntervalFigures(std::vector<double> intervalsUs);
 
+// The jitter of intervals: their sample standard deviation in microseconds; 0 for fewer than two.
+double IntervalJitterUs(const std::vector<double> &intervalsUs);
+
 // The nearest-rank percentile p (0..1) of intervals already sorted ascending; 0 for none.
 double SortedPercentile(const std::vector<double> &sortedUs, double p);
 

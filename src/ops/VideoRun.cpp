@@ -22,20 +22,6 @@ constexpr uint64_t kFrameBytes = uint64_t(kVideoWidth) * kVideoHeight * 3;
 constexpr double kFrameUs = 1e6 / kNtscFrameRate;
 constexpr auto kPoll = std::chrono::milliseconds(20);
 
-double StandardDeviation(const std::vector<double> &v)
-{
-    if (v.size() < 2)
-        return 0;
-    double mean = 0;
-    for (double x : v)
-        mean += x;
-    mean /= double(v.size());
-    double sum = 0;
-    for (double x : v)
-        sum += (x - mean) * (x - mean);
-    return std::sqrt(sum / double(v.size() - 1));
-}
-
 } // namespace
 
 uint64_t MissedFrames(double intervalUs)
@@ -210,7 +196,7 @@ void VideoRun::Finish(VideoRunReport &report)
     report.gaps = gaps_;
     report.framesMissed = framesMissed_;
     report.intervals = f.intervals;
-    report.jitterUs = StandardDeviation(f.recentUs);
+    report.jitterUs = IntervalJitterUs(f.recentUs);
     report.intervalsUs = f.recentUs;
     if (haveSnapshot_) {
         report.snapshot = snapshot_; // blue, green, red in; red, green, blue out

@@ -1,7 +1,9 @@
 // A live video run without a window, for the unattended checker: starts live NTSC capture as the
 // live display's Start does (ops::PrepareCapture, then the image get mode 3), keeps requests into
 // the library's buffer in flight from the hook for a while, and measures what arrives: frames,
-// frame rate against 29.97, gaps, interval jitter, and one picture. The same contract as ScanRun:
+// frame rate against 29.97, gaps, interval jitter, and one picture. Frames are judged lost only
+// from what the board counts; the gaps and jitter are the host's arrival timing, for the caller to
+// weigh. The same contract as ScanRun:
 // the caller forwards its hook to the run while Run() is in progress.
 #pragma once
 
@@ -21,7 +23,7 @@
 namespace ops {
 
 constexpr double kNtscFrameRate = 29.97;
-constexpr double kRateTolerance = 0.01; // a rate further off than this is reported
+constexpr double kRateTolerance = 0.01; // a rate further off than this is worth a note
 constexpr uint32_t kVideoWidth = 640, kVideoHeight = 480;
 
 // Frames missed in an interval between two frames: none up to 1.5 frame times, else the frame
@@ -43,7 +45,8 @@ struct VideoRunReport {
     double framesPerSecond = 0;
     double rateErrorPercent = 0; // against 29.97
     double mbPerSecond = 0, seconds = 0;
-    uint64_t gaps = 0;         // intervals over 1.5 frame times
+    // Host arrival timing, not the board's word: a busy host delays the hook without a frame lost.
+    uint64_t gaps = 0;         // intervals over 1.5 frame times between arrivals
     uint64_t framesMissed = 0; // the frame times those gaps spanned (MissedFrames)
     IntervalFigures intervals;
     double jitterUs = 0; // standard deviation of the latest intervals
@@ -53,7 +56,9 @@ struct VideoRunReport {
     // one when the run ended sooner); empty when none came.
     std::vector<uint8_t> snapshot;
     uint32_t width = kVideoWidth, height = kVideoHeight;
-    std::string diagnosis; // in Japanese, one line per finding; empty when all is well
+    // In Japanese, one line per finding of the board (lost images, size errors, hardly a frame);
+    // empty when the board reports nothing wrong. Rates and host timing are the caller's to judge.
+    std::string diagnosis;
 };
 
 class VideoRun {

@@ -9,6 +9,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
 namespace checktest {
 namespace {
 
@@ -86,6 +91,50 @@ TEST_F(CaptureChecksTest, FailingRequestsAndSilentBoardsFailTheScanWithTheirReas
     EXPECT_NE(silent.out.find("scan/area ... FAIL: 300 ms 以内に画像転送がありませんでした。"), std::string::npos)
         << silent.out;
     EXPECT_EQ(SimOpenBoards(), 0u);
+}
+
+// The scan's rate is the board's and is judged against the plan's limits: the slow board fails by
+// its rate with the defaults and passes with limits lowered for it.
+TEST_F(CaptureChecksTest, ScanRateIsJudgedAgainstThePlansLimits)
+{
+    const std::string plan = Scratch("plan.json");
+    const struct {
+        const char *limits;
+        int status;
+        std::vector<const char *> words;
+    } cases[] = {
+        {"{}", 1, {"scan/area ... FAIL: フレームレートが ", " fps です (下限 20 fps)", "転送速度が ", "(下限 20.972 MB/s)"}},
+        {R"({"minFps": 1.5, "minMBps": 1})", 0, {"scan/area ... ok (3 フレーム、"}},
+        {R"({"minFps": 1.5, "minMBps": 5})", 1, {"scan/area ... FAIL: 転送速度が ", "(下限 5 MB/s)"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.limits);
+        SimReset();
+        ASSERT_EQ(SimApplyScenario("slow-scan"), 0); // 2 frames per second
+        std::ofstream(plan) << R"({"scan": )" << c.limits << "}";
+        const Outcome o = RunInProcess({"scan", "--frames", "3", "--plan", plan});
+        EXPECT_EQ(o.status, c.status) << o.out;
+        for (const char *w : c.words)
+            EXPECT_NE(o.out.find(w), std::string::npos) << w << "\n" << o.out;
+    }
+}
+
+// A hook held up now and then, as on a busy host, delays arrivals without the board losing a
+// frame: the case warns and names the host's timing; lost frames are the board's counters.
+TEST_F(CaptureChecksTest, BusyHostWarnsWithoutFailingHealthyVideo)
+{
+    const std::string json = Scratch("r.json");
+    std::atomic<int> delivered{0};
+    const Outcome o = RunInProcess({"video", "--seconds", "2", "--json", json}, [&delivered] {
+        if (++delivered % 10 == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(65));
+    });
+    EXPECT_EQ(o.status, 0) << o.out;
+    EXPECT_NE(o.out.find("video/live ... WARN: 到着間隔の空きが "), std::string::npos) << o.out;
+    const QJsonObject c = CaseOf(json, "video/live");
+    EXPECT_EQ(c["outcome"].toString(), "warn");
+    EXPECT_EQ(c["properties"].toObject()["lostImages"].toString(), "0");
+    EXPECT_GE(c["properties"].toObject()["gaps"].toString().toInt(), 1);
 }
 
 TEST_F(CaptureChecksTest, VideoReportsItsFiguresAndASnapshot)

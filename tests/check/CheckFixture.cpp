@@ -33,12 +33,12 @@ std::string ReadStream(std::FILE *f)
 
 } // namespace
 
-Outcome RunInProcess(const std::vector<std::string> &args)
+Outcome RunInProcess(const std::vector<std::string> &args, std::function<void()> afterDelivery)
 {
     std::FILE *out = std::tmpfile();
     std::FILE *err = std::tmpfile();
     Outcome o;
-    o.status = check::CheckMain(args, out, err);
+    o.status = check::CheckMain(args, out, err, std::move(afterDelivery));
     o.out = ReadStream(out);
     o.err = ReadStream(err);
     return o;

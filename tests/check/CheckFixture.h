@@ -23,7 +23,8 @@ struct Outcome {
 };
 
 // CheckMain in this process; the simulator is left as the run leaves it (journal included).
-Outcome RunInProcess(const std::vector<std::string> &args);
+// `afterDelivery` runs on the delivery thread after each capture delivery.
+Outcome RunInProcess(const std::vector<std::string> &args, std::function<void()> afterDelivery = {});
 
 // The built pelora2-check as a child with PELORA_SIM_SCENARIO=scenario (and `extraEnv`, "K=V"),
 // killed after `seconds`. `whileRunning`, when given, is called every 20 ms with the child's pid

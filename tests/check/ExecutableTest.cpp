@@ -104,16 +104,10 @@ TEST_F(ExecutableTest, AllChecksPassOnAHealthyBoardAndFrameFaultNamesTheStuckBit
     for (const char *name : {"open/board ... ok", "registers/read32 ... ok", "registers/read16 ... ok",
                              "dsp/download ... ok", "memory/bank1/random ... ok", "scan/area ... ok"})
         EXPECT_NE(healthy.out.find(name), std::string::npos) << name << "\n" << healthy.out;
-    // Live video keeps its 29.97 frames per second only on a machine with time to spare: it is
-    // the one line allowed to fail here, and then only on timing.
-    const size_t video = healthy.out.find("video/live ... ");
-    ASSERT_NE(video, std::string::npos);
-    const bool videoPassed = healthy.out.compare(video, 17, "video/live ... ok") == 0;
-    EXPECT_EQ(Count(healthy.out, "FAIL"), videoPassed ? 0 : 1) << healthy.out;
-    EXPECT_EQ(healthy.status, videoPassed ? 0 : 1);
-    EXPECT_NE(healthy.out.find(videoPassed ? "total 22, passed 22, failed 0" : "total 22, passed 21, failed 1"),
-              std::string::npos)
-        << healthy.out;
+    // A busy machine disturbs only the host's timing: at most warnings, never a failure.
+    EXPECT_EQ(Count(healthy.out, "FAIL"), 0) << healthy.out;
+    EXPECT_EQ(healthy.status, 0);
+    EXPECT_NE(healthy.out.find("failed 0, skipped 0, errors 0"), std::string::npos) << healthy.out;
     EXPECT_NE(ReadFile(html).find("data:image/png;base64,"), std::string::npos);
 
     Rearm("pelora2-check --all on a board with planted frame memory faults");

@@ -1,6 +1,6 @@
 // The reports read back with parsers hold the same results as the terminal: JUnit (one suite per
-// group, the diagnosis as the failure message, figures as properties), JSON (every case and
-// figure), and the self-contained HTML page.
+// group, the diagnosis as the failure, error or skip message, a warning as a property, figures as
+// properties), JSON (every case with its outcome and figure), and the self-contained HTML page.
 #include "CheckFixture.h"
 
 #include "check/Interrupt.h"
@@ -11,6 +11,8 @@
 #include <QJsonObject>
 #include <QXmlStreamReader>
 
+#include <cstring>
+#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -20,8 +22,8 @@ namespace {
 // What a case looks like from any of the three reports.
 struct Seen {
     std::string suite;
-    bool passed = true;
-    std::string diagnosis;
+    std::string outcome = "pass";
+    std::string reason;
     std::map<std::string, std::string> properties;
     bool operator==(const Seen &) const = default;
 };
@@ -38,10 +40,13 @@ std::map<std::string, Seen> FromTerminal(const std::string &out)
         Seen s;
         const std::string name = line.substr(0, dots);
         s.suite = name.substr(0, name.find('/'));
-        const std::string rest = line.substr(dots + 5);
-        s.passed = rest.rfind("ok", 0) == 0;
-        if (!s.passed)
-            s.diagnosis = rest.substr(std::string("FAIL: ").size());
+        std::string rest = line.substr(dots + 5);
+        for (const char *o : {"WARN", "FAIL", "SKIP", "ERROR"})
+            if (rest.rfind(std::string(o) + ": ", 0) == 0) {
+                s.outcome = QString(o).toLower().toStdString();
+                rest = rest.substr(std::strlen(o) + 2);
+                s.reason = s.outcome == "warn" ? rest.substr(0, rest.rfind(" (")) : rest; // less the note
+            }
         cases[name] = s;
     }
     return cases;
@@ -63,11 +68,14 @@ std::map<std::string, Seen> FromJunit(const std::string &xmlText, int &suites)
         } else if (xml.name() == u"testcase") {
             name = attr("name");
             cases[name].suite = suite;
+        } else if (xml.name() == u"property" && attr("name") == "warning") {
+            cases[name].outcome = "warn";
+            cases[name].reason = attr("value");
         } else if (xml.name() == u"property" && attr("name") != "note") {
             cases[name].properties[attr("name")] = attr("value");
-        } else if (xml.name() == u"failure") {
-            cases[name].passed = false;
-            cases[name].diagnosis = attr("message");
+        } else if (xml.name() == u"failure" || xml.name() == u"error" || xml.name() == u"skipped") {
+            cases[name].outcome = xml.name() == u"failure" ? "fail" : xml.name() == u"error" ? "error" : "skip";
+            cases[name].reason = attr("message");
         }
     }
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
@@ -81,8 +89,9 @@ std::map<std::string, Seen> FromJson(const QJsonObject &root)
         const QJsonObject c = v.toObject();
         Seen s;
         s.suite = c["group"].toString().toStdString();
-        s.passed = c["passed"].toBool();
-        s.diagnosis = c["diagnosis"].toString().toStdString();
+        s.outcome = c["outcome"].toString().toStdString();
+        s.reason = c["reason"].toString().toStdString();
+        EXPECT_EQ(c.keys().size(), 11) << "the same keys whatever the outcome";
         const QJsonObject p = c["properties"].toObject();
         for (auto it = p.begin(); it != p.end(); ++it)
             s.properties[it.key().toStdString()] = it.value().toString().toStdString();
@@ -95,10 +104,14 @@ class ReportTest : public CheckTest {};
 
 TEST_F(ReportTest, JunitJsonAndTerminalHoldTheSameResults)
 {
-    // The read-only board ID register makes one write test fail.
+    // The read-only board ID register makes one write test fail; a jitter limit no run keeps makes
+    // the scan warn; the checks not asked for are skipped.
     const std::string xml = Scratch("r.xml"), json = Scratch("r.json"), html = Scratch("r.html");
-    const Outcome o = RunInProcess({"open", "registers", "--write-registers", "0x00,0x50", "--junit", xml,
-                                    "--json", json, "--html", html});
+    const std::string plan = Scratch("plan.json");
+    std::ofstream(plan) << R"({"scan": {"frames": 5, "maxJitterMs": 0.001, "minFps": 0}})";
+    SimSetFrameRate(0);
+    const Outcome o = RunInProcess({"open", "registers", "scan", "--write-registers", "0x00,0x50", "--plan", plan,
+                                    "--junit", xml, "--json", json, "--html", html});
     ASSERT_EQ(o.status, 1) << o.out << o.err;
 
     std::map<std::string, Seen> terminal = FromTerminal(o.out);
@@ -109,9 +122,11 @@ TEST_F(ReportTest, JunitJsonAndTerminalHoldTheSameResults)
     ASSERT_EQ(error.error, QJsonParseError::NoError);
     const std::map<std::string, Seen> fromJson = FromJson(root);
 
-    EXPECT_EQ(terminal.size(), 5u);
-    EXPECT_EQ(suites, 2) << "open and registers";
-    EXPECT_FALSE(terminal["registers/write-0x000"].passed);
+    EXPECT_EQ(terminal.size(), 9u);
+    EXPECT_EQ(suites, 6);
+    EXPECT_EQ(terminal["registers/write-0x000"].outcome, "fail");
+    EXPECT_EQ(terminal["scan/area"].outcome, "warn");
+    EXPECT_EQ(terminal["memory"].outcome, "skip");
     // The terminal shows no figures; the two files hold the same ones.
     EXPECT_EQ(junit, fromJson);
     std::map<std::string, Seen> bare = fromJson;
@@ -119,18 +134,53 @@ TEST_F(ReportTest, JunitJsonAndTerminalHoldTheSameResults)
         seen.properties.clear();
     EXPECT_EQ(terminal, bare);
     EXPECT_EQ(fromJson.at("registers/read32").properties.at("0x000"), "0x50454C32");
-    EXPECT_EQ(root["total"].toInt(), 5);
+    EXPECT_EQ(root["total"].toInt(), 9);
     EXPECT_EQ(root["failed"].toInt(), 1);
     EXPECT_EQ(root["exitStatus"].toInt(), 1);
-    EXPECT_NE(o.out.find("total 5, passed 4, failed 1"), std::string::npos);
+    const std::string totals = "total 9, passed 4, warned 1, failed 1, skipped 3, errors 0";
+    EXPECT_NE(o.out.find(totals), std::string::npos) << o.out;
+    EXPECT_NE(ReadFile(xml).find("tests=\"9\" failures=\"1\" errors=\"0\" skipped=\"3\""), std::string::npos);
 
     // One page with nothing fetched from elsewhere.
     const std::string page = ReadFile(html);
     EXPECT_NE(page.find("registers/write-0x000"), std::string::npos);
-    EXPECT_NE(page.find("total 5, passed 4, failed 1"), std::string::npos);
+    EXPECT_NE(page.find(totals), std::string::npos);
     EXPECT_EQ(page.find("src=\"http"), std::string::npos);
     EXPECT_EQ(page.find("<link"), std::string::npos);
     EXPECT_EQ(page.find("<script"), std::string::npos);
+}
+
+// Warnings pass unless --strict; a check that cannot run is an error, apart from a failure.
+TEST_F(ReportTest, ExitStatusCountsWarningsOnlyWhenStrictAndErrorsAlways)
+{
+    const std::string plan = Scratch("plan.json"), xml = Scratch("r.xml");
+    std::ofstream(plan) << R"({"scan": {"frames": 5, "maxJitterMs": 0.001, "minFps": 0}})";
+    const struct {
+        const char *scenario;
+        std::vector<std::string> extra;
+        int status;
+        const char *line;
+        const char *junitTotals;
+    } cases[] = {
+        {"", {}, 0, "scan/area ... WARN: 到着間隔のジッタが", "failures=\"0\" errors=\"0\" skipped=\"5\""},
+        {"", {"--strict"}, 1, "scan/area ... WARN: ", "failures=\"0\" errors=\"0\" skipped=\"5\""},
+        {"errorinfo-fails", {}, 1, "scan/area ... ERROR: エラー情報取得が失敗しました。",
+         "failures=\"0\" errors=\"1\" skipped=\"5\""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.scenario) + (c.extra.empty() ? "" : " --strict"));
+        SimReset();
+        SimSetFrameRate(0);
+        if (*c.scenario) {
+            ASSERT_EQ(SimApplyScenario(c.scenario), 0);
+        }
+        std::vector<std::string> args = {"scan", "--plan", plan, "--junit", xml};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        const Outcome o = RunInProcess(args);
+        EXPECT_EQ(o.status, c.status) << o.out;
+        EXPECT_NE(o.out.find(c.line), std::string::npos) << o.out;
+        EXPECT_NE(ReadFile(xml).find(c.junitTotals), std::string::npos) << ReadFile(xml);
+    }
 }
 
 TEST_F(ReportTest, InterruptedRunClosesTheBoardAndReportsWhatRan)
@@ -141,11 +191,12 @@ TEST_F(ReportTest, InterruptedRunClosesTheBoardAndReportsWhatRan)
     EXPECT_EQ(o.status, 130);
     EXPECT_EQ(SimOpenBoards(), 0u);
     EXPECT_NE(o.out.find("open/board ... ok"), std::string::npos);
-    EXPECT_EQ(o.out.find("registers/"), std::string::npos) << "no check starts after the interrupt";
+    EXPECT_NE(o.out.find("registers ... SKIP: 中断されたため実行していません"), std::string::npos)
+        << "no check starts after the interrupt";
     const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json))).object();
     EXPECT_TRUE(root["interrupted"].toBool());
     EXPECT_EQ(root["exitStatus"].toInt(), 130);
-    EXPECT_EQ(root["total"].toInt(), 1);
+    EXPECT_EQ(root["total"].toInt(), 6);
 }
 
 } // namespace

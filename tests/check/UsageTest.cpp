@@ -150,6 +150,8 @@ TEST_F(UsageTest, MessagesNameTheFaultAndTheRange)
 {
     const std::string plan = Scratch("plan.json");
     std::ofstream(plan) << R"({"checks": ["scan"], "scan": {"frames": 1e300}})";
+    const std::string limit = Scratch("limit.json");
+    std::ofstream(limit) << R"({"checks": ["video"], "video": {"maxJitterMs": -1}})";
     const struct {
         std::vector<std::string> args;
         std::string line;
@@ -163,6 +165,7 @@ TEST_F(UsageTest, MessagesNameTheFaultAndTheRange)
         {{"memory", "--banks", ""}, "バンク番号の並びに空の項目があります: "},
         {{"memory", "--patterns", "zeros,"}, "パターン名の並びに空の項目があります: zeros,"},
         {{"--plan", plan}, "計画の scan.frames が範囲外です: 1e+300（1〜1000000）（" + plan + "）"},
+        {{"--plan", limit}, "計画の video.maxJitterMs が範囲外です: -1（0〜1000000000）（" + limit + "）"},
         {{"scan", "--timeout", "10"}, "タイムアウト（ms）が範囲外です: 10（100〜600000）。1フレームの間隔より長くしてください"},
     };
     for (const auto &c : cases) {
