@@ -272,4 +272,92 @@ TEST_F(ScanRunTest, ALineOverrunIsCountedAndNamed)
         << r.diagnosis;
 }
 
+// The simulator's picture faults as the run sees them: lines claimed but not written are named
+// with their frame, repeated frames by number; a dead column and the still chart show in the
+// comparison with a reference picture.
+TEST_F(ScanRunTest, PictureFaultsAreFoundAndNamed)
+{
+    // The still chart, as a reference taken from a known target would hold it.
+    auto chart = [](uint32_t pixels, uint32_t lines) {
+        SimSetScenario("still-picture", 1);
+        ops::Picture p{pixels, lines, 1, std::vector<uint8_t>(size_t(pixels) * lines)};
+        for (uint32_t y = 0; y < lines; ++y)
+            for (uint32_t x = 0; x < pixels; ++x)
+                p.data[size_t(y) * pixels + x] = uint8_t(SimAreaPixel(x, y, pixels, lines, 1, 0));
+        return p;
+    };
+    auto compare = [&](const ops::ScanRunReport &r) {
+        const ops::Picture reference = chart(r.pixels, r.lines);
+        return ops::ComparePictures({r.lastFrame.data(), r.pixels, r.lines, r.pixelBytes}, reference.View(), 2,
+                                    0.001);
+    };
+    const struct {
+        const char *scenarios;
+        uint32_t unitFlags;
+        bool library;
+        std::function<void(const ops::ScanRunReport &)> check;
+    } cases[] = {
+        {"short-frame", SCAN_UNIT_FRAME, false,
+         [](const ops::ScanRunReport &r) {
+             EXPECT_EQ(r.unwrittenFrames, 2u); // frames 6 and 13 of 16
+             EXPECT_EQ(r.unwrittenLines, 32u);
+             ASSERT_EQ(r.unwritten.size(), 2u);
+             EXPECT_EQ(r.unwritten[1].frame, 13u);
+             EXPECT_NE(r.diagnosis.find("フレーム 6: ライン 48～63 が書き込まれていません。"), std::string::npos)
+                 << r.diagnosis;
+         }},
+        {"short-frame", SCAN_UNIT_LINE, false, // the run over lines 48..63 writes nothing
+         [](const ops::ScanRunReport &r) {
+             ASSERT_EQ(r.unwritten.size(), 2u);
+             EXPECT_EQ(r.unwritten[0].frame, 6u);
+             EXPECT_EQ(r.unwritten[0].lines.first, 48u);
+             EXPECT_EQ(r.unwritten[0].lines.end, 64u);
+             EXPECT_EQ(r.staleFrames, 0u);
+         }},
+        {"stale-frame", SCAN_UNIT_FRAME, true,
+         [](const ops::ScanRunReport &r) {
+             EXPECT_EQ(r.staleFrameNumbers, (std::vector<uint32_t>{9}));
+             EXPECT_EQ(r.unwrittenFrames, 0u);
+             EXPECT_NE(r.diagnosis.find("前のフレームと同じ画像のフレームが 1 枚ありました (フレーム 9)。"),
+                       std::string::npos)
+                 << r.diagnosis;
+         }},
+        {"stale-frame", SCAN_UNIT_LINE, false,
+         [](const ops::ScanRunReport &r) { EXPECT_EQ(r.staleFrameNumbers, (std::vector<uint32_t>{9})); }},
+        {"still-picture,dead-column", SCAN_UNIT_FRAME, false,
+         [&](const ops::ScanRunReport &r) {
+             const ops::PictureDifference d = compare(r);
+             EXPECT_FALSE(d.matches);
+             EXPECT_EQ(d.differing, r.lines);
+             EXPECT_EQ(std::vector<uint32_t>({d.boxX0, d.boxY0, d.boxX1, d.boxY1}),
+                       std::vector<uint32_t>({100, 0, 101, r.lines}));
+             EXPECT_EQ(d.worstX, 100u);
+             EXPECT_EQ(d.worstActual, 0u);
+             EXPECT_EQ(d.difference[size_t(d.worstY) * r.pixels + 100] >= 64, true);
+             EXPECT_EQ(d.difference[size_t(d.worstY) * r.pixels + 99], 0);
+         }},
+        {"still-picture", SCAN_UNIT_LINE, true,
+         [&](const ops::ScanRunReport &r) {
+             EXPECT_EQ(r.staleFrames, 15u); // every frame repeats the one before
+             const ops::PictureDifference d = compare(r);
+             EXPECT_TRUE(d.matches);
+             EXPECT_EQ(d.differing, 0u);
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.scenarios) + (c.unitFlags == SCAN_UNIT_LINE ? ", line unit" : ", frame unit"));
+        SetUp(); // a fresh board for each case
+        ASSERT_EQ(SimApplyScenario(c.scenarios), 0);
+        ops::ScanRunParams p = Small(16);
+        p.area.pixels = 128;
+        p.area.unitFlags = c.unitFlags;
+        p.area.lineInterval = 16;
+        p.libraryBuffer = c.library;
+        const ops::ScanRunReport r = Run(p);
+        EXPECT_TRUE(r.result.ok()) << r.result.step;
+        EXPECT_EQ(r.framesAccounted, 16u);
+        c.check(r);
+    }
+}
+
 } // namespace
