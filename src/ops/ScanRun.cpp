@@ -56,6 +56,7 @@ ScanRun::~ScanRun()
 bool ScanRun::AllocateBuffers()
 {
     try {
+        content_.unwritten.reserve(ScanRunReport::kNamedFindings); // the hook never allocates
         content_.staleFrameNumbers.reserve(ScanRunReport::kNamedFindings);
         const uint64_t frameBytes = uint64_t(geometry_.lines) * geometry_.stride();
         assembly_.assign(frameBytes, 0);
@@ -73,8 +74,6 @@ bool ScanRun::AllocateBuffers()
             b.data.reset(new uint8_t[size]()); // zero-filled, like every block the program hands over
             b.size = uint32_t(size);
         }
-        content_.unwritten.reserve(ScanRunReport::kNamedFindings);
-        content_.staleFrameNumbers.reserve(ScanRunReport::kNamedFindings);
         return true;
     } catch (const std::bad_alloc &) {
         buffers_.clear();
@@ -152,14 +151,14 @@ void ScanRun::CheckContent(uint32_t frame, bool frameEnds, uint32_t startLine, u
         const uint32_t end = geometry_.unit == 1
                                  ? geometry_.lines
                                  : uint32_t(std::min<uint64_t>(uint64_t(startLine) + lineCount, geometry_.lines));
-        uint64_t held = end - first; // lines the delivery wholly holds
-        if (!library) {
-            const uint64_t extent = ExtentOf(data), pitch = CanaryPitch();
-            const uint64_t before = pitched ? first * pitch : 0; // bytes ahead of the first line
-            held = extent < before + lineBytes ? 0 : std::min<uint64_t>(held, (extent - before - lineBytes) / pitch + 1);
-        }
-        const uint8_t *firstLine = data + (pitched ? uint64_t(first) * BOARD_LINE_PITCH : 0);
+        // Lines the delivery wholly holds (the library's buffer: the lines it names, at the pitch).
         const uint64_t pitch = pitched ? BOARD_LINE_PITCH : lineBytes;
+        const uint64_t extent =
+            library ? (uint64_t(startLine) + lineCount) * BOARD_LINE_PITCH : ExtentOf(data);
+        const uint64_t before = pitched ? first * pitch : 0; // bytes ahead of the first line
+        const uint64_t held =
+            extent < before + lineBytes ? 0 : std::min<uint64_t>(end - first, (extent - before - lineBytes) / pitch + 1);
+        const uint8_t *firstLine = data + before;
         hash_.AddLines(firstLine, pitch, lineBytes, first, uint32_t(held));
         if (!library) {
             // The claimed lines: for a frame unit those lineCount says, from startLine.
