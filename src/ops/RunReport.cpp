@@ -34,8 +34,13 @@ void Content(std::string &out, const ScanRunReport &r)
     if (r.unwrittenFrames != 0) {
         Line(out, "転送済みとされたラインが書き込まれていません (%llu フレーム、計 %llu ライン)。",
              static_cast<unsigned long long>(r.unwrittenFrames), static_cast<unsigned long long>(r.unwrittenLines));
-        for (const ScanRunReport::UnwrittenLines &u : r.unwritten)
-            Line(out, "フレーム %u: ライン %u～%u が書き込まれていません。", u.frame, u.lines.first, u.lines.end - 1);
+        // A few runs by name: the checker shows the findings on one line.
+        constexpr size_t kNamed = 8;
+        for (size_t i = 0; i < r.unwritten.size() && i < kNamed; ++i)
+            Line(out, "フレーム %u: ライン %u～%u が書き込まれていません。", r.unwritten[i].frame,
+                 r.unwritten[i].lines.first, r.unwritten[i].lines.end - 1);
+        if (r.unwritten.size() > kNamed)
+            Line(out, "(ほかにも書き込まれていないラインがあります。)");
     }
     if (r.staleFrames != 0) {
         std::string numbers;

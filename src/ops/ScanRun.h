@@ -1,7 +1,8 @@
 // An area scan run without a window, for the unattended checker: programs the scan as the scan
 // tool's Start does (ops::StartAreaScan), keeps requests in flight from the hook, and accounts
 // for every frame and line until the scan ends, the deliveries stop for longer than the time-out,
-// or the caller cancels. The caller opens the board with callbacks of its own and forwards the
+// or the caller cancels. It also looks at the content: lines a delivery claims but did not write
+// (a canary in its program buffers) and frames equal to the one before (ops/FrameContent.h). The caller opens the board with callbacks of its own and forwards the
 // hook and the scan end to the run while Run() is in progress (before Run and after it returns
 // the run ignores them), and stops forwarding before the run is destroyed.
 #pragma once

@@ -20,10 +20,9 @@ void Put32(std::vector<uint8_t> &out, uint32_t v)
 void Chunk(std::vector<uint8_t> &out, const char *type, const std::vector<uint8_t> &body)
 {
     Put32(out, uint32_t(body.size()));
-    const size_t start = out.size();
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), body.begin(), body.end());
-    Put32(out, uint32_t(crc32(0, out.data() + start, uInt(out.size() - start))));
+    Put32(out, uint32_t(crc32(0, out.data() + out.size() - body.size() - 4, uInt(body.size() + 4))));
 }
 
 // A grey PNG of `samples` (big-endian bytes, as the file holds them), line y filtered with
@@ -106,10 +105,6 @@ TEST(FrameContentTest, GreyPngReferencesReadBackOrAreRefused)
             }
     }
     std::filesystem::remove(path);
-    ops::Picture picture;
-    std::string error;
-    EXPECT_FALSE(ops::ReadGreyPng((path.string() + ".missing"), picture, error));
-    EXPECT_EQ(error.rfind("参照画像を開けません", 0), 0u) << error;
 }
 
 } // namespace
