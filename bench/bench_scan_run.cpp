@@ -1,6 +1,7 @@
 // The window-less scan run (ops::ScanRun) against the simulated board at full rate: frames per
 // second accounted for at 1024 x 1024 x 8 bit, frame unit, into the library's buffer (the target
-// is 2,000 or more) and into program buffers, with what the run reports.
+// is 2,000 or more) and into program buffers, with what the run reports; each with the content
+// checks (canary, frame hash) and without, one after the other, for their cost.
 #include "board/pel2ctl.h"
 #include "ops/ScanRun.h"
 #include "simctl.h"
@@ -25,7 +26,7 @@ void ForwardEnd(int32_t reason)
 }
 void NoEvent(int32_t) {}
 
-void Measure(const char *name, bool library, uint32_t frames)
+void Measure(const char *name, bool library, bool content, uint32_t frames)
 {
     SimReset();
     SimSetFrameRate(0); // as fast as the program takes the frames
@@ -35,6 +36,7 @@ void Measure(const char *name, bool library, uint32_t frames)
     ops::ScanRunParams params; // 1024 x 1024, frame unit, 8 bit
     params.frames = frames;
     params.libraryBuffer = library;
+    params.checkContent = content;
     ops::ScanRun run(board, params);
     g_run = &run;
     const auto t0 = std::chrono::steady_clock::now();
@@ -58,8 +60,10 @@ void Measure(const char *name, bool library, uint32_t frames)
 int main()
 {
     for (int i = 0; i < 3; ++i) {
-        Measure("1024 x 1024 x 8-bit frames, library buffer", true, 6000);
-        Measure("1024 x 1024 x 8-bit frames, program buffers", false, 6000);
+        Measure("1024 x 1024 x 8-bit frames, library buffer", true, true, 6000);
+        Measure("  the same without content checks", true, false, 6000);
+        Measure("1024 x 1024 x 8-bit frames, program buffers", false, true, 6000);
+        Measure("  the same without content checks", false, false, 6000);
     }
     SimReset();
     return 0;

@@ -277,13 +277,18 @@ bool Board::deliverAreaLocked(std::unique_lock<std::mutex> &lock, const AreaScan
         return true;
     }
     const ImageDelivery d{run.flags, run.start, run.count, kind, nullptr, -1, stepped};
+    PictureFaults faults;
+    faults.still = globals().stillPicture;
+    faults.stale = globals().staleFrames;
+    faults.shortFrame = globals().shortFrames;
+    faults.deadColumn = globals().deadColumn;
     return fillAndQueue(lock, r, d, [&](uint8_t *base) {
         if (pitched)
-            synthAreaLines(base + size_t{run.start} * BOARD_LINE_PITCH, BOARD_LINE_PITCH, s.pixels,
-                           s.lines, s.bytesPerPixel, run.start, run.count, s.frame);
+            synthAreaRun(base + size_t{run.start} * BOARD_LINE_PITCH, BOARD_LINE_PITCH, s.pixels,
+                         s.lines, s.bytesPerPixel, run.start, run.count, s.frame, faults);
         else
-            synthAreaLines(base, lineBytes, s.pixels, s.lines, s.bytesPerPixel, run.start,
-                           run.count, s.frame);
+            synthAreaRun(base, lineBytes, s.pixels, s.lines, s.bytesPerPixel, run.start,
+                         run.count, s.frame, faults);
     });
 }
 

@@ -180,6 +180,14 @@ const std::vector<Entry> &entries()
              globals().scanDataQueueDepth.compare_exchange_strong(none, 1);
          },
          [] { return globals().scanDataQueueDepth.load() == 0; }},
+        flag("still-picture", "area scans show a fixed test chart instead of the moving picture",
+             &Globals::stillPicture),
+        flag("stale-frame", "every 10th frame of an area scan repeats the previous picture",
+             &Globals::staleFrames),
+        flag("short-frame",
+             "the last 16 lines of every 7th frame are not written, though delivered as written",
+             &Globals::shortFrames),
+        flag("dead-column", "pixel column 100 of area scans always reads 0", &Globals::deadColumn),
         frameRate("slow-scan", "area scans at 2 frames (and 2 x lines) per second", 2.0),
         frameRate("fast-scan", "area scans as fast as the program takes them", 0.0),
     };

@@ -249,7 +249,7 @@ void SimDropCounts(int32_t *noRequest, int32_t *hookBusy)
 uint32_t SimAreaPixel(uint32_t x, uint32_t y, uint32_t pixels, uint32_t lines,
                       uint32_t bytesPerPixel, uint32_t frame)
 {
-    return synthAreaPixel(x, y, pixels, lines, bytesPerPixel, frame);
+    return synthAreaPixel(x, y, pixels, lines, bytesPerPixel, frame, globals().stillPicture);
 }
 
 int SimScenarioCount(void)

@@ -12,12 +12,15 @@ struct Globals {
     std::atomic<int> activeEngines{0};             // boards with a scan, live video or loop
     std::atomic<size_t> scanDataQueueDepth{1};     // tables the off-board loop can queue
     std::atomic<bool> cancelStalls{false};         // cancelled scans end only at the time-out
+    // Faults of the area scan picture (see PictureFaults in Synth.h).
+    std::atomic<bool> stillPicture{false}, staleFrames{false}, shortFrames{false}, deadColumn{false};
     void reset()
     {
         dspRejectsCommands = false;
         dspAnnouncesCommands = false;
         scanDataQueueDepth = 1;
         cancelStalls = false;
+        stillPicture = staleFrames = shortFrames = deadColumn = false;
     }
 };
 

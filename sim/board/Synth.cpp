@@ -26,19 +26,25 @@ struct Overlay {
     int digitCount;
 };
 
-Overlay overlayFor(uint32_t pixels, uint32_t lines, uint32_t frame)
+// The still chart has the digits 0 to 9 and the square in the middle.
+Overlay overlayFor(uint32_t pixels, uint32_t lines, uint32_t frame, bool still = false)
 {
     Overlay o{};
     o.scale = std::max<uint32_t>(1, std::min(pixels, lines) / 128);
     o.digitCount = 0;
     uint32_t n = frame;
     char rev[12];
-    do {
-        rev[o.digitCount++] = static_cast<char>('0' + n % 10);
-        n /= 10;
-    } while (n != 0);
-    for (int i = 0; i < o.digitCount; ++i)
-        o.digits[i] = rev[o.digitCount - 1 - i];
+    if (still) {
+        std::memcpy(o.digits, "0123456789", 10);
+        o.digitCount = 10;
+    } else {
+        do {
+            rev[o.digitCount++] = static_cast<char>('0' + n % 10);
+            n /= 10;
+        } while (n != 0);
+        for (int i = 0; i < o.digitCount; ++i)
+            o.digits[i] = rev[o.digitCount - 1 - i];
+    }
     o.textX = 2 * o.scale;
     o.textY = 2 * o.scale;
     o.textW = static_cast<uint32_t>(o.digitCount) * 6 * o.scale;
@@ -52,8 +58,8 @@ Overlay overlayFor(uint32_t pixels, uint32_t lines, uint32_t frame)
         const uint64_t p = t % period;
         return static_cast<uint32_t>(p < span ? p : period - p);
     };
-    o.squareX = bounce(uint64_t{frame} * 7, spanX);
-    o.squareY = bounce(uint64_t{frame} * 5, spanY);
+    o.squareX = still ? spanX / 2 : bounce(uint64_t{frame} * 7, spanX);
+    o.squareY = still ? spanY / 2 : bounce(uint64_t{frame} * 5, spanY);
     return o;
 }
 
@@ -82,6 +88,7 @@ struct BaseFrame {
     // The frame number's box as it lies over a line: row 0 the blank margin, row 1 + n the
     // digits' glyph row n (each repeated `scale` lines). Made once per frame, when first needed.
     uint32_t boxFrame = UINT32_MAX;
+    bool boxStill = false;
     std::vector<uint8_t> boxRows; // 8 rows of the box's width in bytes
     std::array<bool, 8> boxRowMade{};
 };
@@ -142,8 +149,14 @@ void baseLine(uint8_t *row, uint32_t y, uint32_t pixels, uint32_t lines, uint32_
 uint32_t synthAreaPixel(uint32_t x, uint32_t y, uint32_t pixels, uint32_t lines,
                         uint32_t bytesPerPixel, uint32_t frame)
 {
+    return synthAreaPixel(x, y, pixels, lines, bytesPerPixel, frame, false);
+}
+
+uint32_t synthAreaPixel(uint32_t x, uint32_t y, uint32_t pixels, uint32_t lines,
+                        uint32_t bytesPerPixel, uint32_t frame, bool still)
+{
     const uint64_t max = maxValue(bytesPerPixel);
-    const Overlay o = overlayFor(pixels, lines, frame);
+    const Overlay o = overlayFor(pixels, lines, frame, still);
     if (textPixel(o, x, y))
         return static_cast<uint32_t>(max);
     if (x >= o.textX - std::min(o.textX, o.scale) && x < o.textX + o.textW + o.scale &&
@@ -160,7 +173,8 @@ uint32_t synthAreaPixel(uint32_t x, uint32_t y, uint32_t pixels, uint32_t lines,
 }
 
 void synthAreaLines(uint8_t *dst, size_t pitch, uint32_t pixels, uint32_t lines,
-                    uint32_t bytesPerPixel, uint32_t firstLine, uint32_t count, uint32_t frame)
+                    uint32_t bytesPerPixel, uint32_t firstLine, uint32_t count, uint32_t frame,
+                    bool still)
 {
     thread_local BaseFrame base;
     const size_t lineBytes = size_t{pixels} * bytesPerPixel;
@@ -178,9 +192,10 @@ void synthAreaLines(uint8_t *dst, size_t pitch, uint32_t pixels, uint32_t lines,
                 baseLine(base.rows.data() + y * lineBytes, y, pixels, lines, bytesPerPixel);
         }
     }
-    const Overlay o = overlayFor(pixels, lines, frame);
-    if (base.boxFrame != frame) {
+    const Overlay o = overlayFor(pixels, lines, frame, still);
+    if (base.boxFrame != frame || base.boxStill != still) {
         base.boxFrame = frame;
+        base.boxStill = still;
         base.boxRowMade.fill(false);
     }
     for (uint32_t i = 0; i < count; ++i) {
@@ -194,6 +209,26 @@ void synthAreaLines(uint8_t *dst, size_t pitch, uint32_t pixels, uint32_t lines,
         }
         patchLine(row, y, pixels, bytesPerPixel, o, base);
     }
+}
+
+void synthAreaRun(uint8_t *dst, size_t pitch, uint32_t pixels, uint32_t lines,
+                  uint32_t bytesPerPixel, uint32_t firstLine, uint32_t count, uint32_t frame,
+                  const PictureFaults &faults)
+{
+    const uint32_t picture = faults.stale && frame % 10 == 9 ? frame - 1 : frame;
+    uint32_t written = count;
+    if (faults.shortFrame && frame % 7 == 6) {
+        const uint32_t limit = lines > 16 ? lines - 16 : 0;
+        written = firstLine >= limit ? 0 : std::min(count, limit - firstLine);
+    }
+    if (written != 0)
+        synthAreaLines(dst, pitch, pixels, lines, bytesPerPixel, firstLine, written, picture,
+                       faults.still);
+    constexpr uint32_t kDeadColumn = 100;
+    if (faults.deadColumn && pixels > kDeadColumn)
+        for (uint32_t i = 0; i < written; ++i)
+            std::memset(dst + size_t{i} * pitch + size_t{kDeadColumn} * bytesPerPixel, 0,
+                        bytesPerPixel);
 }
 
 void synthLiveFrame(uint8_t *dst, uint32_t frame)

@@ -13,11 +13,28 @@ namespace sim {
 // Writes lines [firstLine, firstLine + count) to dst, one every `pitch` bytes. Engine thread only
 // (keeps a per-thread cache of the row template).
 void synthAreaLines(uint8_t *dst, size_t pitch, uint32_t pixels, uint32_t lines,
-                    uint32_t bytesPerPixel, uint32_t firstLine, uint32_t count, uint32_t frame);
+                    uint32_t bytesPerPixel, uint32_t firstLine, uint32_t count, uint32_t frame,
+                    bool still = false);
 
-// Value of one pixel of that picture, for tests and checks.
+// Value of one pixel of that picture, for tests and checks; `still`: of the still chart.
 uint32_t synthAreaPixel(uint32_t x, uint32_t y, uint32_t pixels, uint32_t lines,
                         uint32_t bytesPerPixel, uint32_t frame);
+uint32_t synthAreaPixel(uint32_t x, uint32_t y, uint32_t pixels, uint32_t lines,
+                        uint32_t bytesPerPixel, uint32_t frame, bool still);
+
+// What the picture scenarios change. Frames count from the scan's first, 0.
+struct PictureFaults {
+    bool still = false;      // the still chart: gradient, grid, a centred square, digits 0-9
+    bool stale = false;      // frames 9, 19, 29 ... repeat the picture of the frame before
+    bool shortFrame = false; // frames 6, 13, 20 ... leave their last 16 lines unwritten
+    bool deadColumn = false; // pixel column 100 reads 0
+};
+
+// synthAreaLines with the faults applied: writes at most `count` lines (fewer for a short frame).
+// Engine thread only.
+void synthAreaRun(uint8_t *dst, size_t pitch, uint32_t pixels, uint32_t lines,
+                  uint32_t bytesPerPixel, uint32_t firstLine, uint32_t count, uint32_t frame,
+                  const PictureFaults &faults);
 
 // Live video: 640 x 480, 3 bytes per pixel (blue, green, red), rows back to back. Colour bars
 // that scroll with the frame number, a grey ramp below them, a moving white box and a frame

@@ -4,6 +4,7 @@
 #include "ops/VideoRun.h"
 
 #include <cstdio>
+#include <string>
 
 namespace ops {
 namespace {
@@ -11,7 +12,7 @@ namespace {
 template <typename... Args>
 void Line(std::string &out, const char *format, Args... args)
 {
-    char text[256];
+    char text[512];
     std::snprintf(text, sizeof text, format, args...);
     out.append(text);
     out.append("\n");
@@ -24,6 +25,31 @@ void LostImages(std::string &out, int32_t noRequestBefore, int32_t noRequestAfte
         Line(out, "取得要求がなく失われた画像があります (%d 件)。", int(noRequestAfter - noRequestBefore));
     if (hookBusyAfter != hookBusyBefore)
         Line(out, "Hook関数処理中に失われた画像があります (%d 件)。", int(hookBusyAfter - hookBusyBefore));
+}
+
+// Lines claimed but not written, each run named; frames that repeat the one before, by number.
+void Content(std::string &out, const ScanRunReport &r)
+{
+    if (r.unwrittenFrames != 0) {
+        Line(out, "転送済みとされたラインが書き込まれていません (%llu フレーム、計 %llu ライン)。",
+             static_cast<unsigned long long>(r.unwrittenFrames), static_cast<unsigned long long>(r.unwrittenLines));
+        // A few runs by name: the checker shows the findings on one line.
+        constexpr size_t kNamed = 8;
+        for (size_t i = 0; i < r.unwritten.size() && i < kNamed; ++i)
+            Line(out, "フレーム %u: ライン %u～%u が書き込まれていません。", r.unwritten[i].frame,
+                 r.unwritten[i].lines.first, r.unwritten[i].lines.end - 1);
+        if (r.unwritten.size() > kNamed)
+            Line(out, "(ほかにも書き込まれていないラインがあります。)");
+    }
+    if (r.staleFrames != 0) {
+        std::string numbers;
+        for (uint32_t n : r.staleFrameNumbers)
+            numbers += (numbers.empty() ? "" : ", ") + std::to_string(n);
+        if (r.staleFrames > r.staleFrameNumbers.size())
+            numbers += " ...";
+        Line(out, "前のフレームと同じ画像のフレームが %llu 枚ありました (フレーム %s)。",
+             static_cast<unsigned long long>(r.staleFrames), numbers.c_str());
+    }
 }
 
 } // namespace
@@ -50,6 +76,7 @@ std::string DiagnoseScanRun(const ScanRunReport &r, unsigned framesAsked)
              static_cast<unsigned long long>(r.lostRuns));
     if (r.lineGaps != 0)
         Line(out, "ラインの抜けまたは順序の乱れが %llu 回ありました。", static_cast<unsigned long long>(r.lineGaps));
+    Content(out, r);
     return out;
 }
 

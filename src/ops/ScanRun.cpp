@@ -13,6 +13,9 @@ namespace {
 
 using Clock = TransferStats::Clock;
 
+// Bytes of each frame the stale check hashes: whole lines, a few percent of a large frame, all of
+// a small one.
+constexpr uint64_t kHashedBytes = 64 * 1024;
 constexpr auto kCopyEvery = std::chrono::milliseconds(250); // at most one frame copy this often
 constexpr auto kPoll = std::chrono::milliseconds(20);       // how often Run asks `cancelled`
 constexpr uint32_t kCancelTimeoutMs = 1000;                 // ScanCancel's own time-out
@@ -39,6 +42,7 @@ ScanRun::ScanRun(BoardHandle board, ScanRunParams params) : board_(board), param
     geometry_.pixelBytes = a.pixelBytes;
     geometry_.unit = (a.unitFlags & SCAN_UNIT_FRAME) != 0 ? 1 : 0;
     params_.requestsInFlight = std::max<uint32_t>(1, params_.requestsInFlight);
+    hash_.SetStep(FrameHash::StepFor(geometry_.lineBytes(), geometry_.lines, kHashedBytes));
 }
 
 ScanRun::~ScanRun()
@@ -52,6 +56,8 @@ ScanRun::~ScanRun()
 bool ScanRun::AllocateBuffers()
 {
     try {
+        content_.unwritten.reserve(ScanRunReport::kNamedFindings); // the hook never allocates
+        content_.staleFrameNumbers.reserve(ScanRunReport::kNamedFindings);
         const uint64_t frameBytes = uint64_t(geometry_.lines) * geometry_.stride();
         assembly_.assign(frameBytes, 0);
         complete_.assign(frameBytes, 0);
@@ -80,6 +86,8 @@ bool ScanRun::AllocateBuffers()
 void ScanRun::IssueRequests(uint32_t count)
 {
     for (uint32_t i = 0; i < count; ++i) {
+        if (!params_.libraryBuffer && params_.checkContent)
+            FillCanary(buffers_[i].data.get(), CanaryPitch(), geometry_.lineBytes(), geometry_.lines);
         const int32_t status = params_.libraryBuffer
                                    ? ImageRequest(board_, nullptr, 0)
                                    : ImageRequest(board_, buffers_[i].data.get(), buffers_[i].size);
@@ -103,6 +111,8 @@ void ScanRun::Reissue(uint32_t bufferKind, uint8_t *data)
                                [data](const Buffer &b) { return b.data.get() == data; });
         if (it == buffers_.end())
             return;
+        if (params_.checkContent)
+            FillCanary(it->data.get(), CanaryPitch(), geometry_.lineBytes(), geometry_.lines);
         status = ImageRequest(board_, it->data.get(), it->size);
     }
     if (status != 0) {
@@ -120,6 +130,65 @@ uint64_t ScanRun::ExtentOf(const uint8_t *data) const
             return b.size - uint64_t(data - base);
     }
     return 0;
+}
+
+// Where a program buffer's lines lie: at the pitch (frame unit), back to back (line unit).
+uint64_t ScanRun::CanaryPitch() const
+{
+    return geometry_.unit == 1 ? BOARD_LINE_PITCH : geometry_.lineBytes();
+}
+
+// Hook thread: the claimed lines that still hold the canary, and the frame hash. Reads stay
+// inside what the delivery holds, as the frame copy's do.
+void ScanRun::CheckContent(uint32_t frame, bool frameEnds, uint32_t startLine, uint32_t lineCount,
+                           bool library, const uint8_t *data)
+{
+    const uint64_t lineBytes = geometry_.lineBytes();
+    const bool pitched = geometry_.unit == 1 || library;
+    if (data != nullptr && lineBytes != 0 && (!pitched || lineBytes <= BOARD_LINE_PITCH)) {
+        // Frame unit: the whole frame from line 0; line unit: the run.
+        const uint32_t first = geometry_.unit == 1 ? 0 : std::min(startLine, geometry_.lines);
+        const uint32_t end = geometry_.unit == 1
+                                 ? geometry_.lines
+                                 : uint32_t(std::min<uint64_t>(uint64_t(startLine) + lineCount, geometry_.lines));
+        // Lines the delivery wholly holds (the library's buffer: the lines it names, at the pitch).
+        const uint64_t pitch = pitched ? BOARD_LINE_PITCH : lineBytes;
+        const uint64_t extent =
+            library ? (uint64_t(startLine) + lineCount) * BOARD_LINE_PITCH : ExtentOf(data);
+        const uint64_t before = pitched ? first * pitch : 0; // bytes ahead of the first line
+        const uint64_t held =
+            extent < before + lineBytes ? 0 : std::min<uint64_t>(end - first, (extent - before - lineBytes) / pitch + 1);
+        const uint8_t *firstLine = data + before;
+        hash_.AddLines(firstLine, pitch, lineBytes, first, uint32_t(held));
+        if (!library) {
+            // The claimed lines: for a frame unit those lineCount says, from startLine.
+            const uint32_t claimedFirst = geometry_.unit == 1 ? std::min(startLine, uint32_t(held)) : 0;
+            const uint64_t claimedEnd =
+                geometry_.unit == 1 ? std::min<uint64_t>(uint64_t(startLine) + lineCount, held) : held;
+            const uint32_t lineOfFirst = geometry_.unit == 1 ? claimedFirst : first;
+            for (const LineRange &r : CanaryLines(data, pitch, lineBytes, claimedFirst,
+                                                  uint32_t(claimedEnd - claimedFirst), lineOfFirst)) {
+                if (lastUnwrittenFrame_ != frame) {
+                    lastUnwrittenFrame_ = frame;
+                    ++content_.unwrittenFrames;
+                }
+                content_.unwrittenLines += r.end - r.first;
+                if (content_.unwritten.size() < ScanRunReport::kNamedFindings)
+                    content_.unwritten.push_back({frame, r});
+            }
+        }
+    }
+    if (!frameEnds)
+        return;
+    const uint64_t value = hash_.Value();
+    if (params_.findStaleFrames && havePrevious_ && value == previousHash_) {
+        ++content_.staleFrames;
+        if (content_.staleFrameNumbers.size() < ScanRunReport::kNamedFindings)
+            content_.staleFrameNumbers.push_back(frame);
+    }
+    previousHash_ = value;
+    havePrevious_ = true;
+    hash_.Reset();
 }
 
 void ScanRun::OnImage(uint32_t flags, uint32_t startLine, uint32_t lineCount, uint32_t bufferKind,
@@ -157,6 +226,8 @@ void ScanRun::TakeLines(uint32_t flags, uint32_t startLine, uint32_t lineCount, 
         if (copying_ && geometry_.unit == 0)
             std::fill(assembly_.begin(), assembly_.end(), uint8_t(0));
     }
+    if (params_.checkContent)
+        CheckContent(frame, frameEnds, startLine, lineCount, bufferKind == HOOK_BUFFER_LIBRARY, data);
     if (copying_) {
         Delivery d;
         d.startLine = startLine;
@@ -310,6 +381,11 @@ void ScanRun::Report(ScanRunReport &report) const
     report.sizeErrors = f.sizeErrors;
     report.lostRuns = f.lostRuns;
     report.lineGaps = lineGaps_;
+    report.unwrittenFrames = content_.unwrittenFrames;
+    report.unwrittenLines = content_.unwrittenLines;
+    report.unwritten = content_.unwritten;
+    report.staleFrames = content_.staleFrames;
+    report.staleFrameNumbers = content_.staleFrameNumbers;
     report.intervals = f.intervals;
     report.intervalsUs = f.recentUs;
     report.mbPerSecond = f.mbPerSecond;

@@ -1,7 +1,8 @@
 // An area scan run without a window, for the unattended checker: programs the scan as the scan
 // tool's Start does (ops::StartAreaScan), keeps requests in flight from the hook, and accounts
 // for every frame and line until the scan ends, the deliveries stop for longer than the time-out,
-// or the caller cancels. The caller opens the board with callbacks of its own and forwards the
+// or the caller cancels. It also looks at the content: lines a delivery claims but did not write
+// (a canary in its program buffers) and frames equal to the one before (ops/FrameContent.h). The caller opens the board with callbacks of its own and forwards the
 // hook and the scan end to the run while Run() is in progress (before Run and after it returns
 // the run ignores them), and stops forwarding before the run is destroyed.
 #pragma once
@@ -9,6 +10,7 @@
 #include "board/pel2ctl.h"
 #include "ops/AreaScanStart.h"
 #include "ops/DeliveredLines.h"
+#include "ops/FrameContent.h"
 #include "ops/IntervalFigures.h"
 #include "ops/Result.h"
 #include "ops/RunGate.h"
@@ -34,6 +36,10 @@ struct ScanRunParams {
     bool libraryBuffer = true;      // the library's buffer; false: program buffers of the run's own
     uint32_t requestsInFlight = 8;  // requests pending at the start, each re-issued from the hook
     std::chrono::milliseconds deliveryTimeout{5000}; // no delivery for this long ends the run
+    // Frames equal to the one before are findings; off for a target that cannot change between
+    // frames (a noiseless still chart), where every frame repeats its predecessor.
+    bool findStaleFrames = true;
+    bool checkContent = true; // the canary and the frame hash at all (off: figures without them)
 };
 
 struct ScanRunReport {
@@ -53,6 +59,18 @@ struct ScanRunReport {
     std::vector<uint8_t> lastFrame;
     uint32_t lastFrameNumber = 0; // its number in the run, from 0
     uint32_t pixels = 0, lines = 0, pixelBytes = 0;
+    // The picture's content. Program buffers hold a canary before each request: lines a delivery
+    // claims that still hold it were not written. A frame whose hash equals its predecessor's is
+    // stale. Frame numbers count from 0, as lastFrameNumber.
+    struct UnwrittenLines {
+        uint32_t frame = 0;
+        LineRange lines;
+    };
+    uint64_t unwrittenFrames = 0, unwrittenLines = 0;
+    std::vector<UnwrittenLines> unwritten; // the first kNamedFindings runs, in order
+    uint64_t staleFrames = 0;
+    std::vector<uint32_t> staleFrameNumbers; // the first kNamedFindings
+    static constexpr size_t kNamedFindings = 32;
     std::string diagnosis; // in Japanese, one line per finding; empty when all is well
 };
 
@@ -79,6 +97,9 @@ private:
     void IssueRequests(uint32_t count);
     void Reissue(uint32_t bufferKind, uint8_t *data);
     uint64_t ExtentOf(const uint8_t *data) const;
+    uint64_t CanaryPitch() const;
+    void CheckContent(uint32_t frame, bool frameEnds, uint32_t startLine, uint32_t lineCount,
+                      bool library, const uint8_t *data);
     void TakeLines(uint32_t flags, uint32_t startLine, uint32_t lineCount, uint32_t bufferKind,
                    const uint8_t *data, TransferStats::Clock::time_point now);
     Ending WaitForEnd(const std::function<bool()> &cancelled, const std::function<void(double)> &progress);
@@ -107,6 +128,11 @@ private:
     uint32_t nextLine_ = 0; // line-unit run expected next
     uint64_t lineGaps_ = 0;
     TransferStats::Clock::time_point lastCopy_{};
+    FrameHash hash_;             // of the frame under way
+    uint64_t previousHash_ = 0;  // of the frame before it
+    bool havePrevious_ = false;
+    ScanRunReport content_;      // the content findings only (unwritten..., stale...)
+    uint32_t lastUnwrittenFrame_ = UINT32_MAX;
 
     // Written by the callbacks, read by Run while they come.
     std::atomic<uint32_t> framesDone_{0};

@@ -272,4 +272,66 @@ TEST_F(ScanRunTest, ALineOverrunIsCountedAndNamed)
         << r.diagnosis;
 }
 
+// The simulator's picture faults as the run sees them: lines claimed but not written are named
+// with their frame, repeated frames by number; a dead column and the still chart show in the
+// comparison with a reference picture of the still chart.
+TEST_F(ScanRunTest, PictureFaultsAreFoundAndNamed)
+{
+    const struct {
+        const char *scenarios;
+        uint32_t unitFlags;
+        bool library;
+        const char *unwritten;       // frame:first-last ...
+        std::vector<uint32_t> stale; // frame numbers
+        const char *finding;         // in the diagnosis
+        uint64_t differing;          // from the still chart (128 x 64, 8 bit); -1: not compared
+    } cases[] = {
+        {"short-frame", SCAN_UNIT_FRAME, false, "6:48-63 13:48-63 ", {},
+         "フレーム 6: ライン 48～63 が書き込まれていません。", uint64_t(-1)},
+        {"short-frame", SCAN_UNIT_LINE, false, "6:48-63 13:48-63 ", {}, "(2 フレーム、計 32 ライン)", uint64_t(-1)},
+        {"stale-frame", SCAN_UNIT_FRAME, true, "", {9}, "同じ画像のフレームが 1 枚ありました (フレーム 9)。", uint64_t(-1)},
+        {"stale-frame", SCAN_UNIT_LINE, false, "", {9}, "(フレーム 9)", uint64_t(-1)},
+        {"still-picture,dead-column", SCAN_UNIT_FRAME, false, "", {}, "", 64},
+        {"still-picture", SCAN_UNIT_LINE, true, "", {}, "", 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.scenarios) + (c.unitFlags == SCAN_UNIT_LINE ? ", line unit" : ", frame unit"));
+        SetUp(); // a fresh board for each case
+        ASSERT_EQ(SimApplyScenario(c.scenarios), 0);
+        ops::ScanRunParams p = Small(16);
+        p.area.pixels = 128;
+        p.area.unitFlags = c.unitFlags;
+        p.area.lineInterval = 16;
+        p.libraryBuffer = c.library;
+        p.findStaleFrames = c.differing == uint64_t(-1); // every frame of the still chart repeats
+        const ops::ScanRunReport r = Run(p);
+        EXPECT_TRUE(r.result.ok()) << r.result.step;
+        EXPECT_EQ(r.framesAccounted, 16u);
+        std::string unwritten;
+        for (const auto &u : r.unwritten)
+            unwritten += std::to_string(u.frame) + ":" + std::to_string(u.lines.first) + "-" +
+                         std::to_string(u.lines.end - 1) + " ";
+        EXPECT_EQ(unwritten, c.unwritten);
+        EXPECT_EQ(r.staleFrameNumbers, c.stale);
+        EXPECT_NE(r.diagnosis.find(c.finding), std::string::npos) << r.diagnosis;
+        if (c.differing == uint64_t(-1))
+            continue;
+        SimSetScenario("still-picture", 1);
+        ops::Picture chart{128, 64, 1, std::vector<uint8_t>(128 * 64)};
+        for (uint32_t y = 0; y < 64; ++y)
+            for (uint32_t x = 0; x < 128; ++x)
+                chart.data[y * 128 + x] = uint8_t(SimAreaPixel(x, y, 128, 64, 1, 0));
+        const ops::PictureDifference d =
+            ops::ComparePictures({r.lastFrame.data(), 128, 64, 1}, chart.View(), 2, 0.001);
+        EXPECT_EQ(d.differing, c.differing);
+        EXPECT_EQ(d.matches, c.differing == 0);
+        if (c.differing != 0) { // column 100, every line
+            EXPECT_EQ(std::vector<uint32_t>({d.boxX0, d.boxY0, d.boxX1, d.boxY1, d.worstX, d.worstActual}),
+                      std::vector<uint32_t>({100, 0, 101, 64, 100, 0}));
+            EXPECT_GE(d.difference[d.worstY * 128 + 100], 64);
+            EXPECT_EQ(d.difference[d.worstY * 128 + 99], 0);
+        }
+    }
+}
+
 } // namespace

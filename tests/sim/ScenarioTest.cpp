@@ -4,6 +4,7 @@
 
 #include "overlayctl.h"
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <set>
@@ -80,6 +81,30 @@ protected:
             << "waited for " << n << " DSP interrupts";
         std::lock_guard lock(recorder().mutex);
         return recorder().dsp;
+    }
+    // A fast frame-unit scan of `count` frames, each into a program buffer of its own that held
+    // 0xEE before (line n at n x 8192). Every delivery claims the whole frame.
+    std::vector<std::vector<uint8_t>> Frames(uint32_t pixels, uint32_t lines, uint32_t bytes,
+                                             uint32_t count)
+    {
+        recorder().clear();
+        SimSetFrameRate(0);
+        std::vector<std::vector<uint8_t>> frames(
+            count, std::vector<uint8_t>(size_t{lines} * BOARD_LINE_PITCH, 0xEE));
+        for (auto &f : frames)
+            EXPECT_EQ(ImageRequest(h, f.data(), static_cast<uint32_t>(f.size())), 0);
+        startArea(pixels, lines, bytes, true, 0, count);
+        EXPECT_EQ(EndsWhenThereIsOne(), std::vector<int32_t>{SCAN_END_NORMAL});
+        for (const HookCall &c : hooks())
+            EXPECT_EQ(c.lineCount, lines);
+        EXPECT_EQ(hooks().size(), count);
+        return frames;
+    }
+    static uint32_t Pixel(const std::vector<uint8_t> &frame, uint32_t x, uint32_t y, uint32_t bytes)
+    {
+        uint32_t v = 0;
+        std::memcpy(&v, frame.data() + size_t{y} * BOARD_LINE_PITCH + size_t{x} * bytes, bytes);
+        return v;
     }
     static std::vector<int32_t> EndsWhenThereIsOne()
     {
@@ -274,6 +299,50 @@ TEST_F(ScenarioTest, EveryNamedScenarioFailsItsOperationAsDocumented)
              int32_t noRequest = -1, hookBusy = -1;
              SimDropCounts(&noRequest, &hookBusy);
              EXPECT_EQ(noRequest, 0);
+         }},
+        // The picture: what the delivered pixels show.
+        {"still-picture", Library::Board,
+         [&] {
+             for (uint32_t bytes : {1u, 2u, 4u}) {
+                 const auto f = Frames(128, 40, bytes, 3);
+                 EXPECT_EQ(f[0], f[2]) << bytes << " bytes"; // the moving square would have moved
+                 for (uint32_t y = 0; y < 40; ++y)
+                     for (uint32_t x = 0; x < 128; ++x)
+                         ASSERT_EQ(Pixel(f[1], x, y, bytes), SimAreaPixel(x, y, 128, 40, bytes, 7))
+                             << x << "," << y << " " << bytes << " bytes";
+                 EXPECT_EQ(Pixel(f[1], 63, 19, bytes), 0u); // the square in the middle
+             }
+         }},
+        {"stale-frame", Library::Board,
+         [&] {
+             const auto f = Frames(64, 16, 1, 12);
+             EXPECT_EQ(f[9], f[8]);
+             EXPECT_NE(f[8], f[7]);
+             EXPECT_NE(f[10], f[9]);
+             EXPECT_EQ(Pixel(f[10], 20, 10, 1), SimAreaPixel(20, 10, 64, 16, 1, 10));
+         }},
+        {"short-frame", Library::Board,
+         [&] {
+             const auto f = Frames(64, 40, 1, 8);
+             auto untouched = [&](uint32_t frame, uint32_t y) {
+                 return std::all_of(f[frame].begin() + y * BOARD_LINE_PITCH,
+                                    f[frame].begin() + y * BOARD_LINE_PITCH + 64,
+                                    [](uint8_t b) { return b == 0xEE; });
+             };
+             for (uint32_t frame = 0; frame < 8; ++frame)
+                 for (uint32_t y = 0; y < 40; ++y)
+                     EXPECT_EQ(untouched(frame, y), frame == 6 && y >= 24)
+                         << "frame " << frame << " line " << y;
+         }},
+        {"dead-column", Library::Board,
+         [&] {
+             const auto f = Frames(128, 8, 2, 1);
+             for (uint32_t y = 0; y < 8; ++y) {
+                 EXPECT_NE(SimAreaPixel(100, y, 128, 8, 2, 0), 0u);
+                 EXPECT_EQ(Pixel(f[0], 100, y, 2), 0u) << "line " << y;
+                 EXPECT_EQ(Pixel(f[0], 99, y, 2), SimAreaPixel(99, y, 128, 8, 2, 0));
+                 EXPECT_EQ(Pixel(f[0], 101, y, 2), SimAreaPixel(101, y, 128, 8, 2, 0));
+             }
          }},
         // The overlay library's own scenario.
         {"overlay-fails", Library::Overlay,
