@@ -62,6 +62,7 @@ struct CheckOptions {
     uint32_t videoSeconds = 10;
     CaptureLimits videoLimits{kDefaultVideoMinFps, std::nullopt, kDefaultMaxJitterMs};
     bool strict = false; // warnings count as failures for the exit status
+    bool requireBoard = false; // the simulated board is refused (exit 3) before any check
     // Tests only (not on the command line): called on the delivery thread after each capture
     // delivery is handed on, to disturb the host's timing as a busy machine would.
     std::function<void()> afterDelivery;

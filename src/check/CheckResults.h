@@ -93,6 +93,8 @@ struct RunResults {
     bool interrupted = false; // the checks were cut short (a signal, or stdout closed)
     int signal = 0;           // the signal that ended the run, 0 when none
     std::string startedAt; // local time, ISO 8601
+    std::string boardLibrary;    // the board control library that answered (its path)
+    bool simulatedBoard = false; // that library is the simulated board
     double seconds = 0;
 
     int count(Outcome o) const;

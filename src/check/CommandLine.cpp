@@ -149,6 +149,7 @@ const std::map<std::string, std::function<void(CheckOptions &)>> &Flags()
         {"-h", [](CheckOptions &o) { o.help = true; }},
         {"--preserve", [](CheckOptions &o) { o.preserve = true; }},
         {"--strict", [](CheckOptions &o) { o.strict = true; }},
+        {"--require-board", [](CheckOptions &o) { o.requireBoard = true; }},
         {"--progress", [](CheckOptions &o) { o.progress = true; }},
         {"--no-progress", [](CheckOptions &o) { o.progress = false; }},
     };
@@ -280,9 +281,10 @@ std::string ListText(const std::vector<std::string> &patternNames)
            "共通: --timeout MS（転送待ちの上限、既定 5000、100〜600000）, --plan FILE（JSONの検査計画）,\n"
            "      --junit FILE, --json FILE, --html FILE, --progress / --no-progress, --list,\n"
            "      --strict（警告も不合格として終了コードに数える。計画の strict）\n"
+           "      --require-board（シミュレーションボードのライブラリなら検査せず終了コード 3。計画の requireBoard）\n"
            "結果: ok, WARN（合格、要注意）, FAIL, SKIP（未実行とその理由）, ERROR（検査を実行できない）\n"
            "終了コード: 0 すべて合格（警告・スキップのみを含む）, 1 不合格・エラーあり, 2 使い方・計画の誤り,\n"
-           "            3 ボードをオープンできない,\n"
+           "            3 ボードをオープンできない（--require-board でシミュレーションボードのときも）,\n"
            "            128+シグナル番号 中断（130 Ctrl+C, 129 SIGHUP, 143 SIGTERM）\n";
 }
 

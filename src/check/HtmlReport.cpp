@@ -84,6 +84,8 @@ std::string HtmlReportText(const RunResults &r, int exitStatus)
     html += "<h1>pelora2-check レポート</h1>";
     html += "<p>開始 " + HtmlEscape(r.startedAt) + "、所要 " + FormatNumber(r.seconds) + " 秒、終了コード "
             + std::to_string(exitStatus) + (r.interrupted ? "（中断されました）" : "") + "</p>";
+    html += "<p class=\"board\">ボードライブラリ " + HtmlEscape(r.boardLibrary.empty() ? "（不明）" : r.boardLibrary)
+            + (r.simulatedBoard ? "（シミュレーションボード）" : "") + "</p>";
     html += "<p class=\"total\">" + HtmlEscape(TotalLine(r)) + "</p>";
     html += ResultsTable(r);
     html += PictureSection("最後のスキャン画像", r.lastScanFrame);

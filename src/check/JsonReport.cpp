@@ -75,7 +75,8 @@ void Finding(const TextSink &out, const MemoryFinding &f)
 void StreamJsonReport(const RunResults &r, int exitStatus, const TextSink &out)
 {
     // The run's figures one per line, as the earlier indented document had them.
-    out("{\n    \"tool\": \"pelora2-check\",\n    \"format\": 1,\n    \"startedAt\": " + Text(r.startedAt)
+    out("{\n    \"tool\": \"pelora2-check\",\n    \"format\": 1,\n    \"boardLibrary\": {\"path\":" + Text(r.boardLibrary)
+        + ",\"simulated\":" + (r.simulatedBoard ? "true" : "false") + "},\n    \"startedAt\": " + Text(r.startedAt)
         + ",\n    \"seconds\": " + Number(r.seconds) + ",\n    \"interrupted\": " + (r.interrupted ? "true" : "false"));
     if (r.signal != 0)
         out(",\n    \"signal\": " + Text(SignalName(r.signal)));

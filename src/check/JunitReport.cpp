@@ -3,6 +3,7 @@
 #include <QXmlStreamWriter>
 
 #include <algorithm>
+#include <utility>
 
 namespace check {
 namespace {
@@ -50,6 +51,16 @@ std::string JunitReportText(const RunResults &r)
         xml.writeAttribute("skipped", QString::number(skipped));
         xml.writeAttribute("time", Q(FormatNumber(seconds)));
         xml.writeAttribute("timestamp", Q(r.startedAt));
+        // The library that answered, on every suite: a reader may take any one of them alone.
+        xml.writeStartElement("properties");
+        for (const auto &[name, value] : {std::pair<const char *, std::string>{"boardLibrary", r.boardLibrary},
+                                          {"simulatedBoard", r.simulatedBoard ? "true" : "false"}}) {
+            xml.writeStartElement("property");
+            xml.writeAttribute("name", name);
+            xml.writeAttribute("value", Q(value));
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
         for (const CaseResult &c : r.cases) {
             if (c.group() != group)
                 continue;

@@ -248,7 +248,7 @@ std::string ReadPlanText(const std::string &json, CheckOptions &o)
     const QJsonObject root = doc.object();
     PlanReader r;
     r.Keys(root, "", {"checks", "all", "board", "registers", "dsp", "memory", "scan", "video",
-                      "timeoutMs", "strict", "reports"});
+                      "timeoutMs", "strict", "reports", "requireBoard"});
     if (root.contains("checks") && r.error.empty()) {
         if (!root.value("checks").isArray())
             return "計画の checks が配列ではありません";
@@ -261,6 +261,7 @@ std::string ReadPlanText(const std::string &json, CheckOptions &o)
     }
     r.Bool(root, "all", o.all, "");
     r.Bool(root, "strict", o.strict, "");
+    r.Bool(root, "requireBoard", o.requireBoard, "");
     r.U32(root, "board", o.board, "", "0〜4294967295");
     r.U32(root, "timeoutMs", o.timeoutMs, "", "100〜600000");
 

@@ -12,6 +12,7 @@
 #include "check/RegisterCheck.h"
 #include "check/ScanCheck.h"
 #include "check/VideoCheck.h"
+#include "ops/BoardLibrary.h"
 #include "ops/CheckedFile.h"
 
 #include <algorithm>
@@ -94,6 +95,18 @@ int RunChecks(const CheckOptions &options, RunResults &results, std::FILE *out, 
     const auto start = std::chrono::steady_clock::now();
     results.startedAt = LocalTimeNow();
     TerminalReport terminal(out);
+    // Which library answers is said first, and a run that must reach a real board ends here
+    // when it would reach the simulated one: no board call is made.
+    const ops::BoardLibrary library = ops::LoadedBoardLibrary();
+    results.boardLibrary = library.path;
+    results.simulatedBoard = library.simulated;
+    terminal.PrintLine("ボードライブラリ: " + ops::BoardLibraryText(library));
+    if (options.requireBoard && library.simulated) {
+        std::fprintf(err, "pelora2-check: シミュレーションボードのライブラリです（%s）。--require-board のため検査しません\n",
+                     library.path.c_str());
+        WriteReports(options, results, kExitNoBoard, err);
+        return kExitNoBoard;
+    }
     ProgressBar progress(out, options.progress.value_or(isatty(fileno(out)) != 0));
     BoardLink &link = BoardLink::Instance();
     CheckContext ctx(options, link, results, terminal, progress);

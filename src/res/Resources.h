@@ -38,6 +38,10 @@ constexpr int IDC_STATIC = -1;
 
 // Control IDs, one namespace per dialog (the same number means different controls in
 // different dialogs).
+namespace about { // 100
+constexpr int IDC_BOARD_LIBRARY = 1000; // which board library answered, filled when shown
+} // namespace about
+
 namespace startup { // 102
 constexpr int IDC_START = 1019;
 constexpr int IDC_BOARD_ID = 1037;

@@ -7,6 +7,8 @@
 #include "res/Resources.h"
 
 #include <QTimer>
+#include <climits>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 using namespace testing_support;
@@ -162,6 +164,11 @@ TEST_F(StartupDialog, SystemMenuEndsWithTheVersionEntryWhichShowsTheVersionDialo
     });
     WhenShown(res::IDD_ABOUTBOX, [&](fw::Dialog &about) {
         versionShown = about.IsModalRunning();
+        // Below the described texts, the board library that answered: here the build's simulator.
+        char simulator[PATH_MAX] = PELORA_SIM_LIBRARY;
+        EXPECT_NE(realpath(PELORA_SIM_LIBRARY, simulator), nullptr);
+        EXPECT_EQ(about.GetDlgItemText(res::about::IDC_BOARD_LIBRARY),
+                  std::string("ボードライブラリ（シミュレーションボード）:\n") + simulator);
         fw::test::Click(about, fw::IDOK);
     });
     RunModal(dlg, "the start-up dialog (the main menu runs inside it)");

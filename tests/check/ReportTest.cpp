@@ -64,6 +64,7 @@ std::map<std::string, Seen> FromJunit(const std::string &xmlText, int &suites)
         const auto attr = [&](const char *a) { return xml.attributes().value(a).toString().toStdString(); };
         if (xml.name() == u"testsuite") {
             suite = attr("name");
+            name.clear(); // the suite's own properties come before its first case
             ++suites;
         } else if (xml.name() == u"testcase") {
             name = attr("name");
@@ -71,7 +72,7 @@ std::map<std::string, Seen> FromJunit(const std::string &xmlText, int &suites)
         } else if (xml.name() == u"property" && attr("name") == "warning") {
             cases[name].outcome = "warn";
             cases[name].reason = attr("value");
-        } else if (xml.name() == u"property" && attr("name") != "note") {
+        } else if (xml.name() == u"property" && attr("name") != "note" && !name.empty()) {
             cases[name].properties[attr("name")] = attr("value");
         } else if (xml.name() == u"failure" || xml.name() == u"error" || xml.name() == u"skipped") {
             cases[name].outcome = xml.name() == u"failure" ? "fail" : xml.name() == u"error" ? "error" : "skip";

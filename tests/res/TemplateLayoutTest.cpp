@@ -21,6 +21,7 @@ constexpr const char *kExpectedControls = R"TBL(
 100 -1 Icon 11 17 20 20 "128"
 100 -1 Static 40 10 119 8 "Pelora2 Version 1.0"
 100 1 DefPushButton 178 7 50 14 "OK"
+100 1000 Static 11 42 217 16 "ボードライブラリ:"
 102 1019 PushButton 30 45 73 24 "スタート"
 102 -1 Static 32 24 24 8 "基板ID："
 102 1037 ComboBox 57 21 27 40 ""
@@ -217,7 +218,7 @@ struct ExpectedDialog {
 const std::vector<std::string> kModal = {"Popup", "Caption", "SysMenu", "ModalFrame", "SetFont"};
 
 const std::vector<ExpectedDialog> kExpectedDialogs = {
-    {100, "Pelora2のﾊﾞｰｼﾞｮﾝ情報", "ＭＳ Ｐゴシック", 235, 55, kModal, {}},
+    {100, "Pelora2のﾊﾞｰｼﾞｮﾝ情報", "ＭＳ Ｐゴシック", 235, 64, kModal, {}},
     {102, "PeloraⅡ動作確認プログラム", "ＭＳ Ｐゴシック", 135, 97,
      {"Popup", "Visible", "Caption", "SysMenu", "MinimizeBox", "ModalFrame", "SetFont"}, {"ExAppWindow"}},
     {129, "DSPダウンロード", "ＭＳ Ｐゴシック", 187, 93, kModal, {}},
