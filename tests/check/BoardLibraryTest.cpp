@@ -56,8 +56,9 @@ TEST_F(BoardLibraryTest, RunsNameTheSimulatedBoardAndRequireBoardRefusesIt)
         EXPECT_EQ(o.err, "pelora2-check: シミュレーションボードのライブラリです（" + path
                              + "）。--require-board のため検査しません\n");
         EXPECT_EQ(root["exitStatus"].toInt(), 3);
-        if (!run.child)
+        if (!run.child) {
             EXPECT_EQ(SimJournalCount(), 0u) << "no board call";
+        }
     }
 }
 
