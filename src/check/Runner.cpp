@@ -11,6 +11,9 @@
 #include "check/ProgressBar.h"
 #include "check/RegisterCheck.h"
 #include "check/ScanCheck.h"
+#include "check/ScanCycleCheck.h"
+#include "check/ScanDataCheck.h"
+#include "check/ExclusiveCheck.h"
 #include "check/VideoCheck.h"
 #include "ops/CheckedFile.h"
 
@@ -53,7 +56,15 @@ void RunOne(CheckId id, CheckContext &ctx)
     case CheckId::Registers: RunRegisterCheck(ctx); break;
     case CheckId::Dsp: RunDspCheck(ctx); break;
     case CheckId::Memory: RunMemoryCheck(ctx); break;
-    case CheckId::Scan: RunScanCheck(ctx); break;
+    case CheckId::Scan:
+        // The scan check covers the board's scan control too: cancel cycles, a stop with
+        // requests queued, the exclusive right and the scan-data-set sequence.
+        RunScanCheck(ctx);
+        for (void (*next)(CheckContext &) : {RunScanCycleCheck, RunQueuedStopCheck, RunExclusiveCheck,
+                                              RunScanDataCheck})
+            if (!ctx.cancelled())
+                next(ctx);
+        break;
     case CheckId::Video: RunVideoCheck(ctx); break;
     }
 }
