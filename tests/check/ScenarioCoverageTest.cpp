@@ -89,7 +89,10 @@ TEST_F(ScenarioCoverageTest, EveryScenarioEndsItsCaseWithTheDocumentedWords)
         const Outcome o = RunInProcess(row.args);
         const size_t at = o.out.find("\n" + row.caseName + " ... ");
         const size_t first = o.out.rfind(row.caseName + " ... ", 0);
-        ASSERT_TRUE(at != std::string::npos || first == 0) << o.out;
+        if (at == std::string::npos && first != 0) {
+            ADD_FAILURE() << row.caseName << " did not run:\n" << o.out;
+            continue;
+        }
         const size_t begin = first == 0 ? 0 : at + 1;
         const std::string line = o.out.substr(begin, o.out.find('\n', begin) - begin);
         const std::string head = row.caseName + " ... ";
