@@ -2,6 +2,7 @@
 
 #include "check/BoardLink.h"
 #include "check/CheckContext.h"
+#include "check/DepthCheck.h"
 #include "check/DspCheck.h"
 #include "check/HtmlReport.h"
 #include "check/JsonReport.h"
@@ -58,12 +59,19 @@ void RunOne(CheckId id, CheckContext &ctx)
     case CheckId::Memory: RunMemoryCheck(ctx); break;
     case CheckId::Scan:
         // The scan check covers the board's scan control too: cancel cycles, a stop with
-        // requests queued, the exclusive right and the scan-data-set sequence.
+        // requests queued, request-depth sweeps, the exclusive right and the scan-data-set sequence.
         RunScanCheck(ctx);
-        for (void (*next)(CheckContext &) : {RunScanCycleCheck, RunQueuedStopCheck, RunExclusiveCheck,
-                                              RunScanDataCheck})
+        {
+            const bool areaPassed = ctx.results.cases.back().passed();
+            for (void (*next)(CheckContext &) : {RunScanCycleCheck, RunQueuedStopCheck})
+                if (!ctx.cancelled())
+                    next(ctx);
             if (!ctx.cancelled())
-                next(ctx);
+                RunDepthChecks(ctx, areaPassed);
+            for (void (*next)(CheckContext &) : {RunExclusiveCheck, RunScanDataCheck})
+                if (!ctx.cancelled())
+                    next(ctx);
+        }
         break;
     case CheckId::Video: RunVideoCheck(ctx); break;
     }

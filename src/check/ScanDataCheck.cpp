@@ -29,7 +29,7 @@ void RunScanDataCheck(CheckContext &ctx)
     else if (!r.message.empty())
         c.Fail(RunFailureText(r));
     // The loop ends, and the request the test issued goes, before the next case.
-    ScanCancel(board, CANCEL_FRAME, 0);
+    ScanCancel(board, CANCEL_FRAME, 100); // a loop stops at once; 100 ms bounds anything else
     if (const int32_t cleared = ImageRequestClear(board); cleared != 0 && c.passed())
         c.Fail("試験後の画像データ取得要求クリアが失敗しました。（" + StatusText(cleared) + "）");
     c.seconds = SecondsSince(start);
