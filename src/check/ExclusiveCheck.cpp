@@ -9,6 +9,7 @@ namespace {
 constexpr uint32_t kAcquireTimeoutMs = 300;
 // An answer after this share of the wait counts as "waited the time-out out".
 constexpr double kWaitedShare = 0.8;
+constexpr int32_t kStatusTimeout = 5; // the library's time-out status ("タイムアウトエラー")
 constexpr uint32_t kStatusRegister = 0x08;
 constexpr uint32_t kStatusExclusive = 0x40; // the exclusive right is held by this handle
 
@@ -35,11 +36,12 @@ void RunExclusiveCheck(CheckContext &ctx)
     c.Set("acquireStatus", acquired);
     c.Set("acquireMs", waitedMs);
     if (acquired != 0) {
-        if (waitedMs >= kAcquireTimeoutMs * kWaitedShare)
+        if (acquired == kStatusTimeout && waitedMs >= kAcquireTimeoutMs * kWaitedShare)
             c.Fail("排他権は他のプログラムが保持しています（" + std::to_string(kAcquireTimeoutMs)
                    + " ms 待ってタイムアウトエラー、" + StatusText(acquired) + "）");
         else
-            c.Fail("排他権の取得が待たずに失敗しました（" + StatusText(acquired) + "）");
+            c.Fail(std::string(acquired == kStatusTimeout ? "排他権の取得が待たずに失敗しました（" : "排他権の取得が失敗しました（")
+                   + StatusText(acquired) + "）");
     } else {
         if (HeldBit(board) == false)
             c.Fail("排他権を取得しましたが、ステータスレジスタに保持が示されません");
