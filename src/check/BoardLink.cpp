@@ -16,6 +16,7 @@ BoardHandle BoardLink::Open(uint32_t boardIndex, uint32_t &errorCode)
     const BoardHandle h = BoardOpen(boardIndex, HookEntry, BufferFreeEntry, DspInterruptEntry,
                                     ScanEndEntry, &first, &second, &errorCode);
     handle_.store(h);
+    firstArea_.store(h == BOARD_INVALID_HANDLE ? nullptr : static_cast<uint8_t *>(first));
     return h;
 }
 
@@ -23,6 +24,7 @@ int32_t BoardLink::Close()
 {
     Detach();
     const BoardHandle h = handle_.exchange(BOARD_INVALID_HANDLE);
+    firstArea_.store(nullptr);
     if (h == BOARD_INVALID_HANDLE)
         return 0;
     return BoardClose(h);
@@ -84,6 +86,10 @@ void BoardLink::DspInterruptEntry(int32_t status)
 {
     BoardLink &link = Instance();
     link.lastDspStatus_.store(status);
+    if (status & 0x8000) {
+        link.lastDspFault_.store(status);
+        link.dspFaults_.fetch_add(1);
+    }
     link.dspInterrupts_.fetch_add(1);
 }
 

@@ -42,6 +42,11 @@ public:
     uint64_t dspInterrupts() const { return dspInterrupts_.load(); }
     int32_t lastDspStatus() const { return lastDspStatus_.load(); }
     uint64_t strayImages() const { return strayImages_.load(); } // deliveries with no sink
+    // Interrupts whose status carries the DSP's fault bit (0x8000: a command rejected or failed).
+    uint64_t dspFaults() const { return dspFaults_.load(); }
+    int32_t lastDspFault() const { return lastDspFault_.load(); }
+    // Memory area 0 as BoardOpen mapped it (the first address); null when none.
+    uint8_t *firstArea() const { return firstArea_.load(); }
 
     // The static callbacks BoardOpen takes; library threads.
     static void HookEntry(uint32_t flags, uint32_t startLine, uint32_t lineCount, uint32_t bufferKind,
@@ -63,6 +68,9 @@ private:
     std::atomic<uint64_t> dspInterrupts_{0};
     std::atomic<int32_t> lastDspStatus_{0};
     std::atomic<uint64_t> strayImages_{0};
+    std::atomic<uint64_t> dspFaults_{0};
+    std::atomic<int32_t> lastDspFault_{0};
+    std::atomic<uint8_t *> firstArea_{nullptr};
 };
 
 // Attaches a sink for the life of the scope; detaches (waiting for callbacks inside) at its end.

@@ -19,16 +19,19 @@ class CheckContext {
 public:
     CheckContext(const CheckOptions &options, BoardLink &link, RunResults &results,
                  TerminalReport &terminal, ProgressBar &progress)
-        : options(options), link(link), results(results), terminal(terminal), progress(progress)
+        : options(options), link(link), results(results), terminal(terminal), progress(progress),
+          interruptsSeen_(link.dspInterrupts()), faultsSeen_(link.dspFaults())
     {
     }
 
     BoardHandle board() const { return link.handle(); }
     // A signal came, or the terminal report can no longer be written (nobody reads the run).
     bool cancelled() const { return Interrupted() || terminal.writeError() != 0; }
-    // Adds a finished case and prints its line.
+    // Adds a finished case and prints its line, with the DSP interrupts that came since the case
+    // before: a failed case names them, a fault interrupt during a passing case warns.
     void Add(CaseResult c)
     {
+        NoteDspInterrupts(c);
         progress.End();
         terminal.PrintCase(c);
         results.cases.push_back(std::move(c));
@@ -39,6 +42,33 @@ public:
     RunResults &results;
     TerminalReport &terminal;
     ProgressBar &progress;
+
+private:
+    void NoteDspInterrupts(CaseResult &c)
+    {
+        const uint64_t interrupts = link.dspInterrupts() - interruptsSeen_;
+        const uint64_t faults = link.dspFaults() - faultsSeen_;
+        interruptsSeen_ += interrupts;
+        faultsSeen_ += faults;
+        if (interrupts == 0 || c.outcome == Outcome::Skip)
+            return;
+        c.Set("dspInterrupts", interrupts);
+        c.Set("dspFaultInterrupts", faults);
+        c.Set("lastDspStatus", Hex(static_cast<uint32_t>(link.lastDspStatus()), 4));
+        std::string seen = "DSP割込みが " + std::to_string(interrupts) + " 回ありました（";
+        if (faults != 0)
+            seen += "異常 " + std::to_string(faults) + " 回、最後の異常ステータス "
+                    + Hex(static_cast<uint32_t>(link.lastDspFault()), 4) + "）";
+        else
+            seen += "最後のステータス " + Hex(static_cast<uint32_t>(link.lastDspStatus()), 4) + "）";
+        if (!c.passed())
+            c.diagnosis += (c.diagnosis.empty() || c.diagnosis.ends_with("。") ? "" : "。") + seen;
+        else if (faults != 0)
+            c.Warn(seen);
+    }
+
+    uint64_t interruptsSeen_; // the link's counts when the last case was added (main thread)
+    uint64_t faultsSeen_;
 };
 
 // Seconds since `start`, for a case's time.

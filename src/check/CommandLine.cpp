@@ -264,6 +264,7 @@ std::string ListText(const std::vector<std::string> &patternNames)
            "              --preserve           メモリの内容を元に戻す\n"
            "              --record-cap N       記録する不一致の上限（既定 1000、合計は常に正確）\n"
            "  scan        エリアスキャン\n"
+           "              続けて 開始・中止・再開、要求を残した中止、排他権の取得と解放、走査データセット試験\n"
            "              --frames N           フレーム数（既定 100、1〜1000000）\n"
            "              --pixels N --lines N 画素数 x ライン数（既定 1024 x 1024、ライン 1〜4096、\n"
            "                                   1ライン 8192 バイト以内）\n"

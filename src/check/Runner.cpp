@@ -2,6 +2,7 @@
 
 #include "check/BoardLink.h"
 #include "check/CheckContext.h"
+#include "check/DepthCheck.h"
 #include "check/DspCheck.h"
 #include "check/HtmlReport.h"
 #include "check/JsonReport.h"
@@ -11,6 +12,9 @@
 #include "check/ProgressBar.h"
 #include "check/RegisterCheck.h"
 #include "check/ScanCheck.h"
+#include "check/ScanCycleCheck.h"
+#include "check/ScanDataCheck.h"
+#include "check/ExclusiveCheck.h"
 #include "check/VideoCheck.h"
 #include "ops/BoardLibrary.h"
 #include "ops/CheckedFile.h"
@@ -54,7 +58,22 @@ void RunOne(CheckId id, CheckContext &ctx)
     case CheckId::Registers: RunRegisterCheck(ctx); break;
     case CheckId::Dsp: RunDspCheck(ctx); break;
     case CheckId::Memory: RunMemoryCheck(ctx); break;
-    case CheckId::Scan: RunScanCheck(ctx); break;
+    case CheckId::Scan:
+        // The scan check covers the board's scan control too: cancel cycles, a stop with
+        // requests queued, request-depth sweeps, the exclusive right and the scan-data-set sequence.
+        RunScanCheck(ctx);
+        {
+            const bool areaPassed = ctx.results.cases.back().passed();
+            for (void (*next)(CheckContext &) : {RunScanCycleCheck, RunQueuedStopCheck})
+                if (!ctx.cancelled())
+                    next(ctx);
+            if (!ctx.cancelled())
+                RunDepthChecks(ctx, areaPassed);
+            for (void (*next)(CheckContext &) : {RunExclusiveCheck, RunScanDataCheck})
+                if (!ctx.cancelled())
+                    next(ctx);
+        }
+        break;
     case CheckId::Video: RunVideoCheck(ctx); break;
     }
 }

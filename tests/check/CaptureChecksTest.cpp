@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <thread>
 
 namespace checktest {
@@ -93,6 +94,33 @@ TEST_F(CaptureChecksTest, FailingRequestsAndSilentBoardsFailTheScanWithTheirReas
     EXPECT_EQ(SimOpenBoards(), 0u);
 }
 
+// The depth sweeps start scans with 1, 2, 3, 5 ... 89 requests waiting, for each of the three
+// kinds (driver buffer, program buffers, line units), and pass on a healthy board.
+TEST_F(CaptureChecksTest, DepthSweepsStartWithEveryDepthOfRequestsWaiting)
+{
+    SimSetFrameRate(0);
+    SimSetLineRate(0);
+    const Outcome o = RunInProcess({"scan", "--frames", "3"});
+    EXPECT_EQ(o.status, 0) << o.out;
+    for (const char *kind : {"driver", "program", "line"})
+        EXPECT_NE(o.out.find(std::string("scan/depth/") + kind + " ... ok"), std::string::npos) << o.out;
+    std::map<uint32_t, int> startsWith; // requests issued since the last clear, at each ScanPrepare
+    uint32_t waiting = 0;
+    SimCall c;
+    for (size_t i = 0; i < SimJournalCount(); ++i) {
+        if (SimJournalEntry(i, &c) != 0)
+            continue;
+        if (c.op == SIM_OP_ImageRequestClear)
+            waiting = 0;
+        else if (c.op == SIM_OP_ImageRequest)
+            ++waiting;
+        else if (c.op == SIM_OP_ScanPrepare)
+            ++startsWith[waiting];
+    }
+    for (uint32_t depth : {1u, 2u, 3u, 5u, 8u, 13u, 21u, 34u, 55u, 89u})
+        EXPECT_GE(startsWith[depth], 3) << depth;
+}
+
 // The scan's rate is the board's and is judged against the plan's limits: the slow board fails by
 // its rate with the defaults and passes with limits lowered for it.
 TEST_F(CaptureChecksTest, ScanRateIsJudgedAgainstThePlansLimits)
@@ -111,6 +139,7 @@ TEST_F(CaptureChecksTest, ScanRateIsJudgedAgainstThePlansLimits)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.limits);
+        Rearm(c.limits); // the scan check's later cases at 2 frames per second take a while
         SimReset();
         ASSERT_EQ(SimApplyScenario("slow-scan"), 0); // 2 frames per second
         std::ofstream(plan) << R"({"scan": )" << c.limits << "}";
