@@ -84,8 +84,9 @@ TEST_F(ScenarioCoverageTest, EveryScenarioEndsItsCaseWithTheDocumentedWords)
         const Row row = ReadRow(cells);
         SimReset();
         // A scenario of another library (the overlay's) leaves the board healthy.
-        if (SimSetScenario(name.c_str(), 1) != 0)
+        if (SimSetScenario(name.c_str(), 1) != 0) {
             EXPECT_EQ(row.ends, "ok");
+        }
         const Outcome o = RunInProcess(row.args);
         const size_t at = o.out.find("\n" + row.caseName + " ... ");
         const size_t first = o.out.rfind(row.caseName + " ... ", 0);
