@@ -9,5 +9,5 @@ int main(int argc, char **argv)
 {
     check::InstallInterruptHandler();
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return check::CheckMain(args, stdout, stderr);
+    return check::CheckMain(args, stdout, stderr, {}, argc > 0 ? argv[0] : "pelora2-check");
 }

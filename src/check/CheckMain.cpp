@@ -32,7 +32,7 @@ std::string OneLineText(const std::string &text)
 } // namespace
 
 int CheckMain(const std::vector<std::string> &args, std::FILE *out, std::FILE *err,
-              std::function<void()> afterDelivery)
+              std::function<void()> afterDelivery, const std::string &program)
 {
     // Everything the user gave is judged before the first board call.
     CheckOptions options;
@@ -49,6 +49,8 @@ int CheckMain(const std::vector<std::string> &args, std::FILE *out, std::FILE *e
         return kExitUsage;
     }
     options.afterDelivery = std::move(afterDelivery);
+    options.program = program;
+    options.args = args;
     RunResults results;
     return RunChecks(options, results, out, err);
 }

@@ -10,8 +10,9 @@
 namespace check {
 
 // `afterDelivery` (tests only) is called on the delivery thread after each capture delivery, to
-// disturb the host's timing as a busy machine does.
+// disturb the host's timing as a busy machine does. `program` is the path it was invoked as, for
+// the rerun line a failing run prints.
 int CheckMain(const std::vector<std::string> &args, std::FILE *out, std::FILE *err,
-              std::function<void()> afterDelivery = {});
+              std::function<void()> afterDelivery = {}, const std::string &program = "pelora2-check");
 
 } // namespace check

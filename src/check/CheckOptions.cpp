@@ -1,6 +1,7 @@
 #include "check/CheckOptions.h"
 
 #include "check/CheckResults.h"
+#include "check/PlanWriter.h"
 #include "ops/CheckedFile.h"
 
 #include <algorithm>
@@ -52,8 +53,10 @@ std::string WritableFileError(const std::string &path, const char *what)
 // No two reports into one file, and no report over the plan or the DSP program it was asked by.
 std::string SharedFileError(const CheckOptions &o)
 {
+    const std::string plan = ResolvedPlanPath(o);
     const std::pair<const std::string *, const char *> outputs[] = {
-        {&o.junitFile, "JUnitレポート"}, {&o.jsonFile, "JSONレポート"}, {&o.htmlFile, "HTMLレポート"}};
+        {&o.junitFile, "JUnitレポート"}, {&o.jsonFile, "JSONレポート"}, {&o.htmlFile, "HTMLレポート"},
+        {&plan, "実行計画ファイル"}};
     const std::pair<const std::string *, const char *> inputs[] = {{&o.planFile, "計画ファイル"},
                                                                    {&o.dspFile, "DSPプログラムファイル"}};
     for (size_t i = 0; i < std::size(outputs); ++i) {
@@ -162,6 +165,8 @@ std::string ValidateOptions(CheckOptions &o, const std::vector<std::string> &pat
     if (std::string e = WritableFileError(o.jsonFile, "JSONレポート"); !e.empty())
         return e;
     if (std::string e = WritableFileError(o.htmlFile, "HTMLレポート"); !e.empty())
+        return e;
+    if (std::string e = WritableFileError(ResolvedPlanPath(o), "実行計画ファイル"); !e.empty())
         return e;
     return SharedFileError(o);
 }

@@ -74,6 +74,9 @@ struct CheckOptions {
     bool list = false;
     bool help = false;
     std::optional<bool> progress; // empty: a bar when stdout is a terminal
+    // The command line as given, for the rerun line of a failing run.
+    std::string program = "pelora2-check";
+    std::vector<std::string> args;
 };
 
 // Limits the board accepts, as the checks and --list state them.

@@ -3,6 +3,8 @@
 #include "check/Plan.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <functional>
 #include <map>
 
@@ -241,6 +243,42 @@ std::string ParseCommandLine(const std::vector<std::string> &args, CheckOptions 
         options.checks.push_back(*id);
     }
     return {};
+}
+
+std::vector<std::string> RerunArgs(const std::vector<std::string> &args, std::optional<uint64_t> seed)
+{
+    std::vector<std::string> out;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
+        const std::string name = arg.rfind("--", 0) == 0 ? arg.substr(0, arg.find('=')) : arg;
+        // A value option's separate value is copied with it, never read as an option itself.
+        const bool separateValue = name == arg && ValueOptions().count(arg) != 0 && i + 1 < args.size();
+        if (seed && name == "--seed") {
+            i += separateValue ? 1 : 0;
+            continue;
+        }
+        out.push_back(arg);
+        if (separateValue)
+            out.push_back(args[++i]);
+    }
+    if (seed) {
+        out.push_back("--seed");
+        out.push_back(std::to_string(*seed));
+    }
+    return out;
+}
+
+std::string ShellWord(const std::string &word)
+{
+    const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](unsigned char ch) {
+        return std::isalnum(ch) || std::strchr("-_./=,:+@%", ch) != nullptr;
+    });
+    if (plain)
+        return word;
+    std::string quoted = "'";
+    for (char ch : word)
+        quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+    return quoted + "'";
 }
 
 std::string ListText(const std::vector<std::string> &patternNames)

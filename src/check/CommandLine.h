@@ -13,6 +13,12 @@ namespace check {
 
 std::string ParseCommandLine(const std::vector<std::string> &args, CheckOptions &options);
 
+// The arguments that repeat a run: `args` with any --seed replaced by `seed` when one is given
+// (the seed the run drew, so the random pattern repeats).
+std::vector<std::string> RerunArgs(const std::vector<std::string> &args, std::optional<uint64_t> seed);
+// One word for a POSIX shell: single-quoted unless plainly safe; a quote inside as '\''.
+std::string ShellWord(const std::string &word);
+
 // The checks and their parameters with defaults and limits, for --list and --help.
 std::string ListText(const std::vector<std::string> &patternNames);
 

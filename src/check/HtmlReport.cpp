@@ -86,6 +86,11 @@ std::string HtmlReportText(const RunResults &r, int exitStatus)
             + std::to_string(exitStatus) + (r.interrupted ? "（中断されました）" : "") + "</p>";
     html += "<p class=\"board\">ボードライブラリ " + HtmlEscape(r.boardLibrary.empty() ? "（不明）" : r.boardLibrary)
             + (r.simulatedBoard ? "（シミュレーションボード）" : "") + "</p>";
+    html += "<table class=\"replay\">";
+    for (const auto &[key, value] : r.replay)
+        html += "<tr><th>" + HtmlEscape(key) + "</th><td><code>" + HtmlEscape(value) + "</code></td></tr>";
+    html += "<tr><th>plan</th><td><details><summary>--plan</summary><pre>" + HtmlEscape(r.plan)
+            + "</pre></details></td></tr></table>";
     html += "<p class=\"total\">" + HtmlEscape(TotalLine(r)) + "</p>";
     html += ResultsTable(r);
     html += PictureSection("最後のスキャン画像", r.lastScanFrame);

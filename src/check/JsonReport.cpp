@@ -1,5 +1,6 @@
 #include "check/JsonReport.h"
 
+#include "check/CommandLine.h"
 #include "check/Interrupt.h"
 
 #include <QJsonArray>
@@ -70,13 +71,45 @@ void Finding(const TextSink &out, const MemoryFinding &f)
     out("]}");
 }
 
+// A figure as a JSON number when its text is one exactly (decimal, at most 15 digits, written
+// the shortest way), so readers get numbers; hex words, names and 64-bit seeds stay text.
+QJsonValue Figure(const std::string &text)
+{
+    size_t digits = 0, at = text.size() > 1 && text[0] == '-' ? 1 : 0;
+    const size_t point = text.find('.');
+    for (size_t i = at; i < text.size(); ++i) {
+        if (i == point)
+            continue;
+        if (text[i] < '0' || text[i] > '9')
+            return Q(text);
+        ++digits;
+    }
+    const bool leadingZero = text.size() > at + 1 && text[at] == '0' && point != at + 1;
+    const bool shortest = point == std::string::npos || (point > at && point + 1 < text.size() && text.back() != '0');
+    if (digits == 0 || digits > 15 || leadingZero || !shortest)
+        return Q(text);
+    return std::stod(text);
+}
+
+// What repeats the run: texts as given, the board's identification as numbers, the plan inline.
+QJsonObject RunObject(const RunResults &r)
+{
+    QJsonObject run;
+    for (const auto &[key, value] : r.replay) {
+        const std::optional<uint64_t> n = key == "boardId" || key == "revision" ? ParseNumber(value) : std::nullopt;
+        run[Q(key)] = n ? QJsonValue(static_cast<qint64>(*n)) : QJsonValue(Q(value));
+    }
+    run["plan"] = QJsonDocument::fromJson(QByteArray::fromStdString(r.plan)).object();
+    return run;
+}
+
 } // namespace
 
 void StreamJsonReport(const RunResults &r, int exitStatus, const TextSink &out)
 {
     // The run's figures one per line, as the earlier indented document had them.
     out("{\n    \"tool\": \"pelora2-check\",\n    \"format\": 1,\n    \"boardLibrary\": {\"path\":" + Text(r.boardLibrary)
-        + ",\"simulated\":" + (r.simulatedBoard ? "true" : "false") + "},\n    \"startedAt\": " + Text(r.startedAt)
+        + ",\"simulated\":" + (r.simulatedBoard ? "true" : "false") + "},\n    \"run\": " + Compact(RunObject(r)) + ",\n    \"startedAt\": " + Text(r.startedAt)
         + ",\n    \"seconds\": " + Number(r.seconds) + ",\n    \"interrupted\": " + (r.interrupted ? "true" : "false"));
     if (r.signal != 0)
         out(",\n    \"signal\": " + Text(SignalName(r.signal)));
@@ -102,7 +135,7 @@ void StreamJsonReport(const RunResults &r, int exitStatus, const TextSink &out)
         o["seconds"] = c.seconds;
         QJsonObject properties;
         for (const auto &[key, value] : c.properties)
-            properties[Q(key)] = Q(value);
+            properties[Q(key)] = Figure(value);
         o["properties"] = properties;
         out((i == 0 ? "\n" : ",\n") + Compact(o));
     }

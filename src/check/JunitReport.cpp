@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace check {
 namespace {
@@ -53,10 +54,13 @@ std::string JunitReportText(const RunResults &r)
         xml.writeAttribute("timestamp", Q(r.startedAt));
         // The library that answered, on every suite: a reader may take any one of them alone.
         xml.writeStartElement("properties");
-        for (const auto &[name, value] : {std::pair<const char *, std::string>{"boardLibrary", r.boardLibrary},
-                                          {"simulatedBoard", r.simulatedBoard ? "true" : "false"}}) {
+        std::vector<std::pair<std::string, std::string>> suite = {
+            {"boardLibrary", r.boardLibrary}, {"simulatedBoard", r.simulatedBoard ? "true" : "false"}};
+        suite.insert(suite.end(), r.replay.begin(), r.replay.end());
+        suite.emplace_back("plan", r.plan);
+        for (const auto &[name, value] : suite) {
             xml.writeStartElement("property");
-            xml.writeAttribute("name", name);
+            xml.writeAttribute("name", Q(name));
             xml.writeAttribute("value", Q(value));
             xml.writeEndElement();
         }

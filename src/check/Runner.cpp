@@ -2,6 +2,7 @@
 
 #include "check/BoardLink.h"
 #include "check/CheckContext.h"
+#include "check/CommandLine.h"
 #include "check/DepthCheck.h"
 #include "check/DspCheck.h"
 #include "check/HtmlReport.h"
@@ -9,6 +10,7 @@
 #include "check/JunitReport.h"
 #include "check/MemoryCheck.h"
 #include "check/OpenCheck.h"
+#include "check/PlanWriter.h"
 #include "check/ProgressBar.h"
 #include "check/RegisterCheck.h"
 #include "check/ScanCheck.h"
@@ -84,6 +86,31 @@ bool Failing(const RunResults &r, bool strict)
     return r.count(Outcome::Fail) + r.count(Outcome::Error) + (strict ? r.count(Outcome::Warn) : 0) != 0;
 }
 
+std::string CommandLineText(const std::string &program, const std::vector<std::string> &args)
+{
+    std::string line = ShellWord(program);
+    for (const std::string &arg : args)
+        line += " " + ShellWord(arg);
+    return line;
+}
+
+// The replay header of the reports, once the run is over (the seed and the board are known).
+void RecordReplay(const CheckOptions &o, RunResults &r)
+{
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    r.replay = {{"commandLine", CommandLineText(o.program, o.args)}, {"version", PELORA2_VERSION}, {"host", host}};
+    for (const CaseResult &c : r.cases)
+        if (c.name == "open/board")
+            for (const auto &[key, value] : c.properties)
+                if (key == "boardId" || key == "revision")
+                    r.replay.emplace_back(key, value);
+    const std::optional<uint64_t> seed = r.memoryRan ? std::optional(r.memorySeed) : o.seed;
+    if (seed)
+        r.replay.emplace_back("seed", std::to_string(*seed));
+    r.plan = ResolvedPlanText(o, seed);
+}
+
 } // namespace
 
 bool WriteReports(const CheckOptions &o, const RunResults &r, int exitStatus, std::FILE *err)
@@ -106,6 +133,8 @@ bool WriteReports(const CheckOptions &o, const RunResults &r, int exitStatus, st
     write(o.junitFile, "JUnitレポート", [&](const TextSink &out) { out(JunitReportText(r)); });
     write(o.jsonFile, "JSONレポート", [&](const TextSink &out) { StreamJsonReport(r, exitStatus, out); });
     write(o.htmlFile, "HTMLレポート", [&](const TextSink &out) { out(HtmlReportText(r, exitStatus)); });
+    // Beside the reports, the plan that repeats the run with `--plan`.
+    write(ResolvedPlanPath(o), "実行計画ファイル", [&](const TextSink &out) { out(r.plan); });
     return ok;
 }
 
@@ -123,6 +152,7 @@ int RunChecks(const CheckOptions &options, RunResults &results, std::FILE *out, 
     if (options.requireBoard && library.simulated) {
         std::fprintf(err, "pelora2-check: シミュレーションボードのライブラリです（%s）。--require-board のため検査しません\n",
                      library.path.c_str());
+        RecordReplay(options, results);
         WriteReports(options, results, kExitNoBoard, err);
         return kExitNoBoard;
     }
@@ -177,9 +207,17 @@ int RunChecks(const CheckOptions &options, RunResults &results, std::FILE *out, 
                        : outputError != 0      ? kExitFailed
                        : Failing(results, options.strict) ? kExitFailed
                                                            : kExitPassed;
+    RecordReplay(options, results);
     const bool written = WriteReports(options, results, status, err);
     HoldSignals(false);
-    return status == kExitPassed && !written ? kExitFailed : status;
+    const int final = status == kExitPassed && !written ? kExitFailed : status;
+    if (final == kExitFailed) {
+        // Last: the command that repeats this run, with the seed it drew.
+        terminal.PrintLine("rerun: " + CommandLineText(options.program, RerunArgs(options.args, results.memoryRan
+                                                                                  ? std::optional(results.memorySeed)
+                                                                                  : std::nullopt)));
+    }
+    return final;
 }
 
 } // namespace check

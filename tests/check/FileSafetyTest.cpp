@@ -41,6 +41,7 @@ TEST_F(FileSafetyTest, BadReportDestinationsAreRefusedBeforeTheBoard)
     }
     const std::string planText = R"({"checks": ["open"]})";
     std::ofstream(plan) << planText;
+    std::ofstream(Scratch("q.plan.json")) << planText;
     const struct {
         std::vector<std::string> args;
         const char *line;
@@ -52,6 +53,9 @@ TEST_F(FileSafetyTest, BadReportDestinationsAreRefusedBeforeTheBoard)
         {{"--json", plan, "--plan", plan}, "JSONレポートの出力先が計画ファイルと同じファイルです: "},
         {{"open", "--json", "/proc/self/pelora2-check-report.json"}, "JSONレポートの出力先に書き込めません: "},
         {{"open", "--junit", ""}, "JUnitレポートのファイル名が空です"},
+        {{"open", "--junit", Scratch("p.xml"), "--json", Scratch("p.plan.json")},
+         "JSONレポートと実行計画ファイルの出力先が同じファイルです: "},
+        {{"--json", Scratch("q.json"), "--plan", Scratch("q.plan.json")}, "実行計画ファイルの出力先が計画ファイルと同じファイルです: "},
     };
     for (const auto &c : cases) {
         if (!root && c.args[2] == device)
@@ -81,7 +85,7 @@ TEST_F(FileSafetyTest, ReportsLeaveOnlyThemselvesBehind)
     std::filesystem::create_directory(Scratch("r.json.part"));
     const Outcome o = RunExecutable({"open", "--json", Scratch("r.json")}, "", 20);
     EXPECT_EQ(o.status, 0) << o.out << o.err;
-    EXPECT_EQ(FolderNames(Scratch("")), (std::vector<std::string>{"r.json", "r.json.part"}));
+    EXPECT_EQ(FolderNames(Scratch("")), (std::vector<std::string>{"r.json", "r.json.part", "r.plan.json"}));
     EXPECT_NE(ReadFile(Scratch("r.json")).find("\"exitStatus\": 0"), std::string::npos);
 }
 

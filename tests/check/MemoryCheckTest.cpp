@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <filesystem>
 #include <set>
 #include <sstream>
 
@@ -94,7 +95,8 @@ TEST_F(MemoryCheckTest, SeedReplaysAndCapLimitsRecordsNotTotals)
     const Outcome one = RunInProcess(a);
     const Outcome two = RunInProcess(b);
     EXPECT_NE(one.out.find("（シード 153）"), std::string::npos) << one.out;
-    EXPECT_EQ(one.out, two.out);
+    // The rerun lines differ only by the report names.
+    EXPECT_EQ(one.out.substr(0, one.out.rfind("rerun: ")), two.out.substr(0, two.out.rfind("rerun: ")));
     const QJsonArray x = Findings(first), y = Findings(second);
     ASSERT_EQ(x.size(), 1);
     EXPECT_EQ(x, y);
@@ -102,6 +104,66 @@ TEST_F(MemoryCheckTest, SeedReplaysAndCapLimitsRecordsNotTotals)
     EXPECT_EQ(f["records"].toArray().size(), 5);
     EXPECT_TRUE(f["capped"].toBool());
     EXPECT_GT(f["errors"].toDouble(), 5);
+}
+
+// Words of a POSIX shell line as the rerun line writes them: plain, single-quoted, \-escaped.
+std::vector<std::string> ShellWords(const std::string &line)
+{
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false, quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char ch = line[i];
+        if (ch == '\'')
+            quoted = !quoted;
+        else if (ch == '\\' && !quoted && i + 1 < line.size())
+            word += line[++i];
+        else if (ch == ' ' && !quoted) {
+            if (inWord)
+                words.push_back(word);
+            word.clear();
+            inWord = false;
+            continue;
+        } else
+            word += ch;
+        inWord = true;
+    }
+    if (inWord)
+        words.push_back(word);
+    return words;
+}
+
+// A failing run ends with the command that repeats it, fresh seed included, and a report path
+// with spaces and quotes survives the quoting: run again, it gives the same output.
+TEST_F(MemoryCheckTest, RerunLineRepeatsTheFailingRun)
+{
+    ASSERT_EQ(SimApplyScenario("frame-fault"), 0);
+    const std::string json = Scratch("it's a \"report\".json");
+    const Outcome one = RunInProcess({"memory", "--banks", "1", "--patterns", "random", "--json", json});
+    ASSERT_EQ(one.status, 1);
+    const size_t at = one.out.rfind("rerun: ");
+    ASSERT_NE(at, std::string::npos) << one.out;
+    std::vector<std::string> words = ShellWords(one.out.substr(at + 7, one.out.size() - at - 8));
+    ASSERT_EQ(words.at(0), "pelora2-check");
+    ASSERT_TRUE(std::filesystem::remove(json));
+    ASSERT_EQ(SimApplyScenario("frame-fault"), 0);
+    const Outcome two = RunInProcess(std::vector<std::string>(words.begin() + 1, words.end()));
+    EXPECT_EQ(two.out, one.out);
+    EXPECT_TRUE(std::filesystem::exists(json)) << two.err;
+}
+
+// The plan written beside the reports repeats the run through --plan: the same cases and the same
+// plan again, the drawn seed included.
+TEST_F(MemoryCheckTest, WrittenPlanRepeatsTheRun)
+{
+    ASSERT_EQ(SimApplyScenario("frame-fault"), 0);
+    const Outcome one = RunInProcess({"memory", "--banks", "1,2", "--patterns", "random,zeros", "--strict",
+                                      "--timeout", "700", "--record-cap", "3", "--json", Scratch("a.json")});
+    ASSERT_EQ(SimApplyScenario("frame-fault"), 0);
+    const Outcome two = RunInProcess({"--plan", Scratch("a.plan.json"), "--junit", Scratch("b.xml")});
+    EXPECT_EQ(two.status, one.status);
+    EXPECT_EQ(two.out.substr(0, two.out.rfind("rerun: ")), one.out.substr(0, one.out.rfind("rerun: ")));
+    EXPECT_EQ(ReadFile(Scratch("b.plan.json")), ReadFile(Scratch("a.plan.json")));
 }
 
 // A stuck data line under a large cap per case: the records kept over the whole run stop at the

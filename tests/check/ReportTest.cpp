@@ -94,8 +94,9 @@ std::map<std::string, Seen> FromJson(const QJsonObject &root)
         s.reason = c["reason"].toString().toStdString();
         EXPECT_EQ(c.keys().size(), 11) << "the same keys whatever the outcome";
         const QJsonObject p = c["properties"].toObject();
-        for (auto it = p.begin(); it != p.end(); ++it)
-            s.properties[it.key().toStdString()] = it.value().toString().toStdString();
+        for (auto it = p.begin(); it != p.end(); ++it) // figures are numbers, the rest text
+            s.properties[it.key().toStdString()] =
+                (it.value().isDouble() ? it.value().toVariant().toString() : it.value().toString()).toStdString();
         cases[c["name"].toString().toStdString()] = s;
     }
     return cases;
@@ -138,6 +139,13 @@ TEST_F(ReportTest, JunitJsonAndTerminalHoldTheSameResults)
     EXPECT_EQ(root["total"].toInt(), 16);
     EXPECT_EQ(root["failed"].toInt(), 1);
     EXPECT_EQ(root["exitStatus"].toInt(), 1);
+    // Every report records what repeats the run; the figures are numbers.
+    const QJsonObject run = root["run"].toObject();
+    EXPECT_EQ(QStringList(run.keys()), QStringList({"boardId", "commandLine", "host", "plan", "revision", "version"}));
+    EXPECT_EQ(run["boardId"].toInteger(), 0x50454C32);
+    EXPECT_EQ(run["plan"]["scan"]["maxJitterMs"].toDouble(), 0.001);
+    EXPECT_TRUE(root["cases"][0]["properties"]["errorCode"].isDouble());
+    EXPECT_NE(ReadFile(xml).find("<property name=\"commandLine\" value=\"pelora2-check open registers"), std::string::npos);
     const std::string totals = "total 16, passed 11, warned 1, failed 1, skipped 3, errors 0";
     EXPECT_NE(o.out.find(totals), std::string::npos) << o.out;
     EXPECT_NE(ReadFile(xml).find("tests=\"16\" failures=\"1\" errors=\"0\" skipped=\"3\""), std::string::npos);
