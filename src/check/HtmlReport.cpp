@@ -3,6 +3,7 @@
 #include "check/HtmlParts.h"
 #include "check/TerminalReport.h"
 
+#include <algorithm>
 #include <map>
 
 namespace check {
@@ -10,11 +11,19 @@ namespace {
 
 constexpr uint32_t kBlocksPerBank = 0x2000000u / 4096u;
 
-std::string ResultsTable(const RunResults &r)
+// What needs a look: failures, errors and warnings.
+bool Attention(const CaseResult &c)
+{
+    return c.outcome == Outcome::Fail || c.outcome == Outcome::Error || c.outcome == Outcome::Warn;
+}
+
+std::string ResultsTable(const RunResults &r, bool attentionOnly)
 {
     std::string html = "<table class=\"results\"><tr><th>検査</th><th>結果</th><th>診断</th><th>秒</th>"
                        "<th>数値</th></tr>";
     for (const CaseResult &c : r.cases) {
+        if (attentionOnly && !Attention(c))
+            continue;
         static const char *const shown[] = {"ok", "WARN", "FAIL", "SKIP", "ERROR"};
         const std::string why = c.outcome == Outcome::Pass ? c.note
                                 : c.note.empty()            ? c.reason()
@@ -84,6 +93,10 @@ std::string HtmlReportText(const RunResults &r, int exitStatus)
     html += "<h1>pelora2-check レポート</h1>";
     html += "<p>開始 " + HtmlEscape(r.startedAt) + "、所要 " + FormatNumber(r.seconds) + " 秒、終了コード "
             + std::to_string(exitStatus) + (r.interrupted ? "（中断されました）" : "") + "</p>";
+    // The failures and warnings open the page; every case follows below.
+    html += "<p class=\"total\">" + HtmlEscape(TotalLine(r)) + "</p>";
+    if (std::any_of(r.cases.begin(), r.cases.end(), Attention))
+        html += "<h2>不合格・エラー・警告</h2>" + ResultsTable(r, true);
     html += "<p class=\"board\">ボードライブラリ " + HtmlEscape(r.boardLibrary.empty() ? "（不明）" : r.boardLibrary)
             + (r.simulatedBoard ? "（シミュレーションボード）" : "") + "</p>";
     html += "<table class=\"replay\">";
@@ -91,8 +104,7 @@ std::string HtmlReportText(const RunResults &r, int exitStatus)
         html += "<tr><th>" + HtmlEscape(key) + "</th><td><code>" + HtmlEscape(value) + "</code></td></tr>";
     html += "<tr><th>plan</th><td><details><summary>--plan</summary><pre>" + HtmlEscape(r.plan)
             + "</pre></details></td></tr></table>";
-    html += "<p class=\"total\">" + HtmlEscape(TotalLine(r)) + "</p>";
-    html += ResultsTable(r);
+    html += "<h2>すべての検査</h2>" + ResultsTable(r, false);
     html += PictureSection("最後のスキャン画像", r.lastScanFrame);
     if (!r.scanIntervalsUs.empty())
         html += "<h2>スキャン フレーム間隔</h2>" + HistogramSvg(r.scanIntervalsUs);

@@ -154,6 +154,10 @@ TEST_F(ReportTest, JunitJsonAndTerminalHoldTheSameResults)
     const std::string page = ReadFile(html);
     EXPECT_NE(page.find("registers/write-0x000"), std::string::npos);
     EXPECT_NE(page.find(totals), std::string::npos);
+    // The failure and the warning come first, then every case from the open on.
+    EXPECT_LT(page.find("registers/write-0x000"), page.find("scan/area"));
+    EXPECT_LT(page.find("scan/area"), page.find("open/board"));
+    EXPECT_NE(page.find("<th>version</th><td><code>"), std::string::npos);
     EXPECT_EQ(page.find("src=\"http"), std::string::npos);
     EXPECT_EQ(page.find("<link"), std::string::npos);
     EXPECT_EQ(page.find("<script"), std::string::npos);
