@@ -108,7 +108,7 @@ QJsonObject RunObject(const RunResults &r)
 void StreamJsonReport(const RunResults &r, int exitStatus, const TextSink &out)
 {
     // The run's figures one per line, as the earlier indented document had them.
-    out("{\n    \"tool\": \"pelora2-check\",\n    \"format\": 1,\n    \"boardLibrary\": {\"path\":" + Text(r.boardLibrary)
+    out("{\n    \"tool\": \"pelora2-check\",\n    \"format\": 2,\n    \"boardLibrary\": {\"path\":" + Text(r.boardLibrary)
         + ",\"simulated\":" + (r.simulatedBoard ? "true" : "false") + "},\n    \"run\": " + Compact(RunObject(r)) + ",\n    \"startedAt\": " + Text(r.startedAt)
         + ",\n    \"seconds\": " + Number(r.seconds) + ",\n    \"interrupted\": " + (r.interrupted ? "true" : "false"));
     if (r.signal != 0)
