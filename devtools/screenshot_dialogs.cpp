@@ -51,6 +51,17 @@ QImage withCaption(fw::Dialog &dlg)
     return withCaption(dlg.widget());
 }
 
+// A tool that needs nothing but the open board: created, shot and destroyed.
+template <class Tool>
+void ShootBoardTool(BoardHandle board, const QString &dir, const char *name)
+{
+    Tool tool;
+    tool.m_hBoard = board;
+    tool.Create();
+    SaveShot(withCaption(tool), dir, name);
+    tool.DestroyWindow();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -139,25 +150,9 @@ int main(int argc, char **argv)
         SaveShot(withCaption(menu.m_dlgScanDataSet), dir, "142-scan-data-set");
         menu.m_dlgScanDataSet.WindDown();
 
-        {
-            CDspDownloadDlg dsp;
-            dsp.m_hBoard = board;
-            dsp.Create();
-            SaveShot(withCaption(dsp), dir, "129-dsp-download");
-        }
-        {
-            CNtscViewDlg ntsc;
-            ntsc.m_hBoard = board;
-            ntsc.Create();
-            SaveShot(withCaption(ntsc), dir, "130-ntsc-view");
-            ntsc.DestroyWindow();
-        }
-        {
-            CFrameMemoryDlg frame;
-            frame.m_hBoard = board;
-            frame.Create();
-            SaveShot(withCaption(frame), dir, "136-frame-memory");
-        }
+        ShootBoardTool<CDspDownloadDlg>(board, dir, "129-dsp-download");
+        ShootBoardTool<CNtscViewDlg>(board, dir, "130-ntsc-view");
+        ShootBoardTool<CFrameMemoryDlg>(board, dir, "136-frame-memory");
         {
             // The compare result map after a compare on the board's planted faults.
             SimApplyScenario("frame-fault");
@@ -187,12 +182,7 @@ int main(int argc, char **argv)
             SaveShot(withCaption(result), dir, "137-read-result");
             result.DestroyWindow();
         }
-        {
-            COperationInfoDlg info;
-            info.m_hBoard = board;
-            info.Create();
-            SaveShot(withCaption(info), dir, "141-operation-info");
-        }
+        ShootBoardTool<COperationInfoDlg>(board, dir, "141-operation-info");
         menu.DestroyWindow();
         startup.DestroyWindow();
     }

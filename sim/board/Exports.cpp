@@ -33,6 +33,25 @@ int32_t dispatch(int op, uint32_t firstArg, std::initializer_list<uint64_t> args
     return result;
 }
 
+// The register calls of one width. The journal keeps the value as the caller passed it; only
+// the low `width` bytes of it reach the register.
+int32_t readRegister(int op, BoardHandle h, uint32_t offset, uint32_t width, uint32_t *value)
+{
+    if (value != nullptr)
+        *value = 0;
+    return dispatch(op, offset, {offset, arg(value)}, h,
+                    [&](Board &b) { return b.readRegister(offset, width, value); });
+}
+
+int32_t writeRegister(int op, BoardHandle h, uint32_t offset, uint32_t width, uint32_t value)
+{
+    return dispatch(op, offset, {offset, value}, h,
+                    [&](Board &b) {
+                        const uint32_t mask = width >= 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1;
+                        return b.writeRegister(offset, width, value & mask);
+                    });
+}
+
 } // namespace
 
 extern "C" {
@@ -81,16 +100,12 @@ int32_t DspDownload(BoardHandle h, const char *path)
 
 int32_t IoReadLong(BoardHandle h, uint32_t offset, uint32_t *value)
 {
-    if (value != nullptr)
-        *value = 0;
-    return dispatch(SIM_OP_IoReadLong, offset, {offset, arg(value)}, h,
-                    [&](Board &b) { return b.readRegister(offset, 4, value); });
+    return readRegister(SIM_OP_IoReadLong, h, offset, 4, value);
 }
 
 int32_t IoWriteLong(BoardHandle h, uint32_t offset, uint32_t value)
 {
-    return dispatch(SIM_OP_IoWriteLong, offset, {offset, value}, h,
-                    [&](Board &b) { return b.writeRegister(offset, 4, value); });
+    return writeRegister(SIM_OP_IoWriteLong, h, offset, 4, value);
 }
 
 int32_t StreamBufferSet(BoardHandle h, uint32_t a, uint32_t b, uint32_t c, uint32_t d)
@@ -176,17 +191,12 @@ int32_t FrameMemoryWrite(BoardHandle h, uint32_t bank, uint32_t offset, uint32_t
 
 int32_t IoReadShort(BoardHandle h, uint32_t offset, uint32_t *value)
 {
-    if (value != nullptr)
-        *value = 0;
-    return dispatch(SIM_OP_IoReadShort, offset, {offset, arg(value)}, h,
-                    [&](Board &b) { return b.readRegister(offset, 2, value); });
+    return readRegister(SIM_OP_IoReadShort, h, offset, 2, value);
 }
 
 int32_t IoWriteShort(BoardHandle h, uint32_t offset, uint32_t value)
 {
-    // Only the low 16 bits reach the register; the high half of the argument is ignored.
-    return dispatch(SIM_OP_IoWriteShort, offset, {offset, value}, h,
-                    [&](Board &b) { return b.writeRegister(offset, 2, value & 0xFFFF); });
+    return writeRegister(SIM_OP_IoWriteShort, h, offset, 2, value);
 }
 
 int32_t OperationInfoGet(BoardHandle h, uint32_t *first, uint32_t *history1, uint32_t *index1,

@@ -25,6 +25,14 @@ public:
     }
 
     BoardHandle board() const { return link.handle(); }
+    // A case's result, named, with the progress bar showing it from now on.
+    CaseResult BeginCase(std::string name)
+    {
+        CaseResult c;
+        c.name = std::move(name);
+        progress.Begin(c.name);
+        return c;
+    }
     // A signal came, or the terminal report can no longer be written (nobody reads the run).
     bool cancelled() const { return Interrupted() || terminal.writeError() != 0; }
     // Adds a finished case and prints its line, with the DSP interrupts that came since the case

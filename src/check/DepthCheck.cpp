@@ -34,9 +34,7 @@ struct Sweep {
 
 void RunSweep(CheckContext &ctx, const Sweep &sweep, std::chrono::steady_clock::time_point deadline)
 {
-    CaseResult c;
-    c.name = std::string("scan/depth/") + sweep.name;
-    ctx.progress.Begin(c.name);
+    CaseResult c = ctx.BeginCase(std::string("scan/depth/") + sweep.name);
     const auto start = std::chrono::steady_clock::now();
     std::string depths;
     for (uint32_t depth : kDepths) {

@@ -26,9 +26,7 @@ std::optional<bool> HeldBit(BoardHandle board)
 
 void RunExclusiveCheck(CheckContext &ctx)
 {
-    CaseResult c;
-    c.name = "exclusive/right";
-    ctx.progress.Begin(c.name);
+    CaseResult c = ctx.BeginCase("exclusive/right");
     const auto start = std::chrono::steady_clock::now();
     const BoardHandle board = ctx.board();
     const int32_t acquired = ExclusiveAcquire(board, kAcquireTimeoutMs);

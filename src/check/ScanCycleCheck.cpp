@@ -140,9 +140,7 @@ void Tidy(BoardHandle board, CycleSink &sink)
 
 void RunScanCycleCheck(CheckContext &ctx)
 {
-    CaseResult c;
-    c.name = "scan/cycles";
-    ctx.progress.Begin(c.name);
+    CaseResult c = ctx.BeginCase("scan/cycles");
     const auto start = Clock::now();
     const BoardHandle board = ctx.board();
     // Frame cancels of frame units, a line cancel of line units, and a restart after each.
@@ -199,9 +197,7 @@ void RunScanCycleCheck(CheckContext &ctx)
 
 void RunQueuedStopCheck(CheckContext &ctx)
 {
-    CaseResult c;
-    c.name = "scan/queued-stop";
-    ctx.progress.Begin(c.name);
+    CaseResult c = ctx.BeginCase("scan/queued-stop");
     const auto start = Clock::now();
     const BoardHandle board = ctx.board();
     CycleSink sink(board, false);

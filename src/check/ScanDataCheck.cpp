@@ -8,9 +8,7 @@ namespace check {
 
 void RunScanDataCheck(CheckContext &ctx)
 {
-    CaseResult c;
-    c.name = "scandata/sequence";
-    ctx.progress.Begin(c.name);
+    CaseResult c = ctx.BeginCase("scandata/sequence");
     const auto start = std::chrono::steady_clock::now();
     const BoardHandle board = ctx.board();
     ops::ScanDataSetSetup setup;
