@@ -152,7 +152,7 @@ TEST_F(CaptureChecksTest, ScanRateIsJudgedAgainstThePlansLimits)
 
 // A hook held up now and then, as on a busy host, delays arrivals without the board losing a
 // frame: the case warns and names the host's timing; lost frames are the board's counters.
-TEST_F(CaptureChecksTest, BusyHostWarnsWithoutFailingHealthyVideo)
+TEST_F(CaptureChecksTest, BusyHostWarnsWithoutFailingHealthyCaptures)
 {
     const std::string json = Scratch("r.json");
     std::atomic<int> delivered{0};
@@ -166,6 +166,18 @@ TEST_F(CaptureChecksTest, BusyHostWarnsWithoutFailingHealthyVideo)
     EXPECT_EQ(c["outcome"].toString(), "warn");
     EXPECT_EQ(c["properties"].toObject()["lostImages"].toInt(-1), 0);
     EXPECT_GE(c["properties"].toObject()["gaps"].toInt(), 1);
+
+    // A hook that stalls 20 ms every fourth delivery leaves a one-request line-unit scan without a
+    // request: the board counts the loss against the host, so the depth sweep only warns.
+    const Outcome scan = RunInProcess({"scan", "--frames", "10", "--pixels", "256", "--lines", "64", "--json", json},
+                                      [&delivered] {
+                                          if (++delivered % 4 == 0)
+                                              std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                                      });
+    EXPECT_EQ(scan.status, 0) << scan.out;
+    const QJsonObject line = CaseOf(json, "scan/depth/line");
+    EXPECT_EQ(line["outcome"].toString(), "warn") << scan.out;
+    EXPECT_GE(line["properties"].toObject()["hostRetries"].toInt(), 2);
 }
 
 TEST_F(CaptureChecksTest, VideoReportsItsFiguresAndASnapshot)
