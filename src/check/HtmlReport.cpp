@@ -26,7 +26,7 @@ std::string ResultsTable(const RunResults &r, bool attentionOnly)
             continue;
         static const char *const shown[] = {"ok", "WARN", "FAIL", "SKIP", "ERROR"};
         const std::string why = c.outcome == Outcome::Pass ? c.note
-                                : c.note.empty()            ? c.reason()
+                                : c.note.empty() || c.reason().find(c.note) != std::string::npos ? c.reason()
                                                             : c.reason() + "（" + c.note + "）";
         html += "<tr class=\"" + std::string(OutcomeName(c.outcome)) + "\"><td>" + HtmlEscape(c.name) + "</td><td>"
                 + shown[static_cast<int>(c.outcome)] + "</td><td>" + HtmlEscape(why) + "</td><td>"
@@ -82,6 +82,7 @@ std::string HtmlReportText(const RunResults &r, int exitStatus)
                        "body{font-family:sans-serif;margin:1.5em}"
                        "table.results{border-collapse:collapse}"
                        "table.results td,table.results th{border:1px solid #aaa;padding:2px 6px;vertical-align:top}"
+                       "table.results td:first-child,summary{white-space:nowrap}"
                        "tr.pass td:nth-child(2){color:#080}tr.fail td:nth-child(2),tr.error td:nth-child(2)"
                        "{color:#c00;font-weight:bold}tr.fail,tr.error{background:#fee}"
                        "tr.warn td:nth-child(2){color:#a60;font-weight:bold}tr.warn{background:#ffd}"
