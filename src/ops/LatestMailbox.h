@@ -56,13 +56,13 @@ public:
     // Any thread: drops the value and refuses posts until Open.
     void Close()
     {
-        T dropped;
+        T dropped{};
         {
             std::lock_guard<std::mutex> lock(lock_);
             open_ = false;
             wakePending_ = false;
             hasValue_ = false;
-            dropped = std::exchange(value_, T{});
+            std::swap(dropped, value_);
         }
         // `dropped` goes after the unlock: releasing it may take long.
     }
