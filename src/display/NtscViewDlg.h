@@ -115,7 +115,7 @@ private:
     std::vector<std::uint8_t> m_paintCopy; // the display buffer as the last paint took it
     QImage m_picture;                      // what the picture frame shows in bitmap mode
     std::unique_ptr<TransferStatsDlg> m_pTransferStatsDlg; // closed with the display
-    // The request buffers; the capture knows them for the deliveries that name them.
+    // The request buffers (UI thread; the capture knows them for the deliveries that name them).
     fw::ZeroBlock m_pBufferA;
     fw::ZeroBlock m_pBufferB;
 
