@@ -3,8 +3,8 @@
 // the library's buffer in flight from the hook for a while, and measures what arrives: frames,
 // frame rate against 29.97, gaps, interval jitter, and one picture. Frames are judged lost only
 // from what the board counts; the gaps and jitter are the host's arrival timing, for the caller to
-// weigh. The same contract as ScanRun:
-// the caller forwards its hook to the run while Run() is in progress.
+// weigh. Its deliveries go through an ops::LiveCapture, as the live display's do. The same
+// contract as ScanRun: the caller forwards its hook to the run while Run() is in progress.
 #pragma once
 
 #include "board/pel2ctl.h"
