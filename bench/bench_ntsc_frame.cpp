@@ -64,7 +64,7 @@ void BM_FrameArrival(benchmark::State &state)
     std::vector<std::uint8_t> library(CNtscViewDlg::kFrameBytes);
     for (std::size_t i = 0; i < library.size(); ++i)
         library[i] = static_cast<std::uint8_t>(i * 7);
-    std::uint8_t *data = mode == kRequestBuffer ? const_cast<std::uint8_t *>(display.dlg.BufferA())
+    std::uint8_t *data = mode == kRequestBuffer ? display.dlg.Capture().RequestBufferA()
                                                 : library.data();
     if (mode == kRequestBuffer)
         std::copy(library.begin(), library.end(), data);
@@ -78,7 +78,7 @@ void BM_FrameArrival(benchmark::State &state)
             state.ResumeTiming();
         }
     }
-    if (display.dlg.FramesCopied() == 0)
+    if (display.dlg.Capture().FramesCopied() == 0)
         state.SkipWithError("no frame was taken");
     state.SetBytesProcessed(state.iterations() * std::int64_t(CNtscViewDlg::kFrameBytes));
 }

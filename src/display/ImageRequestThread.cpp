@@ -1,6 +1,7 @@
 #include "display/ImageRequestThread.h"
 
 #include "framework/MessageBox.h"
+#include "ops/LiveCapture.h"
 #include "session/RequestBuffers.h"
 
 ImageRequestThread::ImageRequestThread(const Setup &setup, fw::AutoResetEvent &frameEvent,
@@ -16,14 +17,14 @@ ImageRequestThread::ImageRequestThread(const Setup &setup, fw::AutoResetEvent &f
 void ImageRequestThread::Run()
 {
     published_.store(&frameEvent_);
-    std::uint8_t *current = setup_.bufferA;
+    ops::RequestTurn turn(setup_.bufferA, setup_.bufferB);
     const char *failure = nullptr;
     for (;;) {
         std::int32_t result;
         if (setup_.size != 0) {
             // A buffer that could not be had goes as none.
-            result = ImageRequest(setup_.board, current, current ? setup_.size : 0);
-            current = current == setup_.bufferA ? setup_.bufferB : setup_.bufferA;
+            std::uint8_t *buffer = turn.Next();
+            result = ImageRequest(setup_.board, buffer, buffer ? setup_.size : 0);
         } else {
             result = ImageRequest(setup_.board, nullptr, 0);
         }

@@ -10,9 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <algorithm>
 #include <chrono>
-#include <cstring>
 
 using namespace res::ntsc;
 
@@ -32,67 +30,39 @@ std::int64_t NowMs()
 
 // ---- Frame arrival (board library callback thread, inside an NtscToolVisit) ----
 
-// Bytes that may be read from a delivery: a whole frame from the library's own buffer; from one
-// of our request buffers no more than was requested; nothing from a buffer we do not know.
-// m_frameLock held.
-std::uint32_t CNtscViewDlg::DeliveryExtent(std::uint32_t bufferKind,
-                                           const std::uint8_t *data) const
-{
-    if (data == nullptr)
-        return 0;
-    if (bufferKind == HOOK_BUFFER_LIBRARY)
-        return kFrameBytes;
-    for (const fw::ZeroBlock *block : {&m_pBufferA, &m_pBufferB})
-        if (*block && data == block->data())
-            return std::min<std::uint32_t>(m_dwRequestedSize, std::uint32_t(block->size()));
-    return 0;
-}
-
 void CNtscViewDlg::OnFrameArrived(std::uint32_t flags, std::uint32_t bufferKind,
                                   const std::uint8_t *data)
 {
-    const bool frame = (flags & HOOK_FLAG_FRAME) != 0 && (flags & HOOK_FLAG_AREA_SIZE) == 0;
-    m_pTransferStats->Record(flags, frame ? kFrameHeight : 0, frame ? kFrameBytes : 0,
-                             ops::TransferStats::Clock::now());
-    if (flags == HOOK_FLAG_AREA_SIZE || !m_bRunning)
-        return;
-    // One more request for every delivered frame, before the copy.
+    m_capture.Deliver(flags, bufferKind, data, ops::LiveCapture::Clock::now());
+}
+
+// Inside the capture's delivery: the request thread issues the request.
+void CNtscViewDlg::Reissue()
+{
     if (fw::AutoResetEvent *frameEvent = m_hFrameEvent.load())
         frameEvent->Set();
+}
 
-    std::lock_guard<std::mutex> hook(m_hookLock);
-    const std::uint8_t *display = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(m_frameLock);
-        if (!m_pDisplayBuffer)
-            return;
-        // A delivery shorter than a frame replaces only what it brought.
-        const std::uint32_t bytes = std::min(DeliveryExtent(bufferKind, data), kFrameBytes);
-        if (bytes == 0)
-            return;
-        std::memcpy(m_pDisplayBuffer.data(), data, bytes);
-        display = m_pDisplayBuffer.data();
-    }
-    m_nFramesCopied.fetch_add(1);
-
+// Inside the capture's delivery, which keeps `frame` (the display buffer) from other writers; it
+// is released only after every callback has left the dialog.
+void CNtscViewDlg::Show(const std::uint8_t *frame)
+{
     if (m_bOverlay) {
         // The key fields as last typed (mirrored by the UI thread), low 8 bits each.
         m_nKeyRed = m_keyField[0].load() & 0xFF;
         m_nKeyGreen = m_keyField[1].load() & 0xFF;
         m_nKeyBlue = m_keyField[2].load() & 0xFF;
-        // The display buffer has no other writer while m_hookLock is held, and is released
-        // only after every callback has left the dialog.
         fw::NotifyUiWaitersOnExit wake; // after the unlock: the UI thread may wait for the lock
         std::lock_guard<std::mutex> lock(g_overlayLock);
-        PresentOverlayLocked(display, OverlayPosition(),
+        PresentOverlayLocked(frame, OverlayPosition(),
                              OverlayKey{m_nKeyRed.load(), m_nKeyGreen.load(), m_nKeyBlue.load()});
-        m_nFramesShown.fetch_add(1, std::memory_order_relaxed);
+        m_capture.CountShown();
         return;
     }
     // Bitmap mode: the UI thread draws the display buffer; one wake queued at a time.
-    if (!m_bWakePending.exchange(true) &&
+    if (m_frameWake.Post(m_capture.FramesCopied()) &&
         !fw::Dialog::PostMessage(m_hWnd.load(), WM_NTSC_FRAME, 0, 0))
-        m_bWakePending = false;
+        m_frameWake.WakeFailed();
 }
 
 QPoint CNtscViewDlg::OverlayPosition() const
@@ -109,8 +79,8 @@ QRect CNtscViewDlg::PictureRect() const
 
 void CNtscViewDlg::OnFrameWake()
 {
-    // Cleared before the repaint reads the buffer, so a later frame always brings another.
-    m_bWakePending = false;
+    // Taken before the repaint reads the buffer, so a later frame always brings another wake.
+    m_frameWake.Take();
     ScheduleRepaint();
 }
 
@@ -130,30 +100,31 @@ void CNtscViewDlg::RepaintPicture()
     m_lastRepaintMs = NowMs();
     if (QWidget *w = widget()) {
         w->update(PictureRect());
-        m_nFramesShown.fetch_add(1, std::memory_order_relaxed);
+        m_capture.CountShown();
     }
 }
 
 void CNtscViewDlg::OnPaint(QPainter &painter)
 {
-    {
-        std::lock_guard<std::mutex> lock(m_frameLock);
-        if (!m_pDisplayBuffer)
-            return; // nothing before the first Start
+    bool copied = false;
+    const bool framed = m_capture.WithFrame([&](const std::uint8_t *frame) {
         if (m_bOverlay) {
             // The key as last stored. A callback presenting right now shows the newer frame
             // anyway, and a paint must not wait for it.
             std::unique_lock<std::mutex> overlay(g_overlayLock, std::try_to_lock);
             if (overlay.owns_lock())
                 PresentOverlayLocked(
-                    m_pDisplayBuffer.data(), OverlayPosition(),
+                    frame, OverlayPosition(),
                     OverlayKey{m_nKeyRed.load(), m_nKeyGreen.load(), m_nKeyBlue.load()});
             return;
         }
-        // Only a copy under the lock, so the callback thread is never kept from the next frame
-        // by the drawing.
-        m_paintCopy.assign(m_pDisplayBuffer.data(), m_pDisplayBuffer.data() + kFrameBytes);
-    }
+        // Only a copy under the capture's lock, so the callback thread is never kept from the
+        // next frame by the drawing.
+        m_paintCopy.assign(frame, frame + kFrameBytes);
+        copied = true;
+    });
+    if (!framed || !copied)
+        return; // nothing before the first Start, or shown through the overlay
     // Unscaled, from the top left inside the frame's border; what does not fit is cut off.
     ToPicture(m_paintCopy.data(), m_picture);
     const QRect target = PictureRect();

@@ -14,7 +14,7 @@ fw::ContextMenuEntry CNtscViewDlg::PngSaveEntry()
 
 bool CNtscViewDlg::CanSavePicturePng() const
 {
-    return !m_bClosed && !m_bBusy && !pngfile::SaveRunning() && HasDisplayBuffer();
+    return !m_bClosed && !m_bBusy && !pngfile::SaveRunning() && m_capture.HasFrame();
 }
 
 // Runs inside RunHandler (busy).
@@ -24,7 +24,7 @@ void CNtscViewDlg::OnSavePicturePng()
         return;
     // The display buffer is copied under the frame lock, which is let go before the file
     // dialog: frames go on arriving meanwhile.
-    auto frame = std::make_shared<const std::vector<std::uint8_t>>(DisplayBufferCopy());
+    auto frame = std::make_shared<const std::vector<std::uint8_t>>(m_capture.FrameCopy());
     if (frame->size() < kFrameBytes)
         return;
     pngfile::SaveRequest request;

@@ -9,8 +9,8 @@ void CNtscViewDlg::OpenTransferStats()
     if (!m_pTransferStatsDlg) {
         TransferStatsSource source;
         source.toolName = "NTSC画像表示";
-        source.stats = m_pTransferStats;
-        source.framesShown = [this] { return m_nFramesShown.load(); };
+        source.stats = m_capture.SharedStats();
+        source.framesShown = [this] { return m_capture.FramesShown(); };
         source.board = m_hBoard;
         source.scanRows = false; // a live frame has no area size or line overrun to count
         source.owner = GetSafeHwnd();

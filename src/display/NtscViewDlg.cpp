@@ -17,13 +17,12 @@
 #include <QWidget>
 
 #include <system_error>
+#include <utility>
 
 using namespace res::ntsc;
 
 namespace {
 
-constexpr std::uint32_t kGeometry640 = (480u << 16) | 640u;
-constexpr std::uint32_t kGeometry720 = (480u << 16) | 720u;
 constexpr int kKeyFields[3] = {IDC_KEY_RED, IDC_KEY_GREEN, IDC_KEY_BLUE};
 
 // UI thread: keeps the screen position of the window's client origin where the callback
@@ -110,14 +109,15 @@ CNtscViewDlg::~CNtscViewDlg()
 bool CNtscViewDlg::OnInitDialog()
 {
     fw::Dialog::OnInitDialog();
-    m_bRunning = false;
+    m_capture.SetRunning(false);
     m_bOverlay = false;
     m_bClosed = false;
     m_bBusy = false;
     m_bCloseRequested = false;
     m_bRequestsIssued = false;
     m_hWnd = GetSafeHwnd();
-    m_pTransferStats->Reset(); // the statistics' totals count from this opening
+    m_capture.Stats().Reset(); // the statistics' totals count from this opening
+    m_frameWake.Open();
     m_requestUser.Open();
     m_originWatcher = std::make_unique<ScreenOriginWatcher>(widget(), m_screenOrigin);
     m_repaintTimer = std::make_unique<QTimer>();
@@ -151,19 +151,20 @@ void CNtscViewDlg::OnStart()
         fail("バッファサイズが大き過ぎます。");
         return;
     }
+    // The capture learns the new buffers before the old ones go, so a delivery never reads a
+    // block that has gone.
     fw::ZeroBlock oldA, oldB;
-    {
-        std::lock_guard<std::mutex> lock(m_frameLock);
-        if (m_dwBufferSize != 0) {
-            oldA = std::move(m_pBufferA);
-            oldB = std::move(m_pBufferB);
-            m_pBufferA = fw::ZeroBlock(m_dwBufferSize);
-            m_pBufferB = fw::ZeroBlock(m_dwBufferSize);
-        }
-        m_dwRequestedSize = m_dwBufferSize;
-        if (!m_pDisplayBuffer)
-            m_pDisplayBuffer = fw::ZeroBlock(kFrameBytes);
+    if (m_dwBufferSize != 0) {
+        fw::ZeroBlock newA(m_dwBufferSize), newB(m_dwBufferSize);
+        m_capture.SetRequestBuffers(newA.data(), std::uint32_t(newA.size()), newB.data(),
+                                    std::uint32_t(newB.size()), m_dwBufferSize);
+        oldA = std::exchange(m_pBufferA, std::move(newA));
+        oldB = std::exchange(m_pBufferB, std::move(newB));
+    } else {
+        m_capture.SetRequestBuffers(m_pBufferA.data(), std::uint32_t(m_pBufferA.size()),
+                                    m_pBufferB.data(), std::uint32_t(m_pBufferB.size()), 0);
     }
+    m_capture.MakeFrame();
     // Requests of an earlier Start may still name the old buffers (one that failed after
     // issuing them leaves them queued, and a running scan fills them): they are retired until
     // the clear below, or a later one, has dropped those requests.
@@ -172,30 +173,23 @@ void CNtscViewDlg::OnStart()
 
     // Ten requests, A and B in turn, between the clear and ScanPrepare; the results are not
     // looked at.
-    ops::CaptureSetup capture;
-    capture.geometryH = kGeometry640;
-    capture.geometryL = kGeometry720;
-    capture.geometryDio = kGeometry720;
+    ops::CaptureSetup capture = ops::LiveCaptureSetup();
     capture.clearRequests = [this] { return session::ClearImageRequests(m_hBoard); };
-    capture.clearFailedText = "画像データ取得要求クリアが失敗しました。";
     capture.issueRequests = [this] {
         m_bRequestsIssued = true;
-        for (int round = 0; round < 5; ++round) {
-            for (std::uint8_t *buffer : {m_pBufferA.data(), m_pBufferB.data()})
-                ImageRequest(m_hBoard, buffer, buffer ? m_dwBufferSize : 0);
+        ops::RequestTurn turn(m_pBufferA.data(), m_pBufferB.data());
+        for (int i = 0; i < 10; ++i) {
+            std::uint8_t *buffer = turn.Next();
+            ImageRequest(m_hBoard, buffer, buffer ? m_dwBufferSize : 0);
         }
     };
-    capture.scanKind = SCAN_KIND_AREA;
-    capture.unitFlags = SCAN_UNIT_FRAME;
-    capture.pixelBytes = 3;
-    capture.lineInterval = 0;
-    m_pTransferStats->BeginRun(); // rates and intervals describe this run, not the wait before it
+    m_capture.Stats().BeginRun(); // rates and intervals describe this run, not the wait before it
     const ops::Result prepared = ops::PrepareCapture(m_hBoard, capture);
     if (!prepared.ok()) {
         ShowResult(this, prepared);
         return;
     }
-    m_bRunning = true;
+    m_capture.SetRunning(true);
     EnableDlgItem(IDC_START, false);
     EnableDlgItem(IDC_STOP, true);
 
@@ -245,7 +239,7 @@ bool CNtscViewDlg::OnStop()
     }
     EnableDlgItem(IDC_START, true);
     EnableDlgItem(IDC_STOP, false);
-    m_bRunning = false;
+    m_capture.SetRunning(false);
     return true;
 }
 
@@ -307,9 +301,9 @@ void CNtscViewDlg::CloseSequence()
     if (m_bClosed)
         return;
     m_bClosed = true;
-    if (m_bRunning) {
+    if (m_capture.Running()) {
         OnStop();
-        m_bRunning = false;
+        m_capture.SetRunning(false);
     }
     StopThread(); // there is none unless running; kept for a dialog released some other way
     bool named = m_bRequestsIssued;
@@ -320,14 +314,10 @@ void CNtscViewDlg::CloseSequence()
     g_ntscToolGate.Shut(this);
     g_ntscToolGate.WaitUntilNoneInside();
 
-    fw::ZeroBlock bufferA, bufferB;
-    {
-        std::lock_guard<std::mutex> lock(m_frameLock);
-        m_pDisplayBuffer.reset();
-        bufferA = std::move(m_pBufferA);
-        bufferB = std::move(m_pBufferB);
-        m_dwRequestedSize = 0;
-    }
+    m_capture.DropFrame();
+    m_capture.SetRequestBuffers(nullptr, 0, nullptr, 0, 0);
+    fw::ZeroBlock bufferA = std::move(m_pBufferA);
+    fw::ZeroBlock bufferB = std::move(m_pBufferB);
     if (named) {
         session::RetireRequestBuffer(m_hBoard, std::move(bufferA));
         session::RetireRequestBuffer(m_hBoard, std::move(bufferB));
@@ -336,6 +326,7 @@ void CNtscViewDlg::CloseSequence()
     if (m_bOverlay)
         DestroySurface();
     m_hWnd = 0;
+    m_frameWake.Close();
     if (m_repaintTimer)
         m_repaintTimer->stop();
     m_repaintTimer.reset();
@@ -375,21 +366,4 @@ void CNtscViewDlg::OnDestroy()
 {
     // The window going by other hands still runs the close sequence.
     CloseSequence();
-}
-
-// ---- Inspection (UI thread) ----
-
-bool CNtscViewDlg::HasDisplayBuffer() const
-{
-    std::lock_guard<std::mutex> lock(m_frameLock);
-    return bool(m_pDisplayBuffer);
-}
-
-std::vector<std::uint8_t> CNtscViewDlg::DisplayBufferCopy() const
-{
-    std::lock_guard<std::mutex> lock(m_frameLock);
-    if (!m_pDisplayBuffer)
-        return {};
-    return std::vector<std::uint8_t>(m_pDisplayBuffer.data(),
-                                     m_pDisplayBuffer.data() + kFrameBytes);
 }

@@ -1,10 +1,11 @@
-// The live NTSC display (template 130): 640 x 480 video from the board, kept going by
-// ImageRequestThread, shown as a bitmap in the picture frame or through the overlay surface.
+// The live NTSC display (template 130): a view of a live capture (ops::LiveCapture) kept going
+// by ImageRequestThread, shown as a bitmap in the picture frame or through the overlay surface.
 //
 // Threads: every handler and the paint run on the UI thread. The board library's callback
 // threads reach the dialog only through g_pNtscViewDlg inside an NtscToolVisit (display/NtscHook.h)
-// and call OnFrameArrived; they never touch a widget. They copy the frame into the display buffer
-// and wake the UI thread (bitmap mode) or present it through the overlay library (overlay mode).
+// and call OnFrameArrived; they never touch a widget. The capture copies the frame; the dialog
+// then wakes the UI thread (bitmap mode) or presents it through the overlay library (overlay
+// mode).
 #pragma once
 
 #include "board/pel2ctl.h"
@@ -12,7 +13,8 @@
 #include "framework/Dialog.h"
 #include "framework/Event.h"
 #include "framework/HeapBlock.h"
-#include "ops/TransferStats.h"
+#include "ops/LatestMailbox.h"
+#include "ops/LiveCapture.h"
 #include "session/RequestBuffers.h"
 
 #include <QImage>
@@ -22,18 +24,17 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 class QObject;
 class QTimer;
 class TransferStatsDlg;
 
-class CNtscViewDlg : public fw::Dialog {
+class CNtscViewDlg : public fw::Dialog, private ops::LiveCapture::Client {
 public:
-    static constexpr std::uint32_t kFrameWidth = 640;
-    static constexpr std::uint32_t kFrameHeight = 480;
-    static constexpr std::uint32_t kFrameBytes = kFrameWidth * kFrameHeight * 3; // 921,600
+    static constexpr std::uint32_t kFrameWidth = ops::kVideoWidth;
+    static constexpr std::uint32_t kFrameHeight = ops::kVideoHeight;
+    static constexpr std::uint32_t kFrameBytes = ops::kVideoFrameBytes; // 921,600
     static constexpr std::uint32_t kMaxBufferSize = 0x100000;
 
     CNtscViewDlg();
@@ -45,19 +46,28 @@ public:
     // Board library callback thread, inside an NtscToolVisit: one delivery (Frame arrival).
     void OnFrameArrived(std::uint32_t flags, std::uint32_t bufferKind, const std::uint8_t *data);
 
-    // What the dialog holds, for tests and tools (UI thread).
-    bool IsRunning() const { return m_bRunning.load(); }
+    // What the display shows and runs (UI thread): the capture, the display mode and colour key,
+    // the request thread, the statistics window while it exists (nullptr when none).
+    const ops::LiveCapture &Capture() const { return m_capture; }
     bool IsOverlay() const { return m_bOverlay.load(); }
-    std::uint32_t BufferSize() const { return m_dwBufferSize; }
-    const std::uint8_t *BufferA() const { return m_pBufferA.data(); }
-    const std::uint8_t *BufferB() const { return m_pBufferB.data(); }
-    bool HasDisplayBuffer() const;
-    std::vector<std::uint8_t> DisplayBufferCopy() const; // empty while there is none
     std::uint32_t KeyRed() const { return m_nKeyRed.load(); }
-    std::uint32_t KeyGreen() const { return m_nKeyGreen.load(); }
-    std::uint32_t KeyBlue() const { return m_nKeyBlue.load(); }
-    std::uint64_t FramesCopied() const { return m_nFramesCopied.load(); }
     bool ThreadRunning() const { return m_hThread != nullptr && !m_hThread->Finished(); }
+    TransferStatsDlg *TransferStatsWindow() const { return m_pTransferStatsDlg.get(); }
+
+protected:
+    bool OnInitDialog() override;
+    void OnPaint(QPainter &painter) override;
+    // Every way of closing runs the close sequence once.
+    void OnOK() override;
+    void OnCancel() override;
+    void OnClose() override;
+    void OnDestroy() override;
+
+private:
+    // Board library callback thread, inside the capture's delivery: one more request is due;
+    // a frame was copied.
+    void Reissue() override;
+    void Show(const std::uint8_t *frame) override;
 
     // The picture's context menu entry "PNG形式で保存..." (UI thread, NtscPngEntry.cpp): the
     // frame the picture shows, in colour; greyed out until there is a display buffer.
@@ -65,19 +75,9 @@ public:
     bool CanSavePicturePng() const;
     void OnSavePicturePng();
     // UI thread: opens (or raises) the transfer statistics window, as the picture's context
-    // menu does; the window while it exists (nullptr when none).
+    // menu does.
     void OpenTransferStats();
-    TransferStatsDlg *TransferStatsWindow() const { return m_pTransferStatsDlg.get(); }
 
-protected:
-    bool OnInitDialog() override;
-    void OnOK() override;
-    void OnCancel() override;
-    void OnClose() override;
-    void OnPaint(QPainter &painter) override;
-    void OnDestroy() override;
-
-private:
     // Handlers (UI thread).
     void OnStart();
     void OnStopButton();
@@ -102,9 +102,6 @@ private:
 
     static constexpr unsigned WM_NTSC_FRAME = fw::WM_USER + 0x30; // a frame waits to be drawn
 
-    // Callback-thread helper: bytes readable from a delivery, 0 when unknown.
-    std::uint32_t DeliveryExtent(std::uint32_t bufferKind, const std::uint8_t *data) const;
-
     // UI-thread state.
     std::uint32_t m_dwBufferSize = 0;
     session::RequestUser m_requestUser; // open from initialisation to the close sequence
@@ -118,6 +115,9 @@ private:
     std::vector<std::uint8_t> m_paintCopy; // the display buffer as the last paint took it
     QImage m_picture;                      // what the picture frame shows in bitmap mode
     std::unique_ptr<TransferStatsDlg> m_pTransferStatsDlg; // closed with the display
+    // The request buffers (UI thread; the capture knows them for the deliveries that name them).
+    fw::ZeroBlock m_pBufferA;
+    fw::ZeroBlock m_pBufferB;
 
     // The thread's events belong to the dialog, so a late signal never reaches a released one.
     // m_hFrameEvent is published by the thread while it waits for frames; the hook signals it.
@@ -127,31 +127,19 @@ private:
     std::unique_ptr<ImageRequestThread> m_hThread; // after the events it uses
 
     // Read by the callback threads, written by the UI thread.
-    std::atomic<bool> m_bRunning{false};
     std::atomic<bool> m_bOverlay{false};
     std::atomic<std::uint32_t> m_keyField[3]{192, 192, 192}; // fields 1071-1073, mirrored on edit
     std::atomic<std::uint32_t> m_nKeyRed{192}, m_nKeyGreen{192}, m_nKeyBlue{192};
     std::atomic<fw::WindowHandle> m_hWnd{0};
     std::atomic<std::uint64_t> m_screenOrigin{0}; // client (0, 0) on the screen, x and y packed
-    std::atomic<bool> m_bWakePending{false};
-    std::atomic<std::uint64_t> m_nFramesCopied{0};
-    // Frames shown: bitmap repaints (UI thread) and overlay presentations (callback threads).
-    std::atomic<std::uint64_t> m_nFramesShown{0};
-    // Every delivery, recorded by the hook without a lock; shared with the statistics window.
-    const std::shared_ptr<ops::TransferStats> m_pTransferStats = std::make_shared<ops::TransferStats>();
+    // Bitmap mode: the frames copied when the last frame was, one wake queued at a time.
+    ops::LatestMailbox<std::uint64_t> m_frameWake;
 
-    // m_frameLock guards the display buffer (block and contents), the request buffers' blocks
-    // and m_dwRequestedSize. Callback threads hold it for a copy only; the UI thread for a copy,
-    // or in overlay mode for one overlay presentation (which never waits for the UI thread).
-    mutable std::mutex m_frameLock;
-    fw::ZeroBlock m_pDisplayBuffer;
-    fw::ZeroBlock m_pBufferA;
-    fw::ZeroBlock m_pBufferB;
-    std::uint32_t m_dwRequestedSize = 0; // size passed with the request buffers by the last Start
-
-    // m_hookLock serialises Frame arrival (callback threads only), so the display buffer has
-    // one writer at a time and the overlay may read it without m_frameLock.
-    std::mutex m_hookLock;
+    // The frames delivered while running: statistics, re-issue, the copy into the display
+    // buffer. Its frame is the display buffer; in overlay mode the UI thread presents it under
+    // the capture's frame lock, callbacks inside the delivery (which never waits for the UI
+    // thread).
+    ops::LiveCapture m_capture{*this, false};
 };
 
 // The open NTSC display dialog, null while none is open. Written on the UI thread, read by the

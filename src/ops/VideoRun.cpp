@@ -5,10 +5,7 @@
 #include "ops/RunReport.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
 #include <utility>
-#include <new>
 #include <thread>
 
 namespace ops {
@@ -16,20 +13,9 @@ namespace {
 
 using Clock = TransferStats::Clock;
 
-constexpr uint32_t kGeometry640 = (kVideoHeight << 16) | 640u;
-constexpr uint32_t kGeometry720 = (kVideoHeight << 16) | 720u;
-constexpr uint64_t kFrameBytes = uint64_t(kVideoWidth) * kVideoHeight * 3;
-constexpr double kFrameUs = 1e6 / kNtscFrameRate;
 constexpr auto kPoll = std::chrono::milliseconds(20);
 
 } // namespace
-
-uint64_t MissedFrames(double intervalUs)
-{
-    if (intervalUs <= 1.5 * kFrameUs)
-        return 0;
-    return std::max<uint64_t>(1, uint64_t(std::llround(intervalUs / kFrameUs)) - 1);
-}
 
 VideoRun::VideoRun(BoardHandle board, VideoRunParams params) : board_(board), params_(params) {}
 
@@ -39,50 +25,28 @@ VideoRun::~VideoRun()
     gate_.WaitUntilNoneInside();
 }
 
-void VideoRun::OnImage(uint32_t flags, uint32_t, uint32_t lineCount, uint32_t bufferKind, void *data)
+void VideoRun::OnImage(uint32_t flags, uint32_t, uint32_t, uint32_t bufferKind, void *data)
 {
     RunGateVisit visit(gate_);
     if (!visit.inside())
         return;
-    const Clock::time_point now = Clock::now();
-    const bool frame = (flags & HOOK_FLAG_FRAME) != 0 && (flags & HOOK_FLAG_AREA_SIZE) == 0;
-    stats_.Record(flags, frame ? lineCount : 0, frame ? kFrameBytes : 0, now);
-    if (frame && data != nullptr) {
-        if (haveFrame_) {
-            const uint64_t missed =
-                MissedFrames(std::chrono::duration<double, std::micro>(now - lastFrame_).count());
-            if (missed != 0) {
-                ++gaps_;
-                framesMissed_ += missed;
-            }
-        }
-        haveFrame_ = true;
-        lastFrame_ = now;
-        // Every frame until half the duration has gone, then that one stays. A plain copy: the
-        // colour order is turned round once, at the end, not in the hook.
-        if (!haveSnapshot_ || now - start_ < params_.duration / 2) {
-            std::memcpy(snapshot_.data(), data, kFrameBytes);
-            haveSnapshot_ = true;
-        }
-    }
-    (void)bufferKind; // requests always go into the library's buffer
+    capture_.Deliver(flags, bufferKind, static_cast<const uint8_t *>(data), Clock::now());
+}
+
+void VideoRun::Reissue()
+{
     const int32_t status = ImageRequest(board_, nullptr, 0);
     if (status != 0) {
         int32_t none = 0;
         requestFailure_.compare_exchange_strong(none, status);
     }
-    deliveries_.fetch_add(1, std::memory_order_relaxed);
 }
 
 // The live display's Start, with the library's buffer: geometry, clear, ten requests,
 // ScanPrepare(1, 1, 3, 0), then the image get mode 3.
 Result VideoRun::Start()
 {
-    CaptureSetup capture;
-    capture.geometryH = kGeometry640;
-    capture.geometryL = kGeometry720;
-    capture.geometryDio = kGeometry720;
-    capture.clearFailedText = "画像データ取得要求クリアが失敗しました。";
+    CaptureSetup capture = LiveCaptureSetup();
     capture.issueRequests = [this] {
         for (uint32_t i = 0; i < params_.requestsInFlight; ++i) {
             const int32_t status = ImageRequest(board_, nullptr, 0);
@@ -92,10 +56,6 @@ Result VideoRun::Start()
             }
         }
     };
-    capture.scanKind = SCAN_KIND_AREA;
-    capture.unitFlags = SCAN_UNIT_FRAME;
-    capture.pixelBytes = 3;
-    capture.lineInterval = 0;
     Result r = PrepareCapture(board_, capture);
     if (!r.ok())
         return r;
@@ -115,7 +75,7 @@ Result VideoRun::Start()
 VideoRun::Ending VideoRun::Wait(const std::function<bool()> &cancelled,
                                 const std::function<void(double)> &progress)
 {
-    uint64_t seen = deliveries_.load(std::memory_order_relaxed);
+    uint64_t seen = capture_.Deliveries();
     Clock::time_point lastChange = Clock::now();
     for (;;) {
         std::this_thread::sleep_for(kPoll);
@@ -128,7 +88,7 @@ VideoRun::Ending VideoRun::Wait(const std::function<bool()> &cancelled,
             return Ending::Done;
         if (cancelled && cancelled())
             return Ending::Cancelled;
-        const uint64_t count = deliveries_.load(std::memory_order_relaxed);
+        const uint64_t count = capture_.Deliveries();
         if (count != seen) {
             seen = count;
             lastChange = now;
@@ -144,13 +104,14 @@ VideoRunReport VideoRun::Run(const std::function<bool()> &cancelled,
     VideoRunReport report;
     if (!ReadCountersBefore(board_, report))
         return report;
-    try {
-        snapshot_.assign(kFrameBytes, 0);
-    } catch (const std::bad_alloc &) {
+    if (!capture_.MakeFrame()) {
         report.result = Failed("buffer", 0, "バッファの確保に失敗しました。", Icon::Stop);
         return report;
     }
     start_ = Clock::now();
+    // Every frame until half the duration has gone, then that one stays.
+    capture_.HoldFrameFrom(start_ + params_.duration / 2);
+    capture_.SetRunning(true);
     gate_.Open();
     Result result = Start();
     if (result.ok()) {
@@ -185,7 +146,7 @@ void VideoRun::Finish(VideoRunReport &report)
                                Icon::Stop);
     ReadCountersAfter(board_, report);
 
-    const TransferStats::Figures f = stats_.Snapshot();
+    const TransferStats::Figures f = capture_.Stats().Snapshot();
     report.frames = f.frames;
     report.deliveries = f.deliveries;
     report.sizeErrors = f.sizeErrors;
@@ -193,14 +154,14 @@ void VideoRun::Finish(VideoRunReport &report)
     report.rateErrorPercent = f.framesPerSecond > 0 ? (f.framesPerSecond / kNtscFrameRate - 1) * 100 : 0;
     report.mbPerSecond = f.mbPerSecond;
     report.seconds = f.seconds;
-    report.gaps = gaps_;
-    report.framesMissed = framesMissed_;
+    report.gaps = capture_.Gaps();
+    report.framesMissed = capture_.FramesMissed();
     report.intervals = f.intervals;
     report.jitterUs = IntervalJitterUs(f.recentUs);
     report.intervalsUs = f.recentUs;
-    if (haveSnapshot_) {
-        report.snapshot = snapshot_; // blue, green, red in; red, green, blue out
-        for (uint64_t i = 0; i < kFrameBytes; i += 3)
+    if (capture_.FramesCopied() != 0) {
+        report.snapshot = capture_.FrameCopy(); // blue, green, red in; red, green, blue out
+        for (size_t i = 0; i + 2 < report.snapshot.size(); i += 3)
             std::swap(report.snapshot[i], report.snapshot[i + 2]);
     }
     report.diagnosis = DiagnoseVideoRun(report);

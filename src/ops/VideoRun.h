@@ -3,15 +3,15 @@
 // the library's buffer in flight from the hook for a while, and measures what arrives: frames,
 // frame rate against 29.97, gaps, interval jitter, and one picture. Frames are judged lost only
 // from what the board counts; the gaps and jitter are the host's arrival timing, for the caller to
-// weigh. The same contract as ScanRun:
-// the caller forwards its hook to the run while Run() is in progress.
+// weigh. Its deliveries go through an ops::LiveCapture, as the live display's do. The same
+// contract as ScanRun: the caller forwards its hook to the run while Run() is in progress.
 #pragma once
 
 #include "board/pel2ctl.h"
 #include "ops/IntervalFigures.h"
+#include "ops/LiveCapture.h"
 #include "ops/Result.h"
 #include "ops/RunGate.h"
-#include "ops/TransferStats.h"
 
 #include <atomic>
 #include <chrono>
@@ -22,13 +22,7 @@
 
 namespace ops {
 
-constexpr double kNtscFrameRate = 29.97;
 constexpr double kRateTolerance = 0.01; // a rate further off than this is worth a note
-constexpr uint32_t kVideoWidth = 640, kVideoHeight = 480;
-
-// Frames missed in an interval between two frames: none up to 1.5 frame times, else the frame
-// times it spans less the one that arrived (at least one).
-uint64_t MissedFrames(double intervalUs);
 
 struct VideoRunParams {
     std::chrono::milliseconds duration{10000};
@@ -61,15 +55,14 @@ struct VideoRunReport {
     std::string diagnosis;
 };
 
-class VideoRun {
+// Not copied: the capture's figures and frame are the run's own.
+class VideoRun : private LiveCapture::Client {
 public:
-    VideoRun(BoardHandle board, VideoRunParams params);
-    ~VideoRun();
-    VideoRun(const VideoRun &) = delete;
-    VideoRun &operator=(const VideoRun &) = delete;
-
     // Board library delivery thread: what the board's ImageTransferHook received.
     void OnImage(uint32_t flags, uint32_t startLine, uint32_t lineCount, uint32_t bufferKind, void *data);
+
+    VideoRun(BoardHandle board, VideoRunParams params);
+    ~VideoRun();
 
     // The caller's thread; blocks for the duration (or until cancelled or timed out). `progress`
     // is told the share of the duration gone (0..1).
@@ -78,6 +71,7 @@ public:
 private:
     enum class Ending { Done, Cancelled, TimedOut };
 
+    void Reissue() override; // board library delivery thread: one request into the library's buffer
     Result Start();
     Ending Wait(const std::function<bool()> &cancelled, const std::function<void(double)> &progress);
     void Finish(VideoRunReport &report);
@@ -85,17 +79,9 @@ private:
     const BoardHandle board_;
     const VideoRunParams params_;
     RunGate gate_;
-    TransferStats stats_;
-    TransferStats::Clock::time_point start_{}; // set before the gate opens
-
-    // Hook thread only while the gate is open; Run reads them once none is inside.
-    std::vector<uint8_t> snapshot_; // sized before the start
-    bool haveSnapshot_ = false;
-    bool haveFrame_ = false;
-    TransferStats::Clock::time_point lastFrame_{};
-    uint64_t gaps_ = 0, framesMissed_ = 0;
-
-    std::atomic<uint64_t> deliveries_{0};    // read by Run while frames come
+    LiveCapture::Clock::time_point start_{}; // set before the gate opens
+    // Every delivery inside the gate; it answers each, a size error included, with a request.
+    LiveCapture capture_{*this, true};
     std::atomic<int32_t> requestFailure_{0}; // first failing ImageRequest's status, 0: none
 };
 

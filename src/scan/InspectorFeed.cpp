@@ -7,7 +7,7 @@
 
 InspectorFeed::InspectorFeed(const ScanImage &image, std::function<void()> onReady)
     : image_(image), target_(std::make_shared<Target>(Target{std::move(onReady), true})),
-      wakeTarget_(target_), thread_([this] { Run(); }, [this] { RequestQuit(); })
+      thread_([this] { Run(); }, [this] { RequestQuit(); })
 {
 }
 
@@ -30,9 +30,7 @@ void InspectorFeed::Request(bool force)
 
 std::shared_ptr<const InspectorSnapshot> InspectorFeed::Take()
 {
-    std::lock_guard<std::mutex> lock(lock_);
-    wakePending_ = false; // a snapshot published after this brings another wake
-    return std::move(ready_);
+    return ready_.Take(); // a snapshot published after this brings another wake
 }
 
 // The thread may be in the middle of a 32 MB copy or count: the stop pumps events meanwhile, and
@@ -48,9 +46,8 @@ void InspectorFeed::RequestQuit()
     {
         std::lock_guard<std::mutex> lock(lock_);
         quit_ = true;
-        wakeTarget_.reset();
-        ready_.reset();
     }
+    ready_.Close();
     cv_.notify_one();
 }
 
@@ -115,19 +112,9 @@ void InspectorFeed::Run()
         snapshot->frame = std::move(frame);
         copying_ = false;
 
-        std::shared_ptr<Target> wake;
-        {
-            std::lock_guard<std::mutex> lock(lock_);
-            if (quit_)
-                break;
-            ready_ = std::move(snapshot);
-            if (!wakePending_) {
-                wakePending_ = true;
-                wake = wakeTarget_;
-            }
-        }
-        if (wake)
-            fw::PostToUi([wake] {
+        // Once stopped the mailbox drops the snapshot, and the next turn ends the thread.
+        if (ready_.Post(std::move(snapshot)))
+            fw::PostToUi([wake = target_] {
                 if (wake->open)
                     wake->onReady();
             });

@@ -36,7 +36,7 @@ TEST_F(NtscViewTest, CloseWhileFramesArriveStopsEverything)
             }
             Type(dlg, IDC_BUFFER_SIZE, c.size);
             ASSERT_TRUE(Click(dlg, IDC_START));
-            ASSERT_TRUE(fw::test::WaitUntil([&] { return dlg.FramesCopied() >= 3; }, 5000));
+            ASSERT_TRUE(fw::test::WaitUntil([&] { return dlg.Capture().FramesCopied() >= 3; }, 5000));
             switch (c.how) {
             case CloseBy::Escape:
                 fw::test::PressEscape(dlg);

@@ -36,9 +36,9 @@ TEST_F(NtscViewTest, PngSaveWritesTheShownFrameInColour)
         EXPECT_FALSE(fw::test::ChooseContextMenu(dlg, IDC_PICTURE, kPngEntry));
 
         ASSERT_TRUE(Click(dlg, IDC_START));
-        ASSERT_TRUE(fw::test::WaitUntil([&] { return dlg.FramesCopied() >= 3; }));
+        ASSERT_TRUE(fw::test::WaitUntil([&] { return dlg.Capture().FramesCopied() >= 3; }));
         ASSERT_TRUE(Click(dlg, IDC_STOP)); // the buffer holds still from here
-        const std::vector<std::uint8_t> frame = dlg.DisplayBufferCopy();
+        const std::vector<std::uint8_t> frame = dlg.Capture().FrameCopy();
         ASSERT_EQ(frame.size(), kFrameBytes);
         EXPECT_TRUE(EntryEnabled(dlg));
         {

@@ -44,8 +44,8 @@ TEST_F(NtscViewTest, RequestBuffersOutliveTheRequestsOfAFailedStart)
         Type(dlg, IDC_BUFFER_SIZE, "100000");
         ASSERT_TRUE(Click(dlg, IDC_START));
         EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Scan起動準備が失敗しました。"});
-        const std::uint8_t *a = dlg.BufferA();
-        const std::uint8_t *b = dlg.BufferB();
+        const std::uint8_t *a = dlg.Capture().RequestBufferA();
+        const std::uint8_t *b = dlg.Capture().RequestBufferB();
         ASSERT_NE(a, nullptr);
         EXPECT_EQ(SimNamedBuffersIn(a, kSize), 5u);
         EXPECT_EQ(SimNamedBuffersIn(b, kSize), 5u);
@@ -54,7 +54,7 @@ TEST_F(NtscViewTest, RequestBuffersOutliveTheRequestsOfAFailedStart)
         SimInjectResult(SIM_OP_ImageRequestClear, 3, 1);
         ASSERT_TRUE(Click(dlg, IDC_START));
         EXPECT_EQ(BoxTexts().back(), "画像データ取得要求クリアが失敗しました。");
-        EXPECT_NE(dlg.BufferA(), a);
+        EXPECT_NE(dlg.Capture().RequestBufferA(), a);
         EXPECT_EQ(session::RetiredBufferCount(), 2u);
         // The running scan fills two of the old requests.
         SimStep(2);
@@ -96,11 +96,11 @@ TEST_F(NtscViewTest, LiveFramesKeepComingAfterTheScanToolCloses)
     testing_support::Watchdog watchdog("live frames after the scan tool's close");
     Run([&](CNtscViewDlg &dlg) {
         ASSERT_TRUE(Click(dlg, IDC_START));
-        ASSERT_TRUE(fw::test::WaitUntil([&] { return dlg.FramesCopied() >= 3; }, 5000));
+        ASSERT_TRUE(fw::test::WaitUntil([&] { return dlg.Capture().FramesCopied() >= 3; }, 5000));
         scan.WindDown();
         EXPECT_EQ(session::RetiredBufferCount(), 1u);
-        const std::uint64_t before = dlg.FramesCopied();
-        EXPECT_TRUE(fw::test::WaitUntil([&] { return dlg.FramesCopied() >= before + 10; }, 5000))
+        const std::uint64_t before = dlg.Capture().FramesCopied();
+        EXPECT_TRUE(fw::test::WaitUntil([&] { return dlg.Capture().FramesCopied() >= before + 10; }, 5000))
             << "live video stopped when the scan tool closed";
     });
     EXPECT_TRUE(sinks.boxes->boxes().empty());

@@ -43,7 +43,7 @@ TEST_F(NtscViewTest, TransferStatisticsCountEveryFrame)
         TransferStatsDlg &stats = OpenFromMenu(dlg);
         Step(6);
         stats.Refresh(true);
-        EXPECT_EQ(dlg.FramesCopied(), 6u);
+        EXPECT_EQ(dlg.Capture().FramesCopied(), 6u);
         EXPECT_EQ(stats.FieldText(Field::Frames), "6");
         EXPECT_EQ(stats.FieldText(Field::Deliveries), "6");
         EXPECT_EQ(stats.FieldText(Field::Lines), std::to_string(6 * 480));
@@ -76,7 +76,7 @@ TEST_F(NtscViewTest, TransferStatisticsCloseWhileFramesArrive)
     Run([&](CNtscViewDlg &dlg) {
         ASSERT_TRUE(fw::test::Click(dlg, IDC_START));
         TransferStatsDlg &stats = OpenFromMenu(dlg);
-        ASSERT_TRUE(fw::test::WaitUntil([&] { return dlg.FramesCopied() >= 3; }, 10000));
+        ASSERT_TRUE(fw::test::WaitUntil([&] { return dlg.Capture().FramesCopied() >= 3; }, 10000));
         fw::PumpEventsFor(300);
         stats.Refresh(true);
         EXPECT_NE(stats.FieldText(Field::Frames), "0");

@@ -35,7 +35,7 @@ QImage GrabPicture(CNtscViewDlg &dlg)
 
 bool WaitFrames(CNtscViewDlg &dlg, std::uint64_t n)
 {
-    return fw::test::WaitUntil([&] { return dlg.FramesCopied() >= n; }, 5000);
+    return fw::test::WaitUntil([&] { return dlg.Capture().FramesCopied() >= n; }, 5000);
 }
 
 } // namespace
@@ -57,13 +57,13 @@ TEST_F(NtscViewTest, StartAndStopSequences)
         SimSetStepMode(1);
         Type(dlg, IDC_BUFFER_SIZE, "E1000");
         ASSERT_TRUE(Click(dlg, IDC_START));
-        ASSERT_TRUE(dlg.IsRunning());
+        ASSERT_TRUE(dlg.Capture().Running());
         EXPECT_FALSE(dlg.IsDlgItemEnabled(IDC_START));
         EXPECT_TRUE(dlg.IsDlgItemEnabled(IDC_STOP));
         ASSERT_TRUE(fw::test::WaitUntil([] { return JournalOf(SIM_OP_ImageRequest).size() == 11; }));
 
-        const auto a = reinterpret_cast<std::uintptr_t>(dlg.BufferA());
-        const auto b = reinterpret_cast<std::uintptr_t>(dlg.BufferB());
+        const auto a = reinterpret_cast<std::uintptr_t>(dlg.Capture().RequestBufferA());
+        const auto b = reinterpret_cast<std::uintptr_t>(dlg.Capture().RequestBufferB());
         ASSERT_NE(a, 0u);
         ASSERT_NE(b, 0u);
         const std::vector<SimCall> calls = Journal();
@@ -97,7 +97,7 @@ TEST_F(NtscViewTest, StartAndStopSequences)
 
         const std::size_t beforeStop = SimJournalCount();
         ASSERT_TRUE(Click(dlg, IDC_STOP));
-        EXPECT_FALSE(dlg.IsRunning());
+        EXPECT_FALSE(dlg.Capture().Running());
         EXPECT_FALSE(dlg.ThreadRunning());
         EXPECT_TRUE(dlg.IsDlgItemEnabled(IDC_START));
         EXPECT_FALSE(dlg.IsDlgItemEnabled(IDC_STOP));
@@ -138,7 +138,7 @@ TEST_F(NtscViewTest, StartFailuresEndStartWhereTheyHappen)
         ASSERT_TRUE(Click(dlg, IDC_START));
         EXPECT_EQ(BoxTexts(), std::vector<std::string>{"バッファサイズが大き過ぎます。"});
         EXPECT_EQ(SimJournalCount(), 0u);
-        EXPECT_FALSE(dlg.HasDisplayBuffer());
+        EXPECT_FALSE(dlg.Capture().HasFrame());
 
         Type(dlg, IDC_BUFFER_SIZE, "1000");
         for (const Case &c : cases) {
@@ -153,10 +153,10 @@ TEST_F(NtscViewTest, StartFailuresEndStartWhereTheyHappen)
             EXPECT_EQ(sinks.boxes->boxes()[0].icon, fw::MsgIcon::Stop);
             EXPECT_EQ(sinks.boxes->boxes()[0].owner, dlg.GetSafeHwnd());
             EXPECT_EQ(SimJournalCount(), c.calls) << c.text;
-            EXPECT_FALSE(dlg.IsRunning());
+            EXPECT_FALSE(dlg.Capture().Running());
             EXPECT_TRUE(dlg.IsDlgItemEnabled(IDC_START));
             EXPECT_FALSE(dlg.IsDlgItemEnabled(IDC_STOP));
-            EXPECT_TRUE(dlg.HasDisplayBuffer()); // nothing is undone
+            EXPECT_TRUE(dlg.Capture().HasFrame()); // nothing is undone
         }
 
         // The image get mode failing on Start leaves the display running.
@@ -166,8 +166,8 @@ TEST_F(NtscViewTest, StartFailuresEndStartWhereTheyHappen)
         ASSERT_TRUE(Click(dlg, IDC_START));
         EXPECT_EQ(BoxTexts(),
                   std::vector<std::string>{"レジスタライトが失敗しました。(DIO_IMG_GETMODE_108)"});
-        EXPECT_TRUE(dlg.IsRunning());
-        EXPECT_EQ(dlg.BufferSize(), 0x100000u);
+        EXPECT_TRUE(dlg.Capture().Running());
+        EXPECT_EQ(dlg.Capture().RequestedSize(), 0x100000u);
 
         // Failing on Stop too: still running, Stop still enabled; the next Stop completes.
         sinks.boxes->clear();
@@ -175,11 +175,11 @@ TEST_F(NtscViewTest, StartFailuresEndStartWhereTheyHappen)
         ASSERT_TRUE(Click(dlg, IDC_STOP));
         EXPECT_EQ(BoxTexts(),
                   std::vector<std::string>{"レジスタライトが失敗しました。(DIO_IMG_GETMODE_108)"});
-        EXPECT_TRUE(dlg.IsRunning());
+        EXPECT_TRUE(dlg.Capture().Running());
         EXPECT_FALSE(dlg.ThreadRunning());
         EXPECT_TRUE(dlg.IsDlgItemEnabled(IDC_STOP));
         ASSERT_TRUE(Click(dlg, IDC_STOP));
-        EXPECT_FALSE(dlg.IsRunning());
+        EXPECT_FALSE(dlg.Capture().Running());
         EXPECT_TRUE(dlg.IsDlgItemEnabled(IDC_START));
     });
 }
@@ -194,27 +194,27 @@ TEST_F(NtscViewTest, SizeZeroRequestsWithoutBufferAndKeepsEarlierBuffers)
             EXPECT_EQ(c.args[0], 0u);
             EXPECT_EQ(c.args[1], 0u);
         }
-        EXPECT_EQ(dlg.BufferA(), nullptr);
+        EXPECT_EQ(dlg.Capture().RequestBufferA(), nullptr);
         // Frames come in the library's buffer and are copied whole.
         SimStep(1);
         ASSERT_TRUE(WaitFrames(dlg, 1));
-        const std::vector<std::uint8_t> frame = dlg.DisplayBufferCopy();
+        const std::vector<std::uint8_t> frame = dlg.Capture().FrameCopy();
         EXPECT_NE(std::count(frame.begin(), frame.end(), 0), std::ptrdiff_t(frame.size()));
         ASSERT_TRUE(Click(dlg, IDC_STOP));
 
         Type(dlg, IDC_BUFFER_SIZE, "1000");
         ASSERT_TRUE(Click(dlg, IDC_START));
         ASSERT_TRUE(Click(dlg, IDC_STOP));
-        const std::uint8_t *a = dlg.BufferA();
-        const std::uint8_t *b = dlg.BufferB();
+        const std::uint8_t *a = dlg.Capture().RequestBufferA();
+        const std::uint8_t *b = dlg.Capture().RequestBufferB();
         ASSERT_NE(a, nullptr);
 
         SimJournalClear();
         Type(dlg, IDC_BUFFER_SIZE, "0");
         ASSERT_TRUE(Click(dlg, IDC_START));
-        EXPECT_TRUE(dlg.IsRunning()); // the refused requests are not looked at
-        EXPECT_EQ(dlg.BufferA(), a);
-        EXPECT_EQ(dlg.BufferB(), b);
+        EXPECT_TRUE(dlg.Capture().Running()); // the refused requests are not looked at
+        EXPECT_EQ(dlg.Capture().RequestBufferA(), a);
+        EXPECT_EQ(dlg.Capture().RequestBufferB(), b);
         ASSERT_TRUE(fw::test::WaitUntil([] { return JournalOf(SIM_OP_ImageRequest).size() == 11; }));
         const std::vector<SimCall> requests = JournalOf(SIM_OP_ImageRequest);
         for (int i = 0; i < 10; ++i) {
@@ -237,19 +237,19 @@ TEST_F(NtscViewTest, FramesAreCopiedAndDrawnAndEachBringsOneRequest)
         // The first frame lands in buffer A; the display buffer is its copy.
         SimStep(1);
         ASSERT_TRUE(WaitFrames(dlg, 1));
-        std::vector<std::uint8_t> frame = dlg.DisplayBufferCopy();
+        std::vector<std::uint8_t> frame = dlg.Capture().FrameCopy();
         ASSERT_EQ(frame.size(), kFrameBytes);
-        EXPECT_EQ(std::memcmp(frame.data(), dlg.BufferA(), kFrameBytes), 0);
+        EXPECT_EQ(std::memcmp(frame.data(), dlg.Capture().RequestBufferA(), kFrameBytes), 0);
         // One more request for the frame, into B (A went with the thread's first request).
         ASSERT_TRUE(fw::test::WaitUntil([] { return JournalOf(SIM_OP_ImageRequest).size() == 12; }));
         EXPECT_EQ(JournalOf(SIM_OP_ImageRequest).back().args[0],
-                  reinterpret_cast<std::uintptr_t>(dlg.BufferB()));
+                  reinterpret_cast<std::uintptr_t>(dlg.Capture().RequestBufferB()));
 
         // The second frame (in B) replaces it, and the picture shows it unscaled.
         SimStep(1);
         ASSERT_TRUE(WaitFrames(dlg, 2));
-        frame = dlg.DisplayBufferCopy();
-        EXPECT_EQ(std::memcmp(frame.data(), dlg.BufferB(), kFrameBytes), 0);
+        frame = dlg.Capture().FrameCopy();
+        EXPECT_EQ(std::memcmp(frame.data(), dlg.Capture().RequestBufferB(), kFrameBytes), 0);
         fw::PumpEventsFor(50);
         const QImage shown = GrabPicture(dlg);
         for (QPoint p : {QPoint(5, 5), QPoint(100, 50), QPoint(300, 200), QPoint(500, 400),
@@ -272,30 +272,30 @@ TEST_F(NtscViewTest, DeliveriesItCannotReadWhollyAreNotCopied)
         ASSERT_TRUE(fw::test::WaitUntil([] { return JournalOf(SIM_OP_ImageRequest).size() == 11; }));
         SimStep(1);
         ASSERT_EQ(SimWaitIdle(5000), 0);
-        EXPECT_EQ(dlg.FramesCopied(), 0u);
+        EXPECT_EQ(dlg.Capture().FramesCopied(), 0u);
         EXPECT_EQ(JournalOf(SIM_OP_ImageRequest).size(), 11u); // no frame, no new request
 
         std::vector<std::uint8_t> synthetic(kFrameBytes, 0x5A);
         // A program buffer that is not one of ours: its size is unknown, so it is not read.
         NtscFrameArrived(HOOK_FLAG_FRAME, 0, 480, HOOK_BUFFER_PROGRAM, synthetic.data());
-        EXPECT_EQ(dlg.FramesCopied(), 0u);
+        EXPECT_EQ(dlg.Capture().FramesCopied(), 0u);
         // One of ours, requested with 0x1000 bytes: only those are taken.
-        std::memset(const_cast<std::uint8_t *>(dlg.BufferA()), 0x33, 0x1000);
+        std::memset(dlg.Capture().RequestBufferA(), 0x33, 0x1000);
         NtscFrameArrived(HOOK_FLAG_FRAME, 0, 480, HOOK_BUFFER_PROGRAM,
-                         const_cast<std::uint8_t *>(dlg.BufferA()));
-        std::vector<std::uint8_t> frame = dlg.DisplayBufferCopy();
+                         dlg.Capture().RequestBufferA());
+        std::vector<std::uint8_t> frame = dlg.Capture().FrameCopy();
         EXPECT_EQ(std::count(frame.begin(), frame.begin() + 0x1000, 0x33), 0x1000);
         EXPECT_EQ(std::count(frame.begin() + 0x1000, frame.end(), 0),
                   std::ptrdiff_t(kFrameBytes - 0x1000));
         // The library's own buffer holds a whole frame.
         NtscFrameArrived(HOOK_FLAG_FRAME, 0, 480, HOOK_BUFFER_LIBRARY, synthetic.data());
-        EXPECT_EQ(dlg.DisplayBufferCopy(), synthetic);
+        EXPECT_EQ(dlg.Capture().FrameCopy(), synthetic);
         // The area size error and a stopped display take nothing.
         std::vector<std::uint8_t> other(kFrameBytes, 0x11);
         NtscFrameArrived(HOOK_FLAG_AREA_SIZE, 0, 480, HOOK_BUFFER_LIBRARY, other.data());
         ASSERT_TRUE(Click(dlg, IDC_STOP));
         NtscFrameArrived(HOOK_FLAG_FRAME, 0, 480, HOOK_BUFFER_LIBRARY, other.data());
-        EXPECT_EQ(dlg.DisplayBufferCopy(), synthetic);
+        EXPECT_EQ(dlg.Capture().FrameCopy(), synthetic);
     });
 }
 
@@ -331,7 +331,7 @@ TEST_F(NtscViewTest, OverlayOnAndOff)
         SimStep(1);
         ASSERT_TRUE(WaitFrames(dlg, 2));
         ASSERT_TRUE(fw::test::WaitUntil([] { return OverlaySimShowCount() >= 1; }));
-        const std::vector<std::uint8_t> frame = dlg.DisplayBufferCopy();
+        const std::vector<std::uint8_t> frame = dlg.Capture().FrameCopy();
         std::vector<std::uint8_t> onSurface(kFrameBytes);
         ASSERT_EQ(OverlaySimReadSurface(surface, onSurface.data()), 0);
         EXPECT_EQ(onSurface, frame);
@@ -384,12 +384,12 @@ TEST_F(NtscViewTest, RequestThreadFailureKeepsShowingQueuedFrames)
         EXPECT_EQ(box.icon, fw::MsgIcon::Stop);
         EXPECT_FALSE(box.fromUiThread);
         ASSERT_TRUE(fw::test::WaitUntil([&] { return !dlg.ThreadRunning(); }));
-        EXPECT_TRUE(dlg.IsRunning());
+        EXPECT_TRUE(dlg.Capture().Running());
         // Requests already queued still bring frames.
         SimStep(2);
         ASSERT_TRUE(WaitFrames(dlg, 3));
         ASSERT_TRUE(Click(dlg, IDC_STOP));
-        EXPECT_FALSE(dlg.IsRunning());
+        EXPECT_FALSE(dlg.Capture().Running());
         EXPECT_EQ(sinks.boxes->count(), 1u);
     });
 }

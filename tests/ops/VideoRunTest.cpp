@@ -152,4 +152,21 @@ TEST_F(VideoRunTest, NoFrameOrACancelEndsTheRun)
     ExpectStoppedAndCleared();
 }
 
+// A delivery from a buffer the run never asked for (another run's request still on its way)
+// has no known size: it is counted, answered with a request, and never read.
+TEST_F(VideoRunTest, AFrameFromAnUnknownBufferIsNotRead)
+{
+    SimSetStepMode(1); // no live frame but the one handed in below
+    std::vector<uint8_t> foreign(size_t(ops::kVideoWidth) * ops::kVideoHeight * 3, 0xEE);
+    int calls = 0;
+    const ops::VideoRunReport r = Run({}, [&] { return calls > 3; }, [&](double) {
+        if (calls++ == 0)
+            ForwardImage(HOOK_FLAG_FRAME, 0, ops::kVideoHeight, HOOK_BUFFER_PROGRAM, foreign.data());
+    });
+    EXPECT_EQ(r.result.step, "cancelled");
+    EXPECT_EQ(r.deliveries, 1u);
+    EXPECT_TRUE(r.snapshot.empty());
+    EXPECT_EQ(CallsOf(SIM_OP_ImageRequest).size(), 11u) << "ten before the start, one re-issue";
+}
+
 } // namespace
