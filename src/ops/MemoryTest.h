@@ -1,6 +1,7 @@
 // The frame memory test: one pattern over whole banks. Each bank is written in 1 MB transfers,
 // read back and compared with the pattern generated again; only the pieces that differ are
-// looked at byte by byte (word by word for address-in-address) and tallied.
+// looked at byte by byte (word by word for address-in-address) and tallied. A many-pass pattern
+// writes and reads the bank once per pass; a bad unit counts once, at the first pass that finds it.
 #pragma once
 
 #include "board/pel2ctl.h"
