@@ -138,6 +138,15 @@ const std::map<std::string, Setter> &ValueOptions()
         {"--json", ReportPath(&CheckOptions::jsonFile, "JSONレポート")},
         {"--html", ReportPath(&CheckOptions::htmlFile, "HTMLレポート")},
         {"--plan", Text(&CheckOptions::planFile)},
+        {"--tier", [](CheckOptions &, const std::string &) { return std::string(); }}, // read first
+        {"--loops", Unsigned(&CheckOptions::loops, "繰り返し回数", "1〜1000000")},
+        {"--duration", [](CheckOptions &o, const std::string &v) -> std::string {
+             const std::optional<uint64_t> seconds = ParseDuration(v);
+             if (!seconds)
+                 return "時間の指定が不正です: " + v + "（例 90s, 10m, 2h。1秒〜30日）";
+             o.durationSeconds = *seconds;
+             return {};
+         }},
     };
     return options;
 }
@@ -154,6 +163,8 @@ const std::map<std::string, std::function<void(CheckOptions &)>> &Flags()
         {"--require-board", [](CheckOptions &o) { o.requireBoard = true; }},
         {"--progress", [](CheckOptions &o) { o.progress = true; }},
         {"--no-progress", [](CheckOptions &o) { o.progress = false; }},
+        {"-v", [](CheckOptions &o) { o.verbosity = std::max(o.verbosity, 1); }},
+        {"-vv", [](CheckOptions &o) { o.verbosity = 2; }},
     };
     return flags;
 }
@@ -197,7 +208,22 @@ std::optional<uint64_t> ParseNumber(const std::string &text) { return ParseNumbe
 
 std::string ParseCommandLine(const std::vector<std::string> &args, CheckOptions &options)
 {
-    // A plan gives the base; what the command line says on top of it wins.
+    // The tier gives the base, a plan goes over it, and what the command line says wins.
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string tier;
+        if (args[i] == "--tier" && i + 1 < args.size())
+            tier = args[++i];
+        else if (args[i].rfind("--tier=", 0) == 0)
+            tier = args[i].substr(7);
+        else if (args[i] == "--tier")
+            return "オプション --tier に値がありません";
+        else
+            continue;
+        const std::optional<Tier> t = TierByName(tier);
+        if (!t)
+            return "段階は quick, full, soak のいずれかです: " + tier;
+        ApplyTier(*t, options);
+    }
     for (size_t i = 0; i < args.size(); ++i) {
         std::string plan;
         if (args[i] == "--plan" && i + 1 < args.size())

@@ -151,6 +151,8 @@ struct PatternRun {
                 tally.AddChecked(bank, words ? kChunk / 4 : kChunk);
             Advance();
         }
+        if (options.passChecked)
+            options.passChecked(bank, pass, tally.Bank(bank).errors);
         return Succeeded();
     }
 

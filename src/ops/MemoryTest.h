@@ -24,6 +24,9 @@ struct MemoryTestOptions {
     uint32_t recordCap = 4096; // mismatch records kept per bank; the totals stay exact
     std::function<bool()> cancelled;               // optional, checked before each transfer
     std::function<void(double fraction)> progress; // optional, after each transfer, 0..1
+    // Optional, after each pass of a bank was read back: the bank, the pass (from 0) and the
+    // bank's bad units so far.
+    std::function<void(uint32_t bank, uint32_t pass, uint64_t errors)> passChecked;
 };
 
 struct MemoryPatternReport {
