@@ -52,7 +52,7 @@ std::string MemoryMapSvg(const std::vector<uint32_t> &blockErrors, uint32_t bloc
         bad += blockErrors[b] != 0 ? 1 : 0;
     }
     auto n = [](double v) { return std::to_string(static_cast<long long>(std::lround(v))); };
-    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"map\" width=\"" + n(kLeft + width + 4)
+    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"map\" width=\"" + n(kLeft + width + 14)
                       + "\" height=\"" + n(kTop + height + 12) + "\" font-size=\"10\" font-family=\"monospace\">";
     // The axis: a row's first offset every 4 MiB at the left, the offset within the row on top.
     const uint32_t labelEvery = std::max<uint32_t>(1, rows / 8);
