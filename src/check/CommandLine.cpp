@@ -312,7 +312,12 @@ std::string ListText(const std::vector<std::string> &patternNames)
     std::string patterns;
     for (const std::string &p : patternNames)
         patterns += (patterns.empty() ? "" : ",") + p;
-    return "使い方: pelora2-check [検査名...] [--all] [オプション]\n"
+    return "使い方: pelora2-check [検査名...] [--all | --tier quick|full|soak] [オプション]\n"
+           "\n"
+           "段階: --tier quick（すべての検査を短く: スキャン 10 フレーム、ビデオ 2 秒、パターン checker-55,\n"
+           "      checker-aa,address,random）, full（既定: --all と同じ）, soak --duration D（full を D が過ぎるまで\n"
+           "      繰り返す。例 90s, 10m, 2h）。--loops N 選んだ検査を N 回繰り返す（各検査の結果は最も悪い回）。\n"
+           "      段階の値より計画、計画よりコマンドラインの値が優先します\n"
            "\n"
            "検査（--all はこの順にすべて実行。dsp は --dsp のあるときだけ）:\n"
            "  open        ボードオープンと識別レジスタの読み出し\n"
@@ -344,7 +349,9 @@ std::string ListText(const std::vector<std::string> &patternNames)
            "              超えれば警告。抜けはボードの失われた画像カウンタで判定します\n"
            "\n"
            "共通: --timeout MS（転送待ちの上限、既定 5000、100〜600000）, --plan FILE（JSONの検査計画）,\n"
-           "      --junit FILE, --json FILE, --html FILE, --progress / --no-progress, --list,\n"
+           "      --junit FILE, --json FILE, --html FILE, --progress / --no-progress,\n"
+           "      --list（実行する検査を解決済みのパラメータと上限とともに一覧）,\n"
+           "      -v（検査の各段階を1行ずつ表示）, -vv（さらに各検査の数値）,\n"
            "      --strict（警告も不合格として終了コードに数える。計画の strict）\n"
            "      --require-board（シミュレーションボードのライブラリなら検査せず終了コード 3。計画の requireBoard）\n"
            "結果: ok, WARN（合格、要注意）, FAIL, SKIP（未実行とその理由）, ERROR（検査を実行できない）\n"

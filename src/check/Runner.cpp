@@ -205,6 +205,8 @@ int RunChecks(const CheckOptions &options, RunResults &results, std::FILE *out, 
         perLoop.emplace_back(std::make_move_iterator(results.cases.begin() + static_cast<std::ptrdiff_t>(first)),
                              std::make_move_iterator(results.cases.end()));
         results.cases.resize(first);
+        // Folded as they come: a long soak on a faulty bank keeps one set of findings.
+        results.memory = MergeFindings(std::move(results.memory));
         terminal.SetLoop(0);
         terminal.PrintLine(LoopLine(loop, options.loops, perLoop.back(), SecondsSince(loopStart), SecondsSince(start),
                                     options.tier == Tier::Soak ? options.durationSeconds : 0));
@@ -220,7 +222,6 @@ int RunChecks(const CheckOptions &options, RunResults &results, std::FILE *out, 
             terminal.PrintCase(c);
             results.cases.push_back(std::move(c));
         }
-        results.memory = MergeFindings(std::move(results.memory));
     }
     if (opened) {
         progress.End();
