@@ -1,5 +1,6 @@
 #include "check/CheckMain.h"
 
+#include "check/CaseList.h"
 #include "check/CommandLine.h"
 #include "check/MemoryCheck.h"
 #include "check/Runner.h"
@@ -38,8 +39,13 @@ int CheckMain(const std::vector<std::string> &args, std::FILE *out, std::FILE *e
     CheckOptions options;
     const std::vector<std::string> patterns = MemoryPatternNames();
     std::string error = ParseCommandLine(args, options);
-    if (error.empty() && (options.help || options.list)) {
+    if (error.empty() && options.help) {
         std::fputs(ListText(patterns).c_str(), out);
+        return kExitPassed;
+    }
+    if (error.empty() && options.list) {
+        // The cases as this command line would run them, then the options for reference.
+        std::fputs((CaseListText(options) + "\n" + ListText(patterns)).c_str(), out);
         return kExitPassed;
     }
     if (error.empty())

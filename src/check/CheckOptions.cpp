@@ -102,6 +102,16 @@ std::string ValidateOptions(CheckOptions &o, const std::vector<std::string> &pat
 {
     // The run order is fixed whatever order the names came in; --all takes the DSP download only
     // when a program file is named.
+    if (o.tierGiven && o.checks.empty())
+        o.all = true; // a tier alone runs every check
+    if (o.tier == Tier::Soak && o.durationSeconds == 0)
+        return "--tier soak には --duration で時間を指定してください（例 90s, 10m, 2h）";
+    if (o.tier != Tier::Soak && o.durationSeconds != 0)
+        return "--duration は --tier soak のときだけ指定できます";
+    if (o.tier == Tier::Soak && o.loops != 1)
+        return "--tier soak は時間で繰り返します。--loops とは同時に指定できません";
+    if (o.loops < 1 || o.loops > kMaxLoops)
+        return RangeError("繰り返し回数", o.loops, 1, kMaxLoops);
     std::vector<CheckId> asked = o.checks;
     if (o.all)
         for (CheckId id : AllChecks())

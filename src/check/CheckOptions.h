@@ -3,6 +3,8 @@
 // ValidateOptions judges it before the board is touched.
 #pragma once
 
+#include "check/Tier.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -47,6 +49,11 @@ struct ScanSettings {
 struct CheckOptions {
     std::vector<CheckId> checks; // as asked; ordered and deduplicated by ValidateOptions
     bool all = false;
+    Tier tier = Tier::Full;
+    bool tierGiven = false;       // --tier or the plan's: every check unless some are named
+    uint32_t loops = 1;           // the chosen set, this many times (--loops)
+    uint64_t durationSeconds = 0; // soak: loops of the set until this much time has passed
+    int verbosity = 0;            // -v: a line per step of a case; -vv: also figures and detail
     uint32_t board = 0;
     std::vector<uint32_t> writeRegisters; // offsets of 32-bit registers the registers check writes
     std::string dspFile;
@@ -88,6 +95,10 @@ constexpr uint32_t kMaxTimeoutMs = 600000;
 // Three frames of live video: a shorter wait counts a healthy board as hung.
 constexpr uint32_t kMinTimeoutMs = 100;
 constexpr uint32_t kMaxRecordCap = 1000000;
+
+// The tier's parameters over the defaults (quick: a short scan and video, fewer patterns); the
+// plan and the command line then say what they say on top.
+void ApplyTier(Tier tier, CheckOptions &options);
 
 // Checks the parameters and the files named (plan read, DSP file readable, report folders
 // writable); puts the checks in run order. Answers one line in Japanese, or empty when all is

@@ -96,6 +96,8 @@ struct RunResults {
     std::string boardLibrary;    // the board control library that answered (its path)
     bool simulatedBoard = false; // that library is the simulated board
     double seconds = 0;
+    uint32_t loops = 1;  // loops run (--loops, soak)
+    bool looped = false; // several loops were asked: the cases are folded (see Loops.h)
     // What repeats the run, in every report's header: the command line (shell-quoted), program
     // version, host, board ID and revision (when the open check read them), the memory seed, in
     // this order as ASCII key and text; and the resolved plan (JSON, limits included).

@@ -138,6 +138,15 @@ const std::map<std::string, Setter> &ValueOptions()
         {"--json", ReportPath(&CheckOptions::jsonFile, "JSONレポート")},
         {"--html", ReportPath(&CheckOptions::htmlFile, "HTMLレポート")},
         {"--plan", Text(&CheckOptions::planFile)},
+        {"--tier", [](CheckOptions &, const std::string &) { return std::string(); }}, // read first
+        {"--loops", Unsigned(&CheckOptions::loops, "繰り返し回数", "1〜1000000")},
+        {"--duration", [](CheckOptions &o, const std::string &v) -> std::string {
+             const std::optional<uint64_t> seconds = ParseDuration(v);
+             if (!seconds)
+                 return "時間の指定が不正です: " + v + "（例 90s, 10m, 2h。1秒〜30日）";
+             o.durationSeconds = *seconds;
+             return {};
+         }},
     };
     return options;
 }
@@ -154,6 +163,8 @@ const std::map<std::string, std::function<void(CheckOptions &)>> &Flags()
         {"--require-board", [](CheckOptions &o) { o.requireBoard = true; }},
         {"--progress", [](CheckOptions &o) { o.progress = true; }},
         {"--no-progress", [](CheckOptions &o) { o.progress = false; }},
+        {"-v", [](CheckOptions &o) { o.verbosity = std::max(o.verbosity, 1); }},
+        {"-vv", [](CheckOptions &o) { o.verbosity = 2; }},
     };
     return flags;
 }
@@ -197,7 +208,22 @@ std::optional<uint64_t> ParseNumber(const std::string &text) { return ParseNumbe
 
 std::string ParseCommandLine(const std::vector<std::string> &args, CheckOptions &options)
 {
-    // A plan gives the base; what the command line says on top of it wins.
+    // The tier gives the base, a plan goes over it, and what the command line says wins.
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string tier;
+        if (args[i] == "--tier" && i + 1 < args.size())
+            tier = args[++i];
+        else if (args[i].rfind("--tier=", 0) == 0)
+            tier = args[i].substr(7);
+        else if (args[i] == "--tier")
+            return "オプション --tier に値がありません";
+        else
+            continue;
+        const std::optional<Tier> t = TierByName(tier);
+        if (!t)
+            return "段階は quick, full, soak のいずれかです: " + tier;
+        ApplyTier(*t, options);
+    }
     for (size_t i = 0; i < args.size(); ++i) {
         std::string plan;
         if (args[i] == "--plan" && i + 1 < args.size())
@@ -286,7 +312,12 @@ std::string ListText(const std::vector<std::string> &patternNames)
     std::string patterns;
     for (const std::string &p : patternNames)
         patterns += (patterns.empty() ? "" : ",") + p;
-    return "使い方: pelora2-check [検査名...] [--all] [オプション]\n"
+    return "使い方: pelora2-check [検査名...] [--all | --tier quick|full|soak] [オプション]\n"
+           "\n"
+           "段階: --tier quick（すべての検査を短く: スキャン 10 フレーム、ビデオ 2 秒、パターン checker-55,\n"
+           "      checker-aa,address,random）, full（既定: --all と同じ）, soak --duration D（full を D が過ぎるまで\n"
+           "      繰り返す。例 90s, 10m, 2h）。--loops N 選んだ検査を N 回繰り返す（各検査の結果は最も悪い回）。\n"
+           "      段階の値より計画、計画よりコマンドラインの値が優先します\n"
            "\n"
            "検査（--all はこの順にすべて実行。dsp は --dsp のあるときだけ）:\n"
            "  open        ボードオープンと識別レジスタの読み出し\n"
@@ -318,7 +349,9 @@ std::string ListText(const std::vector<std::string> &patternNames)
            "              超えれば警告。抜けはボードの失われた画像カウンタで判定します\n"
            "\n"
            "共通: --timeout MS（転送待ちの上限、既定 5000、100〜600000）, --plan FILE（JSONの検査計画）,\n"
-           "      --junit FILE, --json FILE, --html FILE, --progress / --no-progress, --list,\n"
+           "      --junit FILE, --json FILE, --html FILE, --progress / --no-progress,\n"
+           "      --list（実行する検査を解決済みのパラメータと上限とともに一覧）,\n"
+           "      -v（検査の各段階を1行ずつ表示）, -vv（さらに各検査の数値）,\n"
            "      --strict（警告も不合格として終了コードに数える。計画の strict）\n"
            "      --require-board（シミュレーションボードのライブラリなら検査せず終了コード 3。計画の requireBoard）\n"
            "結果: ok, WARN（合格、要注意）, FAIL, SKIP（未実行とその理由）, ERROR（検査を実行できない）\n"

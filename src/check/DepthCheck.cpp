@@ -105,6 +105,8 @@ void RunSweep(CheckContext &ctx, const Sweep &sweep, std::chrono::steady_clock::
             break;
         }
         depths += (depths.empty() ? "" : ",") + std::to_string(depth);
+        ctx.terminal.PrintStep(c.name + ": 要求 " + std::to_string(depth) + " 件で " + std::to_string(kFrames)
+                               + " フレーム ok");
     }
     c.Set("depthsPassed", depths);
     c.Set("hostRetries", retries);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace check {
 namespace {
@@ -38,24 +39,65 @@ std::string PictureDataUri(const Picture &p)
     return PngUri(image); // QImage borrows the pixels; the PNG is made before they go
 }
 
-std::string BlockMapDataUri(const std::vector<uint32_t> &blockErrors, uint32_t blocks)
+std::string MemoryMapSvg(const std::vector<uint32_t> &blockErrors, uint32_t blocks, int scale)
 {
-    constexpr int kRow = 128;
-    const int rows = static_cast<int>((blocks + kRow - 1) / kRow);
-    QImage image(kRow, std::max(rows, 1), QImage::Format_RGB32);
-    image.fill(QColor(0x30, 0xA0, 0x40));
-    uint32_t worst = 0;
-    for (uint32_t e : blockErrors)
-        worst = std::max(worst, e);
+    constexpr uint32_t kRow = 128;       // blocks a row: 512 KiB
+    constexpr uint32_t kBlock = 0x1000;  // bytes a block
+    constexpr int kLeft = 78, kTop = 24; // room for the offset axis
+    const uint32_t rows = std::max<uint32_t>(1, (blocks + kRow - 1) / kRow);
+    const int width = static_cast<int>(kRow) * scale, height = static_cast<int>(rows) * scale;
+    uint32_t worst = 0, bad = 0;
     for (size_t b = 0; b < blockErrors.size() && b < blocks; ++b) {
-        if (blockErrors[b] == 0)
-            continue;
-        // One error already shows as yellow; the block with the most errors is red.
-        const double t = worst <= 1 ? 1.0 : std::log(double(blockErrors[b])) / std::log(double(worst));
-        const int green = static_cast<int>(0xE0 * (1.0 - t));
-        image.setPixel(static_cast<int>(b % kRow), static_cast<int>(b / kRow), qRgb(0xF0, green, 0x20));
+        worst = std::max(worst, blockErrors[b]);
+        bad += blockErrors[b] != 0 ? 1 : 0;
     }
-    return PngUri(image);
+    auto n = [](double v) { return std::to_string(static_cast<long long>(std::lround(v))); };
+    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"map\" width=\"" + n(kLeft + width + 14)
+                      + "\" height=\"" + n(kTop + height + 12) + "\" font-size=\"10\" font-family=\"monospace\">";
+    // The axis: a row's first offset every 4 MiB at the left, the offset within the row on top.
+    const uint32_t labelEvery = std::max<uint32_t>(1, rows / 8);
+    for (uint32_t row = 0; row < rows; row += labelEvery) {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%07X", row * kRow * kBlock);
+        svg += "<text x=\"" + n(kLeft - 4) + "\" y=\"" + n(kTop + row * scale + 8) + "\" text-anchor=\"end\">" + text + "</text>";
+    }
+    for (uint32_t col = 0; col < kRow; col += 32) {
+        char text[16];
+        std::snprintf(text, sizeof text, "+0x%05X", col * kBlock);
+        svg += "<text x=\"" + n(kLeft + col * scale) + "\" y=\"" + n(kTop - 10) + "\">" + text + "</text>";
+    }
+    svg += "<rect x=\"" + n(kLeft) + "\" y=\"" + n(kTop) + "\" width=\"" + n(width) + "\" height=\"" + n(height)
+           + "\" fill=\"#30A040\"/>";
+    // Runs of bad blocks in a row as one rectangle, yellow (one error) to red (the most).
+    for (uint32_t row = 0; row < rows; ++row)
+        for (uint32_t col = 0; col < kRow;) {
+            const size_t b = size_t{row} * kRow + col;
+            if (b >= blocks || b >= blockErrors.size() || blockErrors[b] == 0) {
+                ++col;
+                continue;
+            }
+            uint32_t end = col;
+            uint64_t errors = 0, most = 0;
+            for (; end < kRow && b + (end - col) < blockErrors.size() && blockErrors[b + (end - col)] != 0; ++end) {
+                errors += blockErrors[b + (end - col)];
+                most = std::max<uint64_t>(most, blockErrors[b + (end - col)]);
+            }
+            const double t = worst <= 1 ? 1.0 : std::log(double(most)) / std::log(double(worst));
+            char colour[8];
+            std::snprintf(colour, sizeof colour, "#F0%02X20", static_cast<int>(0xE0 * (1.0 - t)));
+            char title[64];
+            std::snprintf(title, sizeof title, "0x%07X-0x%07X: %llu", static_cast<unsigned>(b * kBlock),
+                          static_cast<unsigned>((b + (end - col)) * kBlock - 1), static_cast<unsigned long long>(errors));
+            const double x = kLeft + col * scale, y = kTop + row * scale;
+            svg += "<rect x=\"" + n(x) + "\" y=\"" + n(y) + "\" width=\"" + n((end - col) * scale) + "\" height=\""
+                   + n(scale) + "\" fill=\"" + colour + "\"><title>" + title + "</title></rect>";
+            // A few bad blocks among thousands: a ring around each, so that one bad byte shows.
+            if (bad <= 64)
+                svg += "<circle cx=\"" + n(x + scale / 2.0) + "\" cy=\"" + n(y + scale / 2.0) + "\" r=\"" + n(scale + 4)
+                       + "\" fill=\"none\" stroke=\"#D00000\" stroke-width=\"2\"/>";
+            col = end;
+        }
+    return svg + "</svg>";
 }
 
 std::string HistogramSvg(const std::vector<double> &intervalsUs)

@@ -11,9 +11,10 @@ namespace check {
 
 // "data:image/png;base64,..." of a grey or RGB picture; empty when there is none.
 std::string PictureDataUri(const Picture &picture);
-// A bank's failure map, one pixel per 4 KiB block (128 blocks a row): green clean, yellow to red
-// by the block's errors.
-std::string BlockMapDataUri(const std::vector<uint32_t> &blockErrors, uint32_t blocks);
+// A bank's failure map as inline SVG: `scale` px a 4 KiB block, 128 blocks (512 KiB) a row, the
+// offsets along the left and the top; bad blocks yellow to red with their range and errors as a
+// tooltip, and a ring around each when there are few, so that a single bad byte is seen.
+std::string MemoryMapSvg(const std::vector<uint32_t> &blockErrors, uint32_t blocks, int scale);
 // A histogram of intervals in microseconds, with min, median, p99 and max below; empty list: a
 // note instead.
 std::string HistogramSvg(const std::vector<double> &intervalsUs);

@@ -44,24 +44,40 @@ std::string ResultsTable(const RunResults &r, bool attentionOnly)
 
 std::string MemoryMaps(const RunResults &r)
 {
-    // Errors per block summed over every pattern, per bank, in the order the banks ran.
-    std::map<uint32_t, std::vector<uint32_t>> perBank;
-    std::map<uint32_t, uint64_t> errors;
-    for (const MemoryFinding &f : r.memory) {
-        std::vector<uint32_t> &sum = perBank[f.bank];
-        sum.resize(kBlocksPerBank, 0);
-        for (size_t b = 0; b < f.blockErrors.size() && b < sum.size(); ++b)
-            sum[b] += f.blockErrors[b];
-        errors[f.bank] += f.errors;
+    // Per bank, in the order the banks ran: the sum over every pattern, then each pattern that
+    // found something on its own map; the clean patterns are named.
+    std::vector<uint32_t> banks;
+    for (const MemoryFinding &f : r.memory)
+        if (std::find(banks.begin(), banks.end(), f.bank) == banks.end())
+            banks.push_back(f.bank);
+    std::string html = "<h2>フレームメモリ 不一致マップ</h2><p>1マス = 4 KiB ブロック（1行 128 ブロック = 512 KiB、"
+                       "左に行の先頭オフセット、上に行内のオフセット）。緑は不一致なし、黄から赤は不一致の多さ。"
+                       "不一致のブロックが少ないときは赤い輪で囲みます。random と sequential-increment のシード "
+                       + std::to_string(r.memorySeed) + "</p>";
+    for (uint32_t bank : banks) {
+        std::vector<uint32_t> sum(kBlocksPerBank, 0);
+        uint64_t errors = 0;
+        std::string patterns, clean;
+        for (const MemoryFinding &f : r.memory) {
+            if (f.bank != bank)
+                continue;
+            for (size_t b = 0; b < f.blockErrors.size() && b < sum.size(); ++b)
+                sum[b] += f.blockErrors[b];
+            errors += f.errors;
+            if (f.errors == 0) {
+                clean += (clean.empty() ? "" : ", ") + HtmlEscape(f.pattern);
+                continue;
+            }
+            patterns += "<figure>" + MemoryMapSvg(f.blockErrors, kBlocksPerBank, 2) + "<figcaption>"
+                        + HtmlEscape(f.pattern) + "：不一致 " + std::to_string(f.errors) + "</figcaption></figure>";
+        }
+        html += "<h3>バンク " + std::to_string(bank) + "</h3><div class=\"maps\"><figure>"
+                + MemoryMapSvg(sum, kBlocksPerBank, 4) + "<figcaption>バンク " + std::to_string(bank)
+                + "：すべてのパターンの合計 不一致 " + std::to_string(errors) + "</figcaption></figure>" + patterns + "</div>";
+        if (!clean.empty())
+            html += "<p>不一致なし: " + clean + "</p>";
     }
-    std::string html = "<h2>フレームメモリ 不一致マップ</h2><p>1ピクセル = 4 KiB ブロック（1行 128 ブロック = 512 KiB）。"
-                       "緑は不一致なし、黄から赤は不一致の多さ。random のシード "
-                       + std::to_string(r.memorySeed) + "</p><div class=\"maps\">";
-    for (const auto &[bank, blocks] : perBank)
-        html += "<figure><img class=\"map\" alt=\"bank " + std::to_string(bank) + "\" src=\""
-                + BlockMapDataUri(blocks, kBlocksPerBank) + "\"><figcaption>バンク " + std::to_string(bank)
-                + "：不一致 " + std::to_string(errors[bank]) + "</figcaption></figure>";
-    return html + "</div>";
+    return html;
 }
 
 std::string PictureSection(const char *title, const Picture &p)
@@ -87,7 +103,7 @@ std::string HtmlReportText(const RunResults &r, int exitStatus)
                        "{color:#c00;font-weight:bold}tr.fail,tr.error{background:#fee}"
                        "tr.warn td:nth-child(2){color:#a60;font-weight:bold}tr.warn{background:#ffd}"
                        "tr.skip td:nth-child(2){color:#666}"
-                       "img.map{width:512px;image-rendering:pixelated;border:1px solid #888}"
+                       "svg.map{border:1px solid #888}"
                        "img.picture{max-width:640px;border:1px solid #888}"
                        ".maps{display:flex;flex-wrap:wrap;gap:1em}"
                        "</style></head><body>";

@@ -11,6 +11,24 @@ namespace {
 
 QString Q(const std::string &s) { return QString::fromStdString(s); }
 
+// A case's time in whole milliseconds: the suites' and the root's times are sums of these, so the
+// figures a reader adds up agree to the digit.
+int64_t Millis(double seconds) { return seconds > 0 ? static_cast<int64_t>(seconds * 1000 + 0.5) : 0; }
+QString MillisText(int64_t ms) { return Q(FormatNumber(static_cast<double>(ms) / 1000)); }
+
+// The figures as lines of the case's output too: readers that drop a case's properties show it.
+std::string FiguresText(const CaseResult &c)
+{
+    std::string text;
+    if (c.outcome == Outcome::Warn)
+        text += "WARN: " + c.warning + "\n";
+    if (!c.note.empty())
+        text += c.note + "\n";
+    for (const auto &[key, value] : c.properties)
+        text += key + " = " + value + "\n";
+    return text;
+}
+
 } // namespace
 
 std::string JunitReportText(const RunResults &r)
@@ -31,18 +49,21 @@ std::string JunitReportText(const RunResults &r)
     xml.writeAttribute("failures", QString::number(r.count(Outcome::Fail)));
     xml.writeAttribute("errors", QString::number(r.count(Outcome::Error)));
     xml.writeAttribute("skipped", QString::number(r.count(Outcome::Skip)));
-    xml.writeAttribute("time", Q(FormatNumber(r.seconds)));
+    int64_t totalMs = 0;
+    for (const CaseResult &c : r.cases)
+        totalMs += Millis(c.seconds);
+    xml.writeAttribute("time", MillisText(totalMs));
     for (const std::string &group : groups) {
         int tests = 0;
         int failures = 0, errors = 0, skipped = 0;
-        double seconds = 0;
+        int64_t ms = 0;
         for (const CaseResult &c : r.cases)
             if (c.group() == group) {
                 ++tests;
                 failures += c.outcome == Outcome::Fail ? 1 : 0;
                 errors += c.outcome == Outcome::Error ? 1 : 0;
                 skipped += c.outcome == Outcome::Skip ? 1 : 0;
-                seconds += c.seconds;
+                ms += Millis(c.seconds);
             }
         xml.writeStartElement("testsuite");
         xml.writeAttribute("name", Q(group));
@@ -50,12 +71,13 @@ std::string JunitReportText(const RunResults &r)
         xml.writeAttribute("failures", QString::number(failures));
         xml.writeAttribute("errors", QString::number(errors));
         xml.writeAttribute("skipped", QString::number(skipped));
-        xml.writeAttribute("time", Q(FormatNumber(seconds)));
+        xml.writeAttribute("time", MillisText(ms));
         xml.writeAttribute("timestamp", Q(r.startedAt));
         // The library that answered, on every suite: a reader may take any one of them alone.
         xml.writeStartElement("properties");
         std::vector<std::pair<std::string, std::string>> suite = {
-            {"boardLibrary", r.boardLibrary}, {"simulatedBoard", r.simulatedBoard ? "true" : "false"}};
+            {"boardLibrary", r.boardLibrary}, {"simulatedBoard", r.simulatedBoard ? "true" : "false"},
+            {"runSeconds", FormatNumber(r.seconds)}}; // the whole run, board open and close included
         suite.insert(suite.end(), r.replay.begin(), r.replay.end());
         suite.emplace_back("plan", r.plan);
         for (const auto &[name, value] : suite) {
@@ -71,7 +93,7 @@ std::string JunitReportText(const RunResults &r)
             xml.writeStartElement("testcase");
             xml.writeAttribute("classname", Q("pelora2-check." + group));
             xml.writeAttribute("name", Q(c.name));
-            xml.writeAttribute("time", Q(FormatNumber(c.seconds)));
+            xml.writeAttribute("time", MillisText(Millis(c.seconds)));
             // JUnit has no warning: a warned case passes and says so in a property and its output.
             const bool warned = c.outcome == Outcome::Warn;
             if (!c.properties.empty() || !c.note.empty() || warned) {
@@ -107,9 +129,9 @@ std::string JunitReportText(const RunResults &r)
                 xml.writeStartElement("skipped");
                 xml.writeAttribute("message", Q(c.diagnosis));
                 xml.writeEndElement();
-            } else if (warned) {
-                xml.writeTextElement("system-out", Q("WARN: " + c.warning));
             }
+            if (const std::string figures = FiguresText(c); !figures.empty())
+                xml.writeTextElement("system-out", Q(figures));
             xml.writeEndElement();
         }
         xml.writeEndElement();

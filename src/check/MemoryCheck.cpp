@@ -76,7 +76,8 @@ std::vector<std::string> MemoryPatternNames()
 void RunMemoryCheck(CheckContext &ctx)
 {
     const CheckOptions &o = ctx.options;
-    const uint64_t seed = o.seed.value_or(FreshSeed());
+    // One seed for the run: every loop writes the same random pattern, and --seed replays them all.
+    const uint64_t seed = ctx.results.memoryRan ? ctx.results.memorySeed : o.seed.value_or(FreshSeed());
     ctx.results.memorySeed = seed;
     ctx.results.memoryRan = true;
     std::vector<MemoryPattern> patterns;
@@ -102,6 +103,11 @@ void RunMemoryCheck(CheckContext &ctx)
         options.recordCap = static_cast<uint32_t>(std::min<uint64_t>(o.recordCap, share));
         options.cancelled = [&ctx] { return ctx.cancelled(); };
         options.progress = [&ctx](double fraction) { ctx.progress.Update(fraction); };
+        const uint32_t passes = ops::PatternPasses(patterns[i]);
+        options.passChecked = [&ctx, &name, passes](uint32_t bank, uint32_t pass, uint64_t errors) {
+            ctx.terminal.PrintStep("memory/bank" + std::to_string(bank) + "/" + name + ": パス " + std::to_string(pass + 1)
+                                   + "/" + std::to_string(passes) + " 書き込みと照合、不一致 " + std::to_string(errors));
+        };
         ctx.progress.Begin("memory/" + name);
         const ops::MemoryPatternReport report = ops::RunMemoryPattern(ctx.board(), patterns[i], options);
         if (ctx.cancelled()) {
@@ -121,6 +127,8 @@ void RunMemoryCheck(CheckContext &ctx)
             c.name = "memory/bank" + std::to_string(tally.bank) + "/" + name;
             c.seconds = report.seconds / std::max<size_t>(1, report.banks.size());
             c.Set("bank", tally.bank);
+            c.Set("pattern", name);
+            c.Set("passes", ops::PatternPasses(patterns[i]));
             c.Set("checked", tally.checked);
             c.Set("errors", tally.errors);
             c.SetHex("stuckAtZero", tally.stuckAtZero());

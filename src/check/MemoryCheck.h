@@ -1,6 +1,7 @@
 // The memory check: every bank, every byte, each pattern (solid, checkerboard, walking ones and
-// zeros, address-in-address, random from a seed the report prints), one case per bank and
-// pattern, each failure diagnosed.
+// zeros, address-in-address, random from a seed the report prints, and the many-pass bit flip,
+// bit spread, block sequential and sequential increment), one case per bank and pattern, each
+// failure diagnosed.
 #pragma once
 
 #include "check/CheckContext.h"

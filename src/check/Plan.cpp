@@ -248,7 +248,26 @@ std::string ReadPlanText(const std::string &json, CheckOptions &o)
     const QJsonObject root = doc.object();
     PlanReader r;
     r.Keys(root, "", {"checks", "all", "board", "registers", "dsp", "memory", "scan", "video",
-                      "timeoutMs", "strict", "reports", "requireBoard"});
+                      "timeoutMs", "strict", "reports", "requireBoard", "tier", "loops", "duration"});
+    // The tier first: the plan's own parameters go over it. A tier on the command line wins.
+    std::string tier;
+    r.Text(root, "tier", tier, "");
+    if (r.error.empty() && root.contains("tier")) {
+        const std::optional<Tier> t = TierByName(tier);
+        if (!t)
+            return "計画の tier は quick, full, soak のいずれかです: " + tier;
+        if (!o.tierGiven)
+            ApplyTier(*t, o);
+    }
+    r.U32(root, "loops", o.loops, "", "1〜1000000");
+    std::string duration;
+    r.Text(root, "duration", duration, "");
+    if (r.error.empty() && root.contains("duration")) {
+        const std::optional<uint64_t> seconds = ParseDuration(duration);
+        if (!seconds)
+            return "計画の duration が不正です: " + duration + "（例 90s, 10m, 2h。1秒〜30日）";
+        o.durationSeconds = *seconds;
+    }
     if (root.contains("checks") && r.error.empty()) {
         if (!root.value("checks").isArray())
             return "計画の checks が配列ではありません";

@@ -5,7 +5,7 @@
 //    "scan": {"frames": 10, "pixels": 512, "lines": 256, "unit": "line", "pixelSize": 16,
 //             "buffer": "program", "lineInterval": 64},
 //    "video": {"seconds": 2}, "registers": {"write": ["0x50"]}, "dsp": {"file": "a.idm"},
-//    "timeoutMs": 5000, "reports": {"junit": "r.xml", "json": "r.json", "html": "r.html"}}
+//    "timeoutMs": 5000, "tier": "quick", "loops": 3, "reports": {"junit": "r.xml", "json": "r.json", "html": "r.html"}}
 // "all": true runs every check. Paths are taken as given (relative ones from the working folder).
 // Numbers may be written as JSON numbers or as text (decimal or 0x hex). An unknown key or a key
 // given twice is an error, so that a misspelt or repeated parameter never passes silently. The

@@ -77,7 +77,11 @@ std::string ResolvedPlanText(const CheckOptions &o, std::optional<uint64_t> seed
                                            {"maxJitterMs", o.videoLimits.maxJitterMs}}},
                      {"timeoutMs", static_cast<qint64>(o.timeoutMs)},
                      {"strict", o.strict},
-                     {"requireBoard", o.requireBoard}};
+                     {"requireBoard", o.requireBoard},
+                     {"tier", TierName(o.tier)},
+                     {"loops", static_cast<qint64>(o.loops)}};
+    if (o.durationSeconds != 0)
+        root["duration"] = QString::fromStdString(DurationText(o.durationSeconds));
     if (!o.dspFile.empty())
         root["dsp"] = QJsonObject{{"file", QString::fromStdString(o.dspFile)}};
     return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();

@@ -8,6 +8,7 @@
 #include "check/HtmlReport.h"
 #include "check/JsonReport.h"
 #include "check/JunitReport.h"
+#include "check/Loops.h"
 #include "check/MemoryCheck.h"
 #include "check/OpenCheck.h"
 #include "check/PlanWriter.h"
@@ -24,6 +25,7 @@
 #include <algorithm>
 #include <csignal>
 #include <functional>
+#include <iterator>
 #include <cstring>
 #include <ctime>
 #include <unistd.h>
@@ -80,6 +82,29 @@ void RunOne(CheckId id, CheckContext &ctx)
     }
 }
 
+// One pass over the checks asked. Every check appears in the reports: run, or skipped with the
+// reason.
+void RunSet(const CheckOptions &options, CheckContext &ctx, bool opened)
+{
+    for (CheckId id : AllChecks()) {
+        const bool wanted = std::find(options.checks.begin(), options.checks.end(), id) != options.checks.end();
+        if (id == CheckId::Open && (wanted || !opened))
+            continue; // the open is reported already (when asked, or when it failed)
+        const bool noProgram = id == CheckId::Dsp && options.all; // --all without --dsp
+        if (!wanted)
+            ctx.Add(SkippedCase(SkippedName(id), SkipKind::NotAsked,
+                                noProgram ? "指定されていません（--dsp のプログラムファイルがありません）"
+                                          : "指定されていません"));
+        else if (!opened)
+            ctx.Add(SkippedCase(SkippedName(id), SkipKind::EarlierFailure,
+                                "ボードをオープンできなかったため実行していません"));
+        else if (ctx.cancelled())
+            ctx.Add(SkippedCase(SkippedName(id), SkipKind::Interrupted, "中断されたため実行していません"));
+        else
+            RunOne(id, ctx);
+    }
+}
+
 // Warnings and skips pass unless --strict counts the warnings.
 bool Failing(const RunResults &r, bool strict)
 {
@@ -108,6 +133,10 @@ void RecordReplay(const CheckOptions &o, RunResults &r)
     const std::optional<uint64_t> seed = r.memoryRan ? std::optional(r.memorySeed) : o.seed;
     if (seed)
         r.replay.emplace_back("seed", std::to_string(*seed));
+    r.replay.emplace_back("tier", TierName(o.tier));
+    r.replay.emplace_back("loops", std::to_string(r.loops));
+    if (o.durationSeconds != 0)
+        r.replay.emplace_back("duration", DurationText(o.durationSeconds));
     r.plan = ResolvedPlanText(o, seed);
 }
 
@@ -142,7 +171,7 @@ int RunChecks(const CheckOptions &options, RunResults &results, std::FILE *out, 
 {
     const auto start = std::chrono::steady_clock::now();
     results.startedAt = LocalTimeNow();
-    TerminalReport terminal(out);
+    TerminalReport terminal(out, options.verbosity);
     // Which library answers is said first, and a run that must reach a real board ends here
     // when it would reach the simulated one: no board call is made.
     const ops::BoardLibrary library = ops::LoadedBoardLibrary();
@@ -156,29 +185,43 @@ int RunChecks(const CheckOptions &options, RunResults &results, std::FILE *out, 
         WriteReports(options, results, kExitNoBoard, err);
         return kExitNoBoard;
     }
-    ProgressBar progress(out, options.progress.value_or(isatty(fileno(out)) != 0));
+    // Step lines and a bar would mix on one line: with -v the bar only when asked for.
+    ProgressBar progress(out, options.progress.value_or(options.verbosity == 0 && isatty(fileno(out)) != 0));
     BoardLink &link = BoardLink::Instance();
     CheckContext ctx(options, link, results, terminal, progress);
 
     const bool asked = !options.checks.empty() && options.checks.front() == CheckId::Open;
     bool opened = OpenBoard(ctx, asked);
-    // Every check appears in the reports: run, or skipped with the reason.
-    for (CheckId id : AllChecks()) {
-        const bool wanted = std::find(options.checks.begin(), options.checks.end(), id) != options.checks.end();
-        if (id == CheckId::Open && (wanted || !opened))
-            continue; // the open is reported already (when asked, or when it failed)
-        const bool noProgram = id == CheckId::Dsp && options.all; // --all without --dsp
-        if (!wanted)
-            ctx.Add(SkippedCase(SkippedName(id), SkipKind::NotAsked,
-                                noProgram ? "指定されていません（--dsp のプログラムファイルがありません）"
-                                          : "指定されていません"));
-        else if (!opened)
-            ctx.Add(SkippedCase(SkippedName(id), SkipKind::EarlierFailure,
-                                "ボードをオープンできなかったため実行していません"));
-        else if (ctx.cancelled())
-            ctx.Add(SkippedCase(SkippedName(id), SkipKind::Interrupted, "中断されたため実行していません"));
-        else
-            RunOne(id, ctx);
+    // Loops share the open board; each loop's cases are put aside and folded at the end.
+    const bool looped = options.loops > 1 || options.tier == Tier::Soak;
+    const size_t first = results.cases.size(); // the open's case, when reported, stays first
+    std::vector<std::vector<CaseResult>> perLoop;
+    for (uint32_t loop = 1;; ++loop) {
+        const auto loopStart = std::chrono::steady_clock::now();
+        terminal.SetLoop(looped ? loop : 0);
+        RunSet(options, ctx, opened);
+        if (!looped)
+            break;
+        perLoop.emplace_back(std::make_move_iterator(results.cases.begin() + static_cast<std::ptrdiff_t>(first)),
+                             std::make_move_iterator(results.cases.end()));
+        results.cases.resize(first);
+        // Folded as they come: a long soak on a faulty bank keeps one set of findings.
+        results.memory = MergeFindings(std::move(results.memory));
+        terminal.SetLoop(0);
+        terminal.PrintLine(LoopLine(loop, options.loops, perLoop.back(), SecondsSince(loopStart), SecondsSince(start),
+                                    options.tier == Tier::Soak ? options.durationSeconds : 0));
+        if (!opened || ctx.cancelled())
+            break;
+        if (options.tier == Tier::Soak ? SecondsSince(start) >= double(options.durationSeconds) : loop >= options.loops)
+            break;
+    }
+    if (looped) {
+        results.looped = true;
+        results.loops = static_cast<uint32_t>(perLoop.size());
+        for (CaseResult &c : MergeLoops(perLoop)) {
+            terminal.PrintCase(c);
+            results.cases.push_back(std::move(c));
+        }
     }
     if (opened) {
         progress.End();

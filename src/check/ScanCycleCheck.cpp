@@ -178,6 +178,7 @@ void RunScanCycleCheck(CheckContext &ctx)
                 break;
             }
             slowestMs = std::max(slowestMs, ms);
+            ctx.terminal.PrintStep(c.name + ": " + which + "開始・中止 ok、終了通知まで " + FormatNumber(ms) + " ms");
             if (const int32_t cleared = ImageRequestClear(board); cleared != 0) {
                 c.Fail(which + "矩形データ取得要求クリアが失敗しました。（" + StatusText(cleared) + "）");
                 break;

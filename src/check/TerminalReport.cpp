@@ -22,10 +22,25 @@ std::string TotalLine(const RunResults &r)
     return "total " + std::to_string(r.cases.size()) + ", passed " + std::to_string(r.count(Outcome::Pass))
            + ", warned " + std::to_string(r.count(Outcome::Warn)) + ", failed " + std::to_string(r.count(Outcome::Fail))
            + ", skipped " + std::to_string(r.count(Outcome::Skip)) + ", errors "
-           + std::to_string(r.count(Outcome::Error));
+           + std::to_string(r.count(Outcome::Error)) + (r.looped ? ", loops " + std::to_string(r.loops) : "");
 }
 
-void TerminalReport::PrintCase(const CaseResult &c) { PrintLine(CaseLine(c)); }
+void TerminalReport::PrintCase(const CaseResult &c)
+{
+    // Within a loop only what needs a look, unless steps are asked for; the folded cases follow.
+    if (loop_ != 0 && verbosity_ == 0 && (c.outcome == Outcome::Pass || c.outcome == Outcome::Skip))
+        return;
+    PrintLine((loop_ != 0 ? "[loop " + std::to_string(loop_) + "] " : std::string()) + CaseLine(c));
+    if (verbosity_ >= 2)
+        for (const auto &[key, value] : c.properties)
+            PrintLine("    " + key + " = " + value);
+}
+
+void TerminalReport::PrintStep(const std::string &text, int level)
+{
+    if (verbosity_ >= level)
+        PrintLine("  " + text);
+}
 
 void TerminalReport::PrintLine(const std::string &text)
 {

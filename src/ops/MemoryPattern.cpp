@@ -9,7 +9,9 @@ namespace ops {
 namespace {
 
 constexpr std::string_view kNames[] = {"zeros",        "ones",          "checker-55", "checker-aa",
-                                       "walking-ones", "walking-zeros", "address",    "random"};
+                                       "walking-ones", "walking-zeros", "address",    "random",
+                                       "bit-flip",     "bit-spread",    "block-sequential",
+                                       "sequential-increment"};
 
 // Octal digit sums of 12-bit values (four digits), modulo 8.
 constexpr std::array<uint8_t, 4096> MakeDigitSums()
@@ -79,13 +81,23 @@ std::optional<MemoryPattern> ParsePattern(std::string_view name)
     return std::nullopt;
 }
 
+uint32_t PatternPasses(MemoryPattern pattern)
+{
+    switch (pattern) {
+    case MemoryPattern::BitFlip: return 16;
+    case MemoryPattern::BitSpread: return 12;
+    case MemoryPattern::BlockSequential: return 8;
+    default: return 1;
+    }
+}
+
 int WalkingBit(uint32_t offset)
 {
     return static_cast<int>((HighDigitSum(offset) + (offset & 7)) & 7);
 }
 
 void GeneratePattern(MemoryPattern pattern, uint64_t seed, uint32_t bank, uint32_t offset,
-                     uint8_t *out, uint32_t count)
+                     uint8_t *out, uint32_t count, uint32_t pass)
 {
     const uint32_t words = count / 8;
     // Words are built in a register and stored with memcpy: the buffer need not be aligned.
@@ -129,6 +141,41 @@ void GeneratePattern(MemoryPattern pattern, uint64_t seed, uint32_t bank, uint32
         uint64_t state = start + (uint64_t{offset / 8} + 1) * kGamma;
         for (uint32_t i = 0; i < words; ++i, state += kGamma)
             store(i, Mix(state));
+        return;
+    }
+    case MemoryPattern::BitFlip:
+    case MemoryPattern::BitSpread: {
+        // Pass 2k holds the byte v in even bytes and ~v in odd ones; pass 2k + 1 the other way.
+        // The offset is a multiple of 8, so every word starts with an even byte.
+        const uint32_t k = pass / 2;
+        const uint64_t v = pattern == MemoryPattern::BitFlip ? (1u << k) : (1u << k | 1u << (k + 2));
+        uint64_t word = v * 0x0001000100010001ull | (~v & 0xFF) * 0x0100010001000100ull;
+        if (pass % 2 != 0)
+            word = ~word;
+        for (uint32_t i = 0; i < words; ++i)
+            store(i, word);
+        return;
+    }
+    case MemoryPattern::BlockSequential: {
+        // Block k holds k XOR the pass's mask: each pass a different byte value in every block,
+        // and every bit of every byte both ways over the passes.
+        constexpr uint8_t kMasks[] = {0x00, 0xFF, 0x55, 0xAA, 0x33, 0xCC, 0x0F, 0xF0};
+        constexpr uint32_t kBlock = 0x20000; // 128 KiB: 256 blocks a bank
+        for (uint32_t done = 0; done < count;) {
+            const uint32_t at = offset + done;
+            const uint32_t n = std::min(count - done, kBlock - at % kBlock);
+            std::memset(out + done, static_cast<int>(((at / kBlock) ^ kMasks[pass % 8]) & 0xFF), n);
+            done += n;
+        }
+        return;
+    }
+    case MemoryPattern::SequentialIncrement: {
+        // The start differs per bank, so a bank that answers for another one shows.
+        const uint32_t start = static_cast<uint32_t>(Mix(seed ^ (uint64_t{bank} + 1) * kGamma ^ 0x5EC));
+        for (uint32_t i = 0; i < words; ++i) {
+            const uint64_t index = uint64_t{start} + offset / 4 + 2 * i;
+            store(i, (index & 0xFFFFFFFF) | ((index + 1) & 0xFFFFFFFF) << 32);
+        }
         return;
     }
     }

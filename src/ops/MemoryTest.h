@@ -1,6 +1,7 @@
 // The frame memory test: one pattern over whole banks. Each bank is written in 1 MB transfers,
 // read back and compared with the pattern generated again; only the pieces that differ are
-// looked at byte by byte (word by word for address-in-address) and tallied.
+// looked at byte by byte (word by word for address-in-address) and tallied. A many-pass pattern
+// writes and reads the bank once per pass; a bad unit counts once, at the first pass that finds it.
 #pragma once
 
 #include "board/pel2ctl.h"
@@ -23,6 +24,9 @@ struct MemoryTestOptions {
     uint32_t recordCap = 4096; // mismatch records kept per bank; the totals stay exact
     std::function<bool()> cancelled;               // optional, checked before each transfer
     std::function<void(double fraction)> progress; // optional, after each transfer, 0..1
+    // Optional, after each pass of a bank was read back: the bank, the pass (from 0) and the
+    // bank's bad units so far.
+    std::function<void(uint32_t bank, uint32_t pass, uint64_t errors)> passChecked;
 };
 
 struct MemoryPatternReport {

@@ -2,6 +2,8 @@
 // exit statuses, what the terminal shows, and the board calls it makes (PELORA_SIM_TRACE).
 #include "CheckFixture.h"
 
+#include "check/MemoryCheck.h"
+
 #include <algorithm>
 #include <sstream>
 
@@ -118,10 +120,12 @@ TEST_F(ExecutableTest, AllChecksPassOnAHealthyBoardAndFrameFaultNamesTheStuckBit
     std::istringstream lines(faulty.out);
     for (std::string line; std::getline(lines, line);)
         if (line.find(" ... FAIL: ") != std::string::npos && line.rfind("video/", 0) != 0) {
-            ++memoryFailures;
+            // Whether the drawn start of sequential increment meets bank 1's stuck bits is chance.
+            memoryFailures += line.rfind("memory/bank1/sequential-increment", 0) == 0 ? 0 : 1;
             EXPECT_TRUE(line.rfind("memory/bank0/", 0) == 0 || line.rfind("memory/bank1/", 0) == 0) << line;
         }
-    EXPECT_EQ(memoryFailures, 15); // every pattern in bank 0; all but checker-aa (bit 7 set, bit 0 clear) in bank 1
+    // Every pattern in bank 0; all but checker-aa (bit 7 set, bit 0 clear) in bank 1.
+    EXPECT_EQ(memoryFailures, static_cast<int>(2 * check::MemoryPatternNames().size()) - 2);
     const std::string junit = ReadFile(xml);
     EXPECT_NE(junit.find("データビット0が0に固着"), std::string::npos);
     EXPECT_NE(junit.find("データビット7が1に固着"), std::string::npos);

@@ -74,7 +74,7 @@ TEST_F(MemoryCheckTest, FrameFaultGivesExactlyThePlantedOffsetsAndStuckBits)
             EXPECT_EQ(f["errors"].toDouble(), 0) << f["pattern"].toString().toStdString();
         }
     }
-    EXPECT_EQ(findings, 32);
+    EXPECT_EQ(findings, static_cast<int>(4 * check::MemoryPatternNames().size()));
     // Bytes, and the words of address-in-address that hold them.
     for (uint32_t offset : bank0Offsets)
         EXPECT_TRUE(offset == 0x10 || offset == 0x1234 || offset == 0xFFFFF || offset == 0xFFFFC) << offset;

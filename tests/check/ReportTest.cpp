@@ -141,7 +141,7 @@ TEST_F(ReportTest, JunitJsonAndTerminalHoldTheSameResults)
     EXPECT_EQ(root["exitStatus"].toInt(), 1);
     // Every report records what repeats the run; the figures are numbers.
     const QJsonObject run = root["run"].toObject();
-    EXPECT_EQ(QStringList(run.keys()), QStringList({"boardId", "commandLine", "host", "plan", "revision", "version"}));
+    EXPECT_EQ(QStringList(run.keys()), QStringList({"boardId", "commandLine", "host", "loops", "plan", "revision", "tier", "version"}));
     EXPECT_EQ(run["boardId"].toInteger(), 0x50454C32);
     EXPECT_EQ(run["plan"]["scan"]["maxJitterMs"].toDouble(), 0.001);
     EXPECT_TRUE(root["cases"][0]["properties"]["errorCode"].isDouble());

@@ -54,14 +54,16 @@ TEST_F(MemoryTestTest, HealthyBoardPassesEveryPatternAndHoldsIt)
             EXPECT_EQ(report.banks[b].checked, ops::PatternCountsWords(pattern) ? 0x800000u : 0x2000000u);
             EXPECT_EQ(ops::DescribeBank(report.banks[b], pattern), "");
         }
-        // Each bank written whole, then read back whole, one transfer at a time.
+        // Each bank written whole, then read back whole, one transfer at a time, once per pass.
         const std::vector<std::string> calls = Calls();
-        ASSERT_EQ(calls.size(), 128u);
+        const size_t perBank = 64 * ops::PatternPasses(pattern);
+        ASSERT_EQ(calls.size(), 2 * perBank);
         EXPECT_EQ(calls[0], "FrameMemoryWrite 0 0 1048576");
         EXPECT_EQ(calls[32], "FrameMemoryRead 0 0 1048576");
-        EXPECT_EQ(calls[64], "FrameMemoryWrite 3 0 1048576");
-        EXPECT_EQ(calls[127], "FrameMemoryRead 3 32505856 1048576");
-        ASSERT_EQ(progress.size(), 128u);
+        EXPECT_EQ(calls[perBank - 64], "FrameMemoryWrite 0 0 1048576");
+        EXPECT_EQ(calls[perBank], "FrameMemoryWrite 3 0 1048576");
+        EXPECT_EQ(calls.back(), "FrameMemoryRead 3 32505856 1048576");
+        ASSERT_EQ(progress.size(), 2 * perBank);
         EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
         EXPECT_DOUBLE_EQ(progress.back(), 1.0);
     }
@@ -256,3 +258,57 @@ TEST_F(MemoryTestTest, FailingTransfersCancelAndBadBanksStopTheTest)
 }
 
 } // namespace
+
+// Each many-pass pattern finds the faults it is there for, counts a bad byte once however many
+// passes see it, and tells the stuck bits apart by direction.
+TEST_F(MemoryTestTest, ManyPassPatternsCatchTheirFaults)
+{
+    struct Stuck {
+        uint32_t offset;
+        uint8_t andMask, orMask;
+    };
+    // Byte i of the first eight has bit i stuck at 0, of the next eight bit i stuck at 1; even
+    // and odd offsets both.
+    std::vector<Stuck> everyBit;
+    for (uint8_t i = 0; i < 8; ++i) {
+        everyBit.push_back({0x100 + 3u * i, static_cast<uint8_t>(~(1u << i)), 0});
+        everyBit.push_back({0x800 + 5u * i, 0xFF, static_cast<uint8_t>(1u << i)});
+    }
+    // A byte that always reads what its A20 neighbour holds in the first pass (block 14 of 256).
+    const std::vector<Stuck> aliased = {{0x1C0000 + 0x40, 0, 14 ^ 8}};
+    struct Row {
+        ops::MemoryPattern pattern;
+        std::vector<Stuck> faults;
+        bool everyBitBothWays; // each data bit read wrong once as 0 and once as 1
+    };
+    const Row rows[] = {
+        {ops::MemoryPattern::BitFlip, everyBit, true},
+        {ops::MemoryPattern::BitSpread, everyBit, true},
+        {ops::MemoryPattern::BlockSequential, everyBit, true},
+        {ops::MemoryPattern::BlockSequential, aliased, false},
+        {ops::MemoryPattern::SequentialIncrement, aliased, false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::string(ops::PatternName(row.pattern)) + " " + std::to_string(row.faults.size()));
+        SimClearFrameFaults();
+        for (const Stuck &s : row.faults)
+            SimPlantStuckBits(1, s.offset, s.andMask, s.orMask);
+        ops::MemoryTestOptions options;
+        options.banks = {1};
+        options.seed = 5;
+        const ops::MemoryPatternReport report = ops::RunMemoryPattern(board, row.pattern, options);
+        ASSERT_TRUE(report.result.ok());
+        const ops::BankTally &t = report.banks.at(0);
+        EXPECT_EQ(t.checked, ops::PatternCountsWords(row.pattern) ? 0x800000u : 0x2000000u);
+        std::set<uint32_t> planted;
+        for (const Stuck &s : row.faults)
+            planted.insert(s.offset);
+        EXPECT_EQ(BadBytes(t), planted);
+        EXPECT_EQ(t.errors, row.faults.size());
+        if (row.everyBitBothWays)
+            for (int b = 0; b < 8; ++b) {
+                EXPECT_EQ(t.readZeroWroteOne[b], 1u) << b;
+                EXPECT_EQ(t.readOneWroteZero[b], 1u) << b;
+            }
+    }
+}
