@@ -161,7 +161,9 @@ TEST_F(CaptureChecksTest, BusyHostWarnsWithoutFailingHealthyCaptures)
             std::this_thread::sleep_for(std::chrono::milliseconds(65));
     });
     EXPECT_EQ(o.status, 0) << o.out;
-    EXPECT_NE(o.out.find("video/live ... WARN: 到着間隔の空きが "), std::string::npos) << o.out;
+    // A loaded host may warn of the rate or the jitter first.
+    EXPECT_NE(o.out.find("video/live ... WARN: "), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("到着間隔の空きが "), std::string::npos) << o.out;
     const QJsonObject c = CaseOf(json, "video/live");
     EXPECT_EQ(c["outcome"].toString(), "warn");
     EXPECT_EQ(c["properties"].toObject()["lostImages"].toInt(-1), 0);
