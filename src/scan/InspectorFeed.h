@@ -5,7 +5,7 @@
 #pragma once
 
 #include "framework/WorkerThread.h"
-#include "scan/ScanFrame.h"
+#include "scan/SampleStats.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -22,6 +22,7 @@ struct InspectorSnapshot {
     std::shared_ptr<const ScanFrame> frame;
     // Samples per bin over the pixel size's whole range: bin = sample >> (bits - 8).
     std::vector<std::uint64_t> histogram;
+    SampleStats stats; // the whole image's figures
 };
 
 class InspectorFeed {
