@@ -17,6 +17,7 @@
 #include "res/Templates.h"
 #include "scan/RectScanDlg.h"
 #include "simctl.h"
+#include "tools/BlockMapView.h"
 #include "tools/CompareMapDlg.h"
 #include "tools/DspDownloadDlg.h"
 #include "tools/DumpViewDlg.h"
@@ -28,6 +29,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
@@ -163,8 +165,23 @@ int main(int argc, char **argv)
             fw::test::Type(frame, res::framemem::IDC_FILL, "5A");
             fw::test::Click(frame, res::framemem::IDC_COMPARE);
             if (fw::test::ChooseContextMenu(frame, res::framemem::IDC_LOG, "コンペア結果マップ...") &&
-                frame.CompareMap() != nullptr)
+                frame.CompareMap() != nullptr) {
                 SaveShot(withCaption(frame.CompareMap()), dir, "compare-map");
+                // The hover text of bank 0's block at 1000H, drawn where the tooltip opens.
+                CCompareMapDlg *map = frame.CompareMap();
+                if (auto *view = map->findChild<BlockMapView *>(QStringLiteral("bank0.map"))) {
+                    QLabel tip(view->BlockText(1));
+                    tip.setFont(map->font());
+                    tip.setStyleSheet(QStringLiteral("background: #FFFFE1; border: 1px solid black; padding: 2px;"));
+                    tip.adjustSize();
+                    QImage shot = withCaption(map);
+                    const QPoint at = view->mapTo(map, view->CentreOf(1)) + QPoint(12, 34);
+                    QPainter painter(&shot);
+                    painter.drawPixmap(at, tip.grab());
+                    painter.end();
+                    SaveShot(shot, dir, "compare-map-hover");
+                }
+            }
             frame.DestroyWindow();
             CFrameMemoryDlg::SetComparePauseMs(10);
             SimClearFrameFaults();
