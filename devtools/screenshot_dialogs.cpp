@@ -9,6 +9,7 @@
 #include "app/OperationInfoDlg.h"
 #include "app/Pelora2Dlg.h"
 #include "display/NtscViewDlg.h"
+#include "framework/FileDialog.h"
 #include "framework/Language.h"
 #include "framework/Look.h"
 #include "framework/TestDriver.h"
@@ -29,6 +30,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -155,6 +159,24 @@ int main(int argc, char **argv)
         ShootBoardTool<CDspDownloadDlg>(board, dir, "129-dsp-download");
         ShootBoardTool<CNtscViewDlg>(board, dir, "130-ntsc-view");
         ShootBoardTool<CFrameMemoryDlg>(board, dir, "136-frame-memory");
+        {
+            // A save dialog as the CSV save opens it, on a folder with a subfolder and files.
+            QTemporaryDir folder;
+            QDir(folder.path()).mkdir(QStringLiteral("ログ"));
+            for (const auto &[name, size] : {std::pair{"TransferStats.csv", 2300}, std::pair{"image.png", 1 << 20}}) {
+                QFile f(folder.filePath(QString::fromUtf8(name)));
+                if (f.open(QIODevice::WriteOnly))
+                    f.write(QByteArray(size, 'x'));
+            }
+            QFileDialog save;
+            fw::ConfigureFileDialog(save, {true, 0, "TransferStats.csv", "CSVファイル (*.csv)|*.csv|すべてのファイル (*.*)|*.*", "csv"});
+            save.setDirectory(folder.path());
+            save.setViewMode(QFileDialog::Detail);
+            save.resize(760, 420);
+            save.show();
+            fw::PumpEventsFor(400);
+            SaveShot(withCaption(&save), dir, "file-dialog");
+        }
         {
             // The compare result map after a compare on the board's planted faults.
             SimApplyScenario("frame-fault");
