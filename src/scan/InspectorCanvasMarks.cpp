@@ -9,8 +9,11 @@
 
 void InspectorCanvas::SetWindow(GreyWindow w)
 {
-    if (w.hi <= w.lo)
+    if (w.hi <= w.lo) { // never empty, never wrapping past the top
+        if (w.lo == ~std::uint32_t(0))
+            --w.lo;
         w.hi = w.lo + 1;
+    }
     if (w == window_)
         return;
     window_ = w;
