@@ -9,6 +9,7 @@
 #include "app/OperationInfoDlg.h"
 #include "app/Pelora2Dlg.h"
 #include "display/NtscViewDlg.h"
+#include "framework/FileDialog.h"
 #include "framework/Language.h"
 #include "framework/Look.h"
 #include "framework/TestDriver.h"
@@ -17,6 +18,7 @@
 #include "res/Templates.h"
 #include "scan/RectScanDlg.h"
 #include "simctl.h"
+#include "tools/BlockMapView.h"
 #include "tools/CompareMapDlg.h"
 #include "tools/DspDownloadDlg.h"
 #include "tools/DumpViewDlg.h"
@@ -28,6 +30,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
@@ -154,6 +160,24 @@ int main(int argc, char **argv)
         ShootBoardTool<CNtscViewDlg>(board, dir, "130-ntsc-view");
         ShootBoardTool<CFrameMemoryDlg>(board, dir, "136-frame-memory");
         {
+            // A save dialog as the CSV save opens it, on a folder with a subfolder and files.
+            QTemporaryDir folder;
+            QDir(folder.path()).mkdir(QStringLiteral("ログ"));
+            for (const auto &[name, size] : {std::pair{"TransferStats.csv", 2300}, std::pair{"image.png", 1 << 20}}) {
+                QFile f(folder.filePath(QString::fromUtf8(name)));
+                if (f.open(QIODevice::WriteOnly))
+                    f.write(QByteArray(size, 'x'));
+            }
+            QFileDialog save;
+            fw::ConfigureFileDialog(save, {true, 0, "TransferStats.csv", "CSVファイル (*.csv)|*.csv|すべてのファイル (*.*)|*.*", "csv"});
+            save.setDirectory(folder.path());
+            save.setViewMode(QFileDialog::Detail);
+            save.resize(760, 420);
+            save.show();
+            fw::PumpEventsFor(400);
+            SaveShot(withCaption(&save), dir, "file-dialog");
+        }
+        {
             // The compare result map after a compare on the board's planted faults.
             SimApplyScenario("frame-fault");
             CFrameMemoryDlg::SetComparePauseMs(0);
@@ -163,8 +187,23 @@ int main(int argc, char **argv)
             fw::test::Type(frame, res::framemem::IDC_FILL, "5A");
             fw::test::Click(frame, res::framemem::IDC_COMPARE);
             if (fw::test::ChooseContextMenu(frame, res::framemem::IDC_LOG, "コンペア結果マップ...") &&
-                frame.CompareMap() != nullptr)
+                frame.CompareMap() != nullptr) {
                 SaveShot(withCaption(frame.CompareMap()), dir, "compare-map");
+                // The hover text of bank 0's block at 1000H, drawn where the tooltip opens.
+                CCompareMapDlg *map = frame.CompareMap();
+                if (auto *view = map->findChild<BlockMapView *>(QStringLiteral("bank0.map"))) {
+                    QLabel tip(view->BlockText(1));
+                    tip.setFont(map->font());
+                    tip.setStyleSheet(QStringLiteral("background: #FFFFE1; border: 1px solid black; padding: 2px;"));
+                    tip.adjustSize();
+                    QImage shot = withCaption(map);
+                    const QPoint at = view->mapTo(map, view->CentreOf(1)) + QPoint(12, 34);
+                    QPainter painter(&shot);
+                    painter.drawPixmap(at, tip.grab());
+                    painter.end();
+                    SaveShot(shot, dir, "compare-map-hover");
+                }
+            }
             frame.DestroyWindow();
             CFrameMemoryDlg::SetComparePauseMs(10);
             SimClearFrameFaults();

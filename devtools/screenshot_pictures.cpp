@@ -1,6 +1,7 @@
 // Renders the scan tool's picture additions on the simulated board into PNG files, so their
 // texts can be checked by eye:
-//     screenshot_pictures OUTPUT_DIR    -> picture-menu.png, inspector.png
+//     screenshot_pictures OUTPUT_DIR    -> picture-menu.png, inspector.png,
+//                                          inspector-values.png, inspector-region.png
 // A 1024 x 768 16-bit frame is captured first; the menu is drawn over the tool where a right
 // click on its picture opens it.
 #include "ScreenshotSupport.h"
@@ -77,6 +78,18 @@ int main(int argc, char **argv)
         canvas->SetPinned(ImagePixel{300, 420});
         fw::PumpEventsFor(100);
         SaveShot(WithCaption(inspector), dir, "inspector");
+
+        // At 32:1 with values, in decimal, and a region dragged (its figures on their tab).
+        canvas->ZoomAt(32.0, canvas->ViewPointOf(ImagePixel{300, 420}));
+        canvas->SetRegion(PixelRect{296, 414, 6, 9});
+        fw::PumpEventsFor(100);
+        SaveShot(WithCaption(inspector), dir, "inspector-values");
+        inspector->SetHexValues(false);
+        canvas->ZoomAt(2.0, canvas->ViewPointOf(ImagePixel{300, 420}));
+        canvas->SetRegion(PixelRect{200, 300, 200, 260});
+        inspector->SetWindow(GreyWindow{0x2000, 0xA000});
+        fw::PumpEventsFor(100);
+        SaveShot(WithCaption(inspector), dir, "inspector-region");
         scan.WindDown();
     }
     return 0;

@@ -2,7 +2,13 @@
 
 #include "framework/Dialog.h"
 
+#include <QDateTime>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QTreeView>
+#include <QIdentityProxyModel>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -44,6 +50,38 @@ QStringList qtFilters(const std::string &filter)
     return out;
 }
 
+// The listing's size, type and date columns in Japanese, as the rest of the program writes
+// them: Qt formats them from the system locale, which may be English.
+class JapaneseColumns : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        auto *files = qobject_cast<QFileSystemModel *>(sourceModel());
+        if (role != Qt::DisplayRole || !files || index.column() < 1 || index.column() > 3)
+            return QIdentityProxyModel::data(index, role);
+        const QFileInfo info = files->fileInfo(mapToSource(index));
+        switch (index.column()) {
+        case 1: return info.isDir() ? QString() : FileSizeText(info.size());
+        case 2:
+            if (info.isDir())
+                return QStringLiteral("フォルダー");
+            return info.suffix().isEmpty() ? QStringLiteral("ファイル")
+                                           : QStringLiteral("%1 ファイル").arg(info.suffix().toUpper());
+        default: return info.lastModified().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+        }
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        static const char *const names[] = {"名前", "サイズ", "種類", "更新日時"};
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 4)
+            return QString::fromUtf8(names[section]);
+        return QIdentityProxyModel::headerData(section, orientation, role);
+    }
+};
+
 bool isWildcard(const QString &name)
 {
     return name.contains('*') || name.contains('?');
@@ -73,6 +111,19 @@ void ConfigureFileDialog(QFileDialog &dialog, const FileDialogRequest &request)
     dialog.setOption(QFileDialog::DontConfirmOverwrite, request.save);
     // File types are shown by their names alone ("*.*"), not with the patterns Qt uses.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
+    if (!dialog.proxyModel()) {
+        dialog.setProxyModel(new JapaneseColumns(&dialog));
+        // Columns wide enough for the texts above; the name takes the rest.
+        if (auto *view = dialog.findChild<QTreeView *>()) {
+            const QFontMetrics metrics(view->font());
+            QHeaderView *header = view->header();
+            header->setStretchLastSection(false);
+            header->setSectionResizeMode(0, QHeaderView::Stretch);
+            const char *widest[] = {"1023 バイト", "XXXX ファイル", "0000/00/00 00:00"};
+            for (int column = 1; column <= 3; ++column)
+                header->resizeSection(column, metrics.horizontalAdvance(QString::fromUtf8(widest[column - 1])) + 20);
+        }
+    }
 
     QStringList filters = qtFilters(request.filter);
     const QString initial = QString::fromStdString(request.initialName);
@@ -87,6 +138,18 @@ void ConfigureFileDialog(QFileDialog &dialog, const FileDialogRequest &request)
     // After the file types: choosing a type in a save dialog rewrites the proposed name.
     if (!initial.isEmpty() && !isWildcard(initial))
         dialog.selectFile(initial);
+}
+
+QString FileSizeText(long long bytes)
+{
+    if (bytes < 1024)
+        return QStringLiteral("%1 バイト").arg(bytes);
+    const char *units[] = {"KB", "MB", "GB", "TB"};
+    double v = double(bytes) / 1024;
+    int unit = 0;
+    while (v >= 1024 && unit < 3)
+        v /= 1024, ++unit;
+    return QStringLiteral("%1 %2").arg(v, 0, 'f', v < 10 ? 1 : 0).arg(QLatin1String(units[unit]));
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <string>
 
 class QFileDialog;
+class QString;
 
 namespace fw {
 
@@ -33,6 +34,9 @@ std::optional<std::string> ChooseFile(const FileDialogRequest &request);
 
 // How the real sink sets up Qt's dialog for a request (mode, file types, proposed name,
 // options). UI thread.
+// The listing shows sizes, types and dates in Japanese.
 void ConfigureFileDialog(QFileDialog &dialog, const FileDialogRequest &request);
+// A file size as the listing shows it: "512 バイト", "1.5 KB", "23 MB".
+QString FileSizeText(long long bytes);
 
 } // namespace fw

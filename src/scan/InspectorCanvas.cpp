@@ -15,10 +15,17 @@ constexpr QRgb kOutside = 0xFF303040; // around the image: darker than any grey 
 constexpr int kDragThreshold = 3;     // pixels a press may move and still be a click
 constexpr int kStrip = 16;            // rows per drawImage call (see Paint)
 
-// The byte of a sample that gives its grey, as in the scan tool's picture.
-std::uint32_t GreyByte(std::uint32_t pixelBytes)
+// A grid line on a pixel of grey g: apart from it whatever g is.
+inline QRgb GridOn(std::uint8_t g)
 {
-    return pixelBytes == 4 ? 2 : 0;
+    const int v = g < 128 ? g + 72 : g - 72;
+    return qRgb(v, v, v);
+}
+
+// Where a drawn value breaks into two lines (long 32-bit values), or -1.
+int BreakAt(const QString &text)
+{
+    return text.size() > 5 ? int(text.size() + 1) / 2 : -1;
 }
 
 } // namespace
@@ -26,6 +33,7 @@ std::uint32_t GreyByte(std::uint32_t pixelBytes)
 InspectorCanvas::InspectorCanvas(QWidget *parent) : QWidget(parent)
 {
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(160, 120);
 }
@@ -35,8 +43,13 @@ void InspectorCanvas::SetFrame(std::shared_ptr<const ScanFrame> frame)
     const bool sameShape = frame_ && frame && frame_->Pixels() == frame->Pixels() &&
                            frame_->Lines() == frame->Lines() &&
                            frame_->PixelBytes() == frame->PixelBytes();
+    const bool sameSize = frame_ && frame && frame_->PixelBytes() == frame->PixelBytes();
     frame_ = std::move(frame);
+    if (!sameSize)
+        RebuildLut();
     if (!sameShape) {
+        if (region_)
+            SetRegion(std::nullopt);
         if (pinned_ && (!frame_ || pinned_->line >= frame_->Lines() ||
                         pinned_->pixel >= frame_->Pixels()))
             SetPinned(std::nullopt);
@@ -125,33 +138,49 @@ void InspectorCanvas::Render(QImage &target) const
         target.fill(kOutside);
         return;
     }
-    // Which image pixel each view column shows (its centre's), worked out once per redraw.
+    // Which image pixel each view column shows (its centre's), worked out once per redraw; from
+    // kValueZoom up, the first column of each pixel carries the grid.
     const std::uint32_t pixelBytes = frame_->PixelBytes();
+    const bool grid = zoom_ >= kValueZoom;
     std::vector<std::int64_t> columnByte(static_cast<std::size_t>(w));
+    std::vector<char> gridColumn(static_cast<std::size_t>(w), 0);
+    double lastSx = -2;
     for (int x = 0; x < w; ++x) {
         const double sx = std::floor(origin_.x() + (x + 0.5) / zoom_);
-        columnByte[std::size_t(x)] = sx >= 0 && sx < frame_->Pixels()
-                                         ? std::int64_t(sx) * pixelBytes + GreyByte(pixelBytes)
-                                         : -1;
+        const bool inside = sx >= 0 && sx < frame_->Pixels();
+        columnByte[std::size_t(x)] = inside ? std::int64_t(sx) * pixelBytes : -1;
+        gridColumn[std::size_t(x)] = grid && inside && sx != lastSx;
+        lastSx = sx;
     }
-    for (int y = 0; y < h; ++y) {
-        auto *out = reinterpret_cast<QRgb *>(target.scanLine(y));
-        const double sy = std::floor(origin_.y() + (y + 0.5) / zoom_);
-        if (sy < 0 || sy >= frame_->Lines()) {
-            std::fill(out, out + w, kOutside);
-            continue;
-        }
-        const std::uint8_t *line = frame_->Line(std::uint32_t(sy));
-        for (int x = 0; x < w; ++x) {
-            const std::int64_t at = columnByte[std::size_t(x)];
-            if (at < 0) {
-                out[x] = kOutside;
-            } else {
-                const std::uint8_t g = line[at];
-                out[x] = qRgb(g, g, g);
+    double lastSy = -2;
+    auto fill = [&](auto sampleAt) {
+        for (int y = 0; y < h; ++y) {
+            auto *out = reinterpret_cast<QRgb *>(target.scanLine(y));
+            const double sy = std::floor(origin_.y() + (y + 0.5) / zoom_);
+            const bool gridRow = grid && sy != lastSy;
+            lastSy = sy;
+            if (sy < 0 || sy >= frame_->Lines()) {
+                std::fill(out, out + w, kOutside);
+                continue;
+            }
+            const std::uint8_t *line = frame_->Line(std::uint32_t(sy));
+            for (int x = 0; x < w; ++x) {
+                const std::int64_t at = columnByte[std::size_t(x)];
+                if (at < 0) {
+                    out[x] = kOutside;
+                    continue;
+                }
+                const std::uint8_t g = GreyOf(sampleAt(line + at));
+                out[x] = gridRow || gridColumn[std::size_t(x)] ? GridOn(g) : qRgb(g, g, g);
             }
         }
-    }
+    };
+    if (pixelBytes == 1)
+        fill([](const std::uint8_t *p) { return std::uint32_t(*p); });
+    else if (pixelBytes == 2)
+        fill([](const std::uint8_t *p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; });
+    else
+        fill([](const std::uint8_t *p) { return ReadSample(p, 4); });
 }
 
 void InspectorCanvas::paintEvent(QPaintEvent *)
@@ -162,6 +191,30 @@ void InspectorCanvas::paintEvent(QPaintEvent *)
     // worker threads.
     for (int y = 0; y < rendered_.height(); y += kStrip)
         painter.drawImage(QPoint(0, y), rendered_, QRect(0, y, rendered_.width(), kStrip));
+    const std::vector<DrawnValue> values = ValuesShown();
+    if (!values.empty()) {
+        // One size for all: the longest value of the pixel size fits a pixel.
+        const int longest = int(ValueText(frame_->MaxSample(), frame_->PixelBytes(), hex_).size());
+        const int rows = longest > 5 ? 2 : 1;
+        const int perRow = (longest + rows - 1) / rows;
+        QFont font = painter.font();
+        font.setPixelSize(std::max(4, int(std::min(zoom_ * 0.92 / (perRow * 0.62), zoom_ * 0.8 / rows))));
+        painter.setFont(font);
+        for (const DrawnValue &v : values) {
+            painter.setPen(QColor(v.ink));
+            const int cut = BreakAt(v.text);
+            painter.drawText(v.cell, Qt::AlignCenter,
+                             cut < 0 ? v.text : v.text.left(cut) + QLatin1Char('\n') + v.text.mid(cut));
+        }
+    }
+    if (region_) {
+        const QPointF a = (QPointF(region_->pixel, region_->line) - origin_) * zoom_;
+        const QPointF b = (QPointF(double(region_->pixel) + region_->pixels,
+                                   double(region_->line) + region_->lines) - origin_) * zoom_;
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(QColor(255, 220, 0), 1, Qt::DashLine));
+        painter.drawRect(QRectF(a, b).adjusted(0, 0, -1, -1));
+    }
     if (pinned_) {
         const QPointF c = ViewPointOf(*pinned_);
         const double half = std::max(zoom_ / 2, 4.0);
@@ -192,6 +245,13 @@ void InspectorCanvas::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
+    setFocus(Qt::MouseFocusReason);
+    if (event->modifiers() & Qt::ControlModifier) {
+        regionFrom_ = PixelAt(event->position());
+        if (regionFrom_)
+            SetRegion(RectBetween(*regionFrom_, *regionFrom_));
+        return;
+    }
     pressAt_ = event->position();
     pressOrigin_ = origin_;
     dragged_ = false;
@@ -199,6 +259,13 @@ void InspectorCanvas::mousePressEvent(QMouseEvent *event)
 
 void InspectorCanvas::mouseMoveEvent(QMouseEvent *event)
 {
+    if (regionFrom_ && (event->buttons() & Qt::LeftButton) && frame_ && !frame_->Empty()) {
+        const QPointF p = origin_ + event->position() / zoom_;
+        const ImagePixel to{std::uint32_t(std::clamp(std::floor(p.y()), 0.0, frame_->Lines() - 1.0)),
+                            std::uint32_t(std::clamp(std::floor(p.x()), 0.0, frame_->Pixels() - 1.0))};
+        region_ = RectBetween(*regionFrom_, to);
+        update();
+    }
     if (pressAt_ && (event->buttons() & Qt::LeftButton)) {
         const QPointF moved = event->position() - *pressAt_;
         if (std::abs(moved.x()) + std::abs(moved.y()) > kDragThreshold)
@@ -215,6 +282,11 @@ void InspectorCanvas::mouseMoveEvent(QMouseEvent *event)
 
 void InspectorCanvas::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (event->button() == Qt::LeftButton && regionFrom_) {
+        regionFrom_.reset();
+        SetRegion(region_); // tells the owner
+        return;
+    }
     if (event->button() != Qt::LeftButton || !pressAt_)
         return;
     pressAt_.reset();

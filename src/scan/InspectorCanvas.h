@@ -5,7 +5,7 @@
 // the probe to a pixel (drawn as a frame) until the next click. UI thread only.
 #pragma once
 
-#include "scan/ScanFrame.h"
+#include "scan/SampleStats.h"
 
 #include <QImage>
 #include <QPoint>
@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // An image pixel: line and pixel within the line.
 struct ImagePixel {
@@ -26,6 +27,7 @@ struct ImagePixel {
 class InspectorCanvas : public QWidget {
 public:
     static constexpr double kMaxZoom = 32.0;
+    static constexpr double kValueZoom = 16.0; // values and grid from here up
 
     explicit InspectorCanvas(QWidget *parent = nullptr);
 
@@ -49,6 +51,30 @@ public:
     std::optional<ImagePixel> Pinned() const { return pinned_; }
     void SetPinned(std::optional<ImagePixel> p);
 
+    // Samples at or below lo black, at or above hi white.
+    void SetWindow(GreyWindow w);
+    GreyWindow Window() const { return window_; }
+    // Values in hex (digits of the pixel size) or decimal.
+    void SetHexValues(bool hex);
+    bool HexValues() const { return hex_; }
+    // A sample as the view and the probe write it.
+    static QString ValueText(std::uint32_t sample, std::uint32_t pixelBytes, bool hex);
+
+    // A value as paint draws it: on which pixel, the text, its colour and the pixel's square.
+    struct DrawnValue {
+        ImagePixel at;
+        QString text;
+        QRgb ink;
+        QRectF cell;
+    };
+    // The values paint draws (none below kValueZoom).
+    std::vector<DrawnValue> ValuesShown() const;
+
+    std::optional<PixelRect> Region() const { return region_; }
+    void SetRegion(std::optional<PixelRect> r);
+    // Moves the probe (pinning it) by lines and pixels, kept on the image and in view.
+    void StepProbe(int lines, int pixels);
+
     // Converts what the view shows into target (resized to the view), as paint does.
     void Render(QImage &target) const;
 
@@ -58,6 +84,8 @@ public:
     std::function<void(std::optional<ImagePixel>)> onPinned;
     std::function<void()> onZoomChanged;
     std::function<void(QPoint globalPos, std::optional<ImagePixel>)> onContextMenu;
+    std::function<void(std::optional<PixelRect>)> onRegion;
+    std::function<void()> onCopy; // Ctrl+C
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -68,9 +96,16 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void ClampOrigin(); // keeps the image in view; centres it where it is smaller than the view
+    void RebuildLut();
+    std::uint8_t GreyOf(std::uint32_t sample) const
+    {
+        return lut_.empty() ? window_.Grey(sample) : lut_[sample];
+    }
+    PixelRect RectBetween(ImagePixel a, ImagePixel b) const;
 
     std::shared_ptr<const ScanFrame> frame_;
     double zoom_ = 1.0;
@@ -81,5 +116,10 @@ private:
     std::optional<QPointF> pressAt_;
     QPointF pressOrigin_;
     bool dragged_ = false;
+    std::optional<ImagePixel> regionFrom_; // a Ctrl drag's first pixel
+    std::optional<PixelRect> region_;
+    GreyWindow window_;
+    std::vector<std::uint8_t> lut_; // grey of each sample value (8 and 16 bits; 32 compute)
+    bool hex_ = true;
     QImage rendered_; // reused between paints
 };

@@ -108,7 +108,8 @@ void InspectorFeed::Run()
         lastSerial_ = frame->serial;
         lastBytes_ = frame->bytes.size();
         auto snapshot = std::make_shared<InspectorSnapshot>();
-        snapshot->histogram = Histogram(*frame);
+        snapshot->stats = MeasureSamples(*frame, WholeImage(*frame));
+        snapshot->histogram = snapshot->stats.Bins256(); // as Histogram counts them
         snapshot->frame = std::move(frame);
         copying_ = false;
 

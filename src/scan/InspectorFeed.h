@@ -6,6 +6,7 @@
 
 #include "framework/WorkerThread.h"
 #include "ops/LatestMailbox.h"
+#include "scan/SampleStats.h"
 #include "scan/ScanFrame.h"
 
 #include <atomic>
@@ -23,6 +24,7 @@ struct InspectorSnapshot {
     std::shared_ptr<const ScanFrame> frame;
     // Samples per bin over the pixel size's whole range: bin = sample >> (bits - 8).
     std::vector<std::uint64_t> histogram;
+    SampleStats stats; // the whole image's figures
 };
 
 class InspectorFeed {

@@ -1,6 +1,6 @@
-// The picture inspector's line profile: the samples of one image line across the view, each
-// view column drawn from the lowest to the highest sample it covers (so no spike is lost on a
-// long line), with the probed pixel marked. UI thread only.
+// The picture inspector's profiles: the samples of one image line (or one column) across the
+// view, each view column drawn from the lowest to the highest sample it covers (so no spike is
+// lost on a long line), with the probed pixel marked and a value axis. UI thread only.
 #pragma once
 
 #include "scan/ScanFrame.h"
@@ -12,18 +12,25 @@
 
 class LineProfileView : public QWidget {
 public:
-    explicit LineProfileView(QWidget *parent = nullptr);
+    enum class Along { Line, Column };
+    explicit LineProfileView(Along along = Along::Line, QWidget *parent = nullptr);
 
-    // The line to draw (none: an empty plot) and the pixel to mark.
+    // The line (or column) to draw (none: an empty plot) and the pixel (or line) to mark.
     void SetLine(std::shared_ptr<const ScanFrame> frame, std::optional<std::uint32_t> line,
                  std::optional<std::uint32_t> markedPixel);
     std::optional<std::uint32_t> Line() const { return line_; }
+    void SetHexValues(bool hex);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    std::uint32_t Length() const; // samples along the profile
+    std::uint32_t SampleAt(std::uint32_t i) const;
+
+    Along along_;
     std::shared_ptr<const ScanFrame> frame_;
     std::optional<std::uint32_t> line_;
     std::optional<std::uint32_t> marked_;
+    bool hex_ = true;
 };

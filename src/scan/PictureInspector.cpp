@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -39,8 +40,11 @@ QString ZoomText(double zoom)
 PictureInspector::PictureInspector(const ScanImage &image,
                                    std::function<void(std::uint32_t)> openDump, QWidget *parent)
     : QWidget(parent, Qt::Window), openDump_(std::move(openDump)),
-      canvas_(new InspectorCanvas(this)), profile_(new LineProfileView(this)),
-      histogram_(new HistogramView(this)), feed_(image, [this] { OnFeedReady(); })
+      canvas_(new InspectorCanvas(this)),
+      profile_(new LineProfileView(LineProfileView::Along::Line, this)),
+      histogram_(new HistogramView(this)),
+      columnProfile_(new LineProfileView(LineProfileView::Along::Column, this)),
+      regionHistogram_(new HistogramView(this)), charts_(new QTabWidget(this)), feed_(image, [this] { OnFeedReady(); })
 {
     setWindowTitle(QStringLiteral("拡大表示"));
     setFont(fw::TemplateFont("ＭＳ Ｐゴシック", 9));
@@ -76,30 +80,42 @@ PictureInspector::PictureInspector(const ScanImage &image,
     zoomRow->addWidget(actual);
 
     auto *hint = new QLabel(QStringLiteral("ホイール：拡大・縮小　ドラッグ：移動\n"
-                                           "クリック：位置を固定（もう一度で解除）"),
+                                           "クリック：位置を固定（もう一度で解除）\n"
+                                           "矢印キー：1画素移動（Shift：10画素）\n"
+                                           "Ctrl＋ドラッグ：範囲を選択（Ctrl＋C：値をコピー）"),
                             this);
     auto *side = new QVBoxLayout;
     side->addWidget(sizeLabel_);
     side->addWidget(probeBox);
     side->addWidget(zoomLabel_);
     side->addLayout(zoomRow);
+    side->addLayout(BuildLevelsRow());
     side->addWidget(hint);
     side->addStretch(1);
-    side->addWidget(histogram_);
+    regionHistogram_->SetTitle(QStringLiteral("選択範囲（Ctrl＋ドラッグで選択）"));
+    charts_->addTab(histogram_, QStringLiteral("画像全体"));
+    charts_->addTab(regionHistogram_, QStringLiteral("選択範囲"));
+    side->addWidget(charts_);
 
     auto *top = new QHBoxLayout;
     top->addWidget(canvas_, 1);
     top->addLayout(side);
     auto *all = new QVBoxLayout(this);
     all->addLayout(top, 1);
-    all->addWidget(profile_);
+    auto *profiles = new QHBoxLayout;
+    profiles->addWidget(profile_, 3);
+    profiles->addWidget(columnProfile_, 1);
+    all->addLayout(profiles);
 
     canvas_->onHover = [this](std::optional<ImagePixel> p) { OnHover(p); };
     canvas_->onPinned = [this](std::optional<ImagePixel> p) { OnPinned(p); };
     canvas_->onZoomChanged = [this] { OnZoomChanged(); };
     canvas_->onContextMenu = [this](QPoint at, std::optional<ImagePixel> p) { OnCanvasMenu(at, p); };
+    canvas_->onRegion = [this](std::optional<PixelRect> r) { OnRegion(r); };
+    canvas_->onCopy = [this] { CopyRegion(); };
+    histogram_->onWindowDragged = [this](GreyWindow w) { SetWindow(w); };
 
-    resize(960, 680);
+    resize(1000, 760);
     OnZoomChanged();
     RefreshProbe();
     feed_.Request(true);
@@ -160,9 +176,21 @@ void PictureInspector::OnFeedReady()
     std::shared_ptr<const InspectorSnapshot> snapshot = feed_.Take();
     if (!snapshot)
         return;
+    const bool newSize = !frame_ || frame_->PixelBytes() != snapshot->frame->PixelBytes();
     frame_ = snapshot->frame;
     canvas_->SetFrame(frame_);
     histogram_->SetHistogram(snapshot->histogram, frame_->MaxSample());
+    imageStats_ = snapshot->stats;
+    histogram_->SetFigures(imageStats_, frame_->PixelBytes(), canvas_->HexValues());
+    if (newSize || !windowSet_) {
+        // 8 bits as they are; wider samples from where they lie.
+        windowSet_ = imageStats_->count != 0;
+        if (frame_->PixelBytes() == 1)
+            SetWindow(GreyWindow{0, 255});
+        else
+            AutoWindow();
+    }
+    OnRegion(canvas_->Region()); // the region's figures of the new frame
     if (frame_->Empty())
         sizeLabel_->setText(QStringLiteral("データがありません。"));
     else
@@ -201,6 +229,8 @@ void PictureInspector::OnCanvasMenu(QPoint globalPos, std::optional<ImagePixel> 
     QAction *dump = menu.addAction(QStringLiteral("この位置をダンプ表示"));
     dump->setEnabled(p.has_value() && !dumpRunning_ && dumpAvailable_);
     menu.addSeparator();
+    QAction *copy = menu.addAction(QStringLiteral("選択範囲の値をコピー"));
+    copy->setEnabled(canvas_->Region() && canvas_->Region()->Count() <= kMaxCopiedValues);
     QAction *fit = menu.addAction(QStringLiteral("全体表示"));
     QPointer<PictureInspector> self(this);
     QAction *chosen = menu.exec(globalPos);
@@ -208,6 +238,8 @@ void PictureInspector::OnCanvasMenu(QPoint globalPos, std::optional<ImagePixel> 
         return;
     if (chosen == dump && p)
         DumpAt(*p);
+    else if (chosen == copy)
+        CopyRegion();
     else if (chosen == fit)
         canvas_->Fit();
 }
@@ -229,6 +261,7 @@ void PictureInspector::RefreshProbe()
             label->setText(QStringLiteral("-"));
         dumpButton_->setEnabled(false);
         profile_->SetLine(frame_, std::nullopt, std::nullopt);
+        columnProfile_->SetLine(frame_, std::nullopt, std::nullopt);
         return;
     }
     const std::uint32_t sample = frame_->Sample(p->line, p->pixel);
@@ -244,6 +277,7 @@ void PictureInspector::RefreshProbe()
     offsetLabel_->setText(QString::fromLatin1(offset));
     dumpButton_->setEnabled(!dumpRunning_ && dumpAvailable_);
     profile_->SetLine(frame_, p->line, p->pixel);
+    columnProfile_->SetLine(frame_, p->pixel, p->line);
 }
 
 void PictureInspector::DumpAt(ImagePixel p)

@@ -10,6 +10,7 @@
 
 #include "scan/InspectorCanvas.h"
 #include "scan/InspectorFeed.h"
+#include "scan/SampleStats.h"
 
 #include <QWidget>
 
@@ -18,8 +19,11 @@
 #include <optional>
 #include <string>
 
+class QCheckBox;
+class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
+class QTabWidget;
 class HistogramView;
 class LineProfileView;
 class ScanImage;
@@ -61,6 +65,18 @@ public:
 
     InspectorCanvas *Canvas() const { return canvas_; }
     LineProfileView *Profile() const { return profile_; }
+    LineProfileView *ColumnProfile() const { return columnProfile_; }
+    HistogramView *RegionHistogram() const { return regionHistogram_; }
+    // Values in hex (else decimal) in the view, the probe, the figures and copied text.
+    void SetHexValues(bool hex);
+    // The grey window in the view and on the histogram; Auto: from the whole image's figures.
+    void SetWindow(GreyWindow w);
+    void AutoWindow();
+    const std::optional<SampleStats> &ImageStats() const { return imageStats_; }
+    const std::optional<SampleStats> &RegionStats() const { return regionStats_; }
+    // The region's values, a line per image line, tab between samples (empty: none or too many).
+    QString RegionValuesText() const;
+    static constexpr std::uint64_t kMaxCopiedValues = 1u << 20;
     HistogramView *Histogram() const { return histogram_; }
     QPushButton *DumpButton() const { return dumpButton_; }
     std::shared_ptr<const ScanFrame> Frame() const { return frame_; }
@@ -75,6 +91,10 @@ private:
     void OnZoomChanged();
     void OnCanvasMenu(QPoint globalPos, std::optional<ImagePixel> p);
     void RefreshProbe(); // labels, profile and the dump button from the probe and the frame
+    void OnRegion(std::optional<PixelRect> r);
+    void CopyRegion();
+    QLayout *BuildLevelsRow(); // the window's spin boxes, 自動 and the notation toggle
+    void ShowWindow(); // the spin boxes and the histogram from the canvas's window
 
     std::function<void(std::uint32_t)> openDump_;
     std::shared_ptr<const ScanFrame> frame_; // the copy shown
@@ -86,10 +106,18 @@ private:
     int shutdownsRunning_ = 0;  // Shutdown calls on the stack (nested by their pumping waits)
     bool discarded_ = false;    // to be deleted once shutdownsRunning_ is 0
     bool deleteQueued_ = false;
+    std::optional<SampleStats> imageStats_;
+    std::optional<SampleStats> regionStats_;
+    bool windowSet_ = false; // the window suits the frame's pixel size
 
     InspectorCanvas *canvas_;
     LineProfileView *profile_;
     HistogramView *histogram_;
+    LineProfileView *columnProfile_;
+    HistogramView *regionHistogram_;
+    QTabWidget *charts_;
+    QDoubleSpinBox *windowLo_, *windowHi_;
+    QCheckBox *hexBox_;
     QLabel *sizeLabel_;
     QLabel *probeTitle_;
     QLabel *lineLabel_, *pixelLabel_, *hexLabel_, *decimalLabel_, *offsetLabel_;

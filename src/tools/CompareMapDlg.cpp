@@ -1,6 +1,7 @@
 #include "tools/CompareMapDlg.h"
 
 #include "framework/Look.h"
+#include "tools/BlockMapView.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -127,10 +128,13 @@ QWidget *CCompareMapDlg::BankPanel(const ops::BankTally &bank, uint8_t fill, uin
         if (bank.blockErrors[i] != 0)
             map.setPixelColor(i % kMapColumns, i / kMapColumns, BlockColour(bank.blockErrors[i]));
     m_maps.push_back(map);
-    auto *picture = new QLabel(panel);
+    auto *picture = new BlockMapView(bank, map, kMapColumns, kMapZoom, panel);
     picture->setObjectName(name("map"));
-    picture->setPixmap(QPixmap::fromImage(map.scaled(map.size() * kMapZoom)));
-    picture->setToolTip(QStringLiteral("1ドット = 4KB、1行 = 512KB（先頭 00000000H から）"));
+    picture->onBlockChosen = [this](uint32_t bankNo, uint32_t offset) {
+        const std::function<void(uint32_t, uint32_t)> open = onOpenBlock; // the window may go
+        if (open)
+            open(bankNo, offset);
+    };
     layout->addWidget(picture, 2, 0, Qt::AlignTop);
 
     // Per data bit: read 0 where 1 was written, read 1 where 0 was written.
@@ -179,10 +183,13 @@ QWidget *CCompareMapDlg::Legend()
         row->addSpacing(6);
     }
     row->addStretch(1);
-    row->addWidget(Text("1ドット = 4KB、1行 = 512KB", legend));
+    row->addWidget(Text("1ドット = 4KB、1行 = 512KB（ホイールで拡大）", legend));
     lines->addWidget(Text("ビット別の回数　1→0：1を書いて0を読んだ　0→1：0を書いて1を読んだ　"
                           "（一方向だけに" + std::to_string(ops::kStuckBitMinimum) +
                           "回以上誤ったビットを固着とします）",
+                          legend));
+    lines->addWidget(Text("エラーのあるブロックは枠付きの印で示します。印にカーソルを置くと内容、"
+                          "クリックでそのブロックの読み出し結果を表示します。",
                           legend));
     return legend;
 }

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,10 @@ public:
     QImage Map(size_t index) const { return index < m_maps.size() ? m_maps[index] : QImage(); }
     // The colour of a block with this many errors, and the legend's limits.
     static QColor BlockColour(uint32_t errors);
+
+    // A click on a block of a bank's map: the bank and the block's first offset. It may run a
+    // modal view, during which the window may go.
+    std::function<void(uint32_t bank, uint32_t offset)> onOpenBlock;
 
     static constexpr int kMapColumns = 128; // blocks per map row: 512 KB
     static constexpr int kMapZoom = 2;      // screen pixels per block, each way

@@ -79,7 +79,11 @@ ops::FrameRange CFrameMemoryDlg::GetRange() const
 
 void CFrameMemoryDlg::OnRead()
 {
-    const ops::FrameRange range = GetRange();
+    ReadAndShow(GetRange());
+}
+
+void CFrameMemoryDlg::ReadAndShow(const ops::FrameRange &range)
+{
     const ops::FrameRead read = ops::ReadFrameMemory(m_hBoard, range);
     if (!read.result.ok()) {
         ShowResult(this, read.result);
@@ -128,8 +132,19 @@ void CFrameMemoryDlg::OnCompareMap()
     if (!m_pCompareTally)
         return;
     const bool open = m_pCompareMap != nullptr;
-    if (!open)
+    if (!open) {
         m_pCompareMap = new CCompareMapDlg(widget());
+        // A block of the map: its 4 KiB as the read button shows them.
+        m_pCompareMap->onOpenBlock = [this](uint32_t bank, uint32_t offset) {
+            if (m_bBusy)
+                return;
+            ops::FrameRange range;
+            range.bank = bank;
+            range.offset = offset;
+            range.size = 0x1000;
+            ReadAndShow(range);
+        };
+    }
     m_pCompareMap->SetResult(m_pCompareTally->Banks(), m_nCompareBase, kMaxRecordsPerBank);
     m_pCompareMap->show();
     if (open)

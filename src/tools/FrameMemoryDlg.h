@@ -40,6 +40,7 @@ protected:
 private:
     ops::FrameRange GetRange() const;
     void OnRead();
+    void ReadAndShow(const ops::FrameRange &range); // the read result view, modal
     void OnWrite();
     void OnCompare();
     void AppendLog(std::string_view text);

@@ -308,7 +308,8 @@ void TransferStatsDlg::OnSaveCsv()
     const std::optional<std::string> path = fw::ChooseFile(request);
     if (!path)
         return;
-    // Written whole or not at all; a full disk shows as a failure, never as a saved file.
-    if (!ops::WriteFileWhole(*path, csv).ok())
+    // Written whole or not at all; a full disk shows as a failure, never as a saved file. The
+    // byte-order mark tells spreadsheets on Japanese systems the text is UTF-8.
+    if (!ops::WriteFileWhole(*path, "\xEF\xBB\xBF" + csv).ok())
         fw::MessageBox(source_.owner, "CSVファイルの書き込みに失敗しました。", std::nullopt, fw::MsgIcon::Stop);
 }

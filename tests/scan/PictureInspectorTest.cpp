@@ -12,6 +12,7 @@
 #include "tools/HexListing.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -31,6 +32,12 @@ namespace {
 void Mouse(QWidget *w, QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held)
 {
     QMouseEvent event(type, at, w->mapToGlobal(at), button, held, Qt::NoModifier);
+    QApplication::sendEvent(w, &event);
+}
+
+void Key(QWidget *w, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QKeyEvent event(QEvent::KeyPress, key, modifiers);
     QApplication::sendEvent(w, &event);
 }
 
@@ -297,6 +304,68 @@ TEST_F(InspectorTest, InspectorAndToolCloseTogether)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(inspector.isNull()) << "the inspector's deletion was not queued";
     }
+}
+
+// A Ctrl drag over a 16-bit image selects the rectangle between its pixels: its figures equal
+// the samples counted directly, and its copied text lists them. The arrow keys step the pinned
+// probe, ten at a time with Shift, never off the image. A drag on the histogram sets the window.
+TEST_F(InspectorTest, RegionFiguresKeysAndWindow)
+{
+    const std::uint32_t pixels = 203, lines = 97, stride = 408;
+    Capture(pixels, lines, 1);
+    const std::vector<std::uint8_t> image = Image();
+    PictureInspector *inspector = Open();
+    ASSERT_NE(inspector, nullptr);
+    InspectorCanvas *canvas = inspector->Canvas();
+    const ImagePixel from{20, 30}, to{11, 41}; // dragged up and to the right
+    const QPointF a = canvas->ViewPointOf(from), b = canvas->ViewPointOf(to);
+    QMouseEvent press(QEvent::MouseButtonPress, a, canvas->mapToGlobal(a), Qt::LeftButton,
+                      Qt::LeftButton, Qt::ControlModifier);
+    QApplication::sendEvent(canvas, &press);
+    Mouse(canvas, QEvent::MouseMove, b, Qt::NoButton, Qt::LeftButton);
+    Mouse(canvas, QEvent::MouseButtonRelease, b, Qt::LeftButton, Qt::NoButton);
+    ASSERT_TRUE(inspector->RegionStats().has_value());
+    std::uint64_t n = 0, sum = 0;
+    std::uint32_t lo = ~0u, hi = 0;
+    std::string firstRow;
+    for (std::uint32_t y = 11; y <= 20; ++y)
+        for (std::uint32_t x = 30; x <= 41; ++x) {
+            const std::uint32_t v = SampleAt(image, y * stride + x * 2, 2);
+            ++n, sum += v, lo = std::min(lo, v), hi = std::max(hi, v);
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "%04X", v);
+            if (y == 11)
+                firstRow += (x == 30 ? "" : "\t") + std::string(hex);
+        }
+    const SampleStats &s = *inspector->RegionStats();
+    EXPECT_EQ(s.count, n);
+    EXPECT_EQ(s.min, lo);
+    EXPECT_EQ(s.max, hi);
+    EXPECT_DOUBLE_EQ(s.mean, double(sum) / double(n));
+    const QStringList rows = inspector->RegionValuesText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 10);
+    EXPECT_EQ(rows[0].toStdString(), firstRow);
+
+    ClickAt(canvas, canvas->ViewPointOf({1, 2}));
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        ImagePixel expected;
+    } steps[] = {{Qt::Key_Right, Qt::NoModifier, {1, 3}},   {Qt::Key_Down, Qt::ShiftModifier, {11, 3}},
+                 {Qt::Key_Left, Qt::ShiftModifier, {11, 0}}, {Qt::Key_Up, Qt::ShiftModifier, {1, 0}},
+                 {Qt::Key_Up, Qt::NoModifier, {0, 0}},       {Qt::Key_Up, Qt::NoModifier, {0, 0}}};
+    for (const auto &step : steps) {
+        Key(canvas, step.key, step.modifiers);
+        EXPECT_EQ(inspector->Probe(), std::optional<ImagePixel>(step.expected));
+    }
+
+    HistogramView *histogram = inspector->Histogram();
+    const int y = histogram->height() / 2, w = histogram->width();
+    Mouse(histogram, QEvent::MouseButtonPress, QPointF(w / 4.0, y), Qt::LeftButton, Qt::LeftButton);
+    Mouse(histogram, QEvent::MouseButtonRelease, QPointF(w * 3 / 4.0, y), Qt::LeftButton, Qt::NoButton);
+    const GreyWindow dragged = canvas->Window();
+    EXPECT_NEAR(dragged.lo, 0x4000, 0x1000);
+    EXPECT_NEAR(dragged.hi, 0xC000, 0x1000);
 }
 
 // The histogram of each pixel size is over the size's whole range.

@@ -142,6 +142,7 @@ TEST_F(TransferStatsWindowTest, CsvFileAndAFailedWrite)
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
+    EXPECT_EQ(text.str().rfind("\xEF\xBB\xBF項目,値\r\n", 0), 0u) << "no byte-order mark";
     EXPECT_NE(text.str().find("フレーム数,4\r\n"), std::string::npos) << text.str();
     EXPECT_NE(text.str().find("ライン数,256\r\n"), std::string::npos);
     EXPECT_NE(text.str().find("番号,フレーム間隔(us)\r\n1,"), std::string::npos);

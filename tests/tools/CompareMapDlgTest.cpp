@@ -6,9 +6,13 @@
 #include "framework/TestDriver.h"
 #include "res/Resources.h"
 #include "tools/CompareMapDlg.h"
+#include "tools/BlockMapView.h"
 #include "tools/FrameMemoryDlg.h"
+#include "tools/ReadResultDlg.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QMouseEvent>
 
 #include <cstdio>
 #include <map>
@@ -132,6 +136,62 @@ TEST_F(CompareMapDlgTest, MapCountsMatchTheLogAndNameTheStuckBits)
     ASSERT_TRUE(watch);
     dlg.DestroyWindow();
     EXPECT_FALSE(watch);
+}
+
+// Each of bank 0's planted bad bytes: its block shows a marker of the minimum size at the
+// smallest zoom, its hover names the block's range and the offset with what was written and
+// read, and a click opens the read result at the block, holding the bad byte.
+TEST_F(CompareMapDlgTest, BadBlocksAreMarkedNamedAndOpen)
+{
+    ASSERT_EQ(SimApplyScenario("frame-fault"), 0);
+    CFrameMemoryDlg dlg;
+    dlg.m_hBoard = board->handle();
+    ASSERT_TRUE(dlg.Create());
+    Type(dlg, IDC_FILL, "5A");
+    Click(dlg, IDC_COMPARE);
+    ASSERT_TRUE(fw::test::ChooseContextMenu(dlg, IDC_LOG, kEntry));
+    auto *view = dlg.CompareMap()->findChild<BlockMapView *>(QStringLiteral("bank0.map"));
+    ASSERT_NE(view, nullptr);
+    view->SetZoom(1);
+    const QImage shown = view->grab().toImage();
+    const QColor clean = CCompareMapDlg::BlockColour(0);
+    for (const uint32_t planted : {0x10u, 0x1234u, 0xFFFFFu}) {
+        SCOPED_TRACE(planted);
+        const uint32_t block = planted / 0x1000;
+        const QPoint centre = view->CentreOf(block);
+        for (const QPoint d : {QPoint(-2, -2), QPoint(2, 2), QPoint(-2, 2)})
+            if (shown.rect().contains(centre + d))
+                EXPECT_NE(shown.pixelColor(centre + d), clean) << "the marker is under the minimum size";
+        const std::string text = view->BlockText(block).toStdString();
+        char range[40], offset[16];
+        std::snprintf(range, sizeof range, "%08XH～%08XH", block * 0x1000, block * 0x1000 + 0xFFF);
+        std::snprintf(offset, sizeof offset, "\n%08XH  書込 5AH", planted);
+        EXPECT_NE(text.find(range), std::string::npos) << text;
+        EXPECT_NE(text.find(offset), std::string::npos) << text;
+
+        bool opened = false;
+        fw::test::WhenShown(res::IDD_READ_RESULT, [&](fw::Dialog &d) {
+            auto &result = static_cast<CReadResultDlg &>(d);
+            EXPECT_EQ(result.m_nBank, 0);
+            EXPECT_EQ(result.m_dwOffset, block * 0x1000);
+            EXPECT_EQ(result.m_dwSize, 0x1000u);
+            EXPECT_NE(result.m_pData[planted % 0x1000], 0x5A);
+            opened = true;
+            fw::test::PressEnter(d);
+        });
+        {
+            Watchdog watchdog("the read result opened from the map to close");
+            QMouseEvent press(QEvent::MouseButtonPress, centre, view->mapToGlobal(centre), Qt::LeftButton,
+                              Qt::LeftButton, Qt::NoModifier);
+            QMouseEvent release(QEvent::MouseButtonRelease, centre, view->mapToGlobal(centre),
+                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(view, &press);
+            QApplication::sendEvent(view, &release);
+        }
+        fw::test::ClearWhenShown();
+        EXPECT_TRUE(opened);
+    }
+    dlg.DestroyWindow();
 }
 
 TEST_F(CompareMapDlgTest, CleanCompareSaysNoErrorsAndTotalsStayExactBeyondTheLog)
