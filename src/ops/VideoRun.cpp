@@ -41,7 +41,7 @@ VideoRun::~VideoRun()
 
 void VideoRun::OnImage(uint32_t flags, uint32_t, uint32_t lineCount, uint32_t bufferKind, void *data)
 {
-    RunGateVisit visit(gate_);
+    GateVisit visit(gate_);
     if (!visit.inside())
         return;
     const Clock::time_point now = Clock::now();

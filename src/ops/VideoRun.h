@@ -10,7 +10,7 @@
 #include "board/pel2ctl.h"
 #include "ops/IntervalFigures.h"
 #include "ops/Result.h"
-#include "ops/RunGate.h"
+#include "ops/Gate.h"
 #include "ops/TransferStats.h"
 
 #include <atomic>
@@ -84,7 +84,7 @@ private:
 
     const BoardHandle board_;
     const VideoRunParams params_;
-    RunGate gate_;
+    Gate gate_;
     TransferStats stats_;
     TransferStats::Clock::time_point start_{}; // set before the gate opens
 
