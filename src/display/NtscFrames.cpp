@@ -30,7 +30,7 @@ std::int64_t NowMs()
 
 } // namespace
 
-// ---- Frame arrival (board library callback thread, inside an NtscToolVisit) ----
+// ---- Frame arrival (board library callback thread, inside its NtscToolLink) ----
 
 // Bytes that may be read from a delivery: a whole frame from the library's own buffer; from one
 // of our request buffers no more than was requested; nothing from a buffer we do not know.

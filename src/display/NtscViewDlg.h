@@ -2,13 +2,14 @@
 // ImageRequestThread, shown as a bitmap in the picture frame or through the overlay surface.
 //
 // Threads: every handler and the paint run on the UI thread. The board library's callback
-// threads reach the dialog only through g_pNtscViewDlg inside an NtscToolVisit (display/NtscHook.h)
+// threads reach the dialog only through its NtscToolLink (display/NtscHook.h)
 // and call OnFrameArrived; they never touch a widget. They copy the frame into the display buffer
 // and wake the UI thread (bitmap mode) or present it through the overlay library (overlay mode).
 #pragma once
 
 #include "board/pel2ctl.h"
 #include "display/ImageRequestThread.h"
+#include "display/NtscHook.h"
 #include "framework/Dialog.h"
 #include "framework/Event.h"
 #include "framework/HeapBlock.h"
@@ -42,7 +43,7 @@ public:
     // Set by the main menu before DoModal().
     BoardHandle m_hBoard = 0;
 
-    // Board library callback thread, inside an NtscToolVisit: one delivery (Frame arrival).
+    // Board library callback thread, inside its NtscToolLink: one delivery (Frame arrival).
     void OnFrameArrived(std::uint32_t flags, std::uint32_t bufferKind, const std::uint8_t *data);
 
     // What the dialog holds, for tests and tools (UI thread).
@@ -107,7 +108,8 @@ private:
 
     // UI-thread state.
     std::uint32_t m_dwBufferSize = 0;
-    session::RequestUser m_requestUser; // open from initialisation to the close sequence
+    ops::RequestUser m_requestUser; // open from initialisation to the close sequence
+    NtscToolLink m_toolLink{*this}; // callbacks reach the dialog through it only
     bool m_bClosed = true;          // close sequence done (or window never opened)
     bool m_bRequestsIssued = false; // requests may name our buffers
     bool m_bBusy = false;           // inside a handler that may pump events
@@ -153,7 +155,3 @@ private:
     // one writer at a time and the overlay may read it without m_frameLock.
     std::mutex m_hookLock;
 };
-
-// The open NTSC display dialog, null while none is open. Written on the UI thread, read by the
-// board library's callback threads in the hook's dispatch (through NtscToolVisit).
-extern std::atomic<CNtscViewDlg *> g_pNtscViewDlg;
