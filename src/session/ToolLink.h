@@ -21,6 +21,12 @@ public:
         : tool_(tool), slot_(slot), openTool_(openTool)
     {
     }
+    // A tool that never ran its close still lets no callback in after it has gone.
+    ~ToolLink() override
+    {
+        Shut();
+        WaitUntilNoneInside();
+    }
     ToolLink(const ToolLink &) = delete;
     ToolLink &operator=(const ToolLink &) = delete;
 
