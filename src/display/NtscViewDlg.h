@@ -109,7 +109,6 @@ private:
     // UI-thread state.
     std::uint32_t m_dwBufferSize = 0;
     ops::RequestUser m_requestUser; // open from initialisation to the close sequence
-    NtscToolLink m_toolLink{*this}; // callbacks reach the dialog through it only
     bool m_bClosed = true;          // close sequence done (or window never opened)
     bool m_bRequestsIssued = false; // requests may name our buffers
     bool m_bBusy = false;           // inside a handler that may pump events
@@ -154,4 +153,8 @@ private:
     // m_hookLock serialises Frame arrival (callback threads only), so the display buffer has
     // one writer at a time and the overlay may read it without m_frameLock.
     std::mutex m_hookLock;
+
+    // Last, so it goes first: however the dialog goes, no callback is inside it when its
+    // members do.
+    NtscToolLink m_toolLink{*this}; // callbacks reach the dialog through it only
 };

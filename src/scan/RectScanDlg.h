@@ -161,7 +161,6 @@ private:
     std::uint32_t m_nClkoutWait = 1;
     fw::ZeroBlock m_pApBuffer;                // present only while AP mode is chosen
     ops::RequestUser m_requestUser;           // open from initialisation to the release steps
-    ScanToolLink m_toolLink{*this};           // callbacks reach the dialog through it only
     QImage m_shownPicture;                    // what control 1055 shows
     std::unique_ptr<QTimer> m_repaintTimer;   // paces picture refreshes to the screen rate
     std::int64_t m_lastRefreshMs = 0;
@@ -204,4 +203,8 @@ private:
     fw::AutoResetEvent m_hReleaseEvent;
     fw::AutoResetEvent m_hQuitEvent;
     std::unique_ptr<ExclusiveRightWorker> m_hWorker;
+
+    // Last, so it goes first: however the dialog goes, no callback is inside it when its
+    // members do.
+    ScanToolLink m_toolLink{*this};           // callbacks reach the dialog through it only
 };
