@@ -2,17 +2,17 @@
 # library of its own, linked in this direction only; CheckLayers.cmake holds every #include to it.
 #   framework, board        nothing of the program (Qt and the C library interfaces)
 #   res                     framework (template types)
-#   session                 framework, board
 #   ops                     board (plain C++ over the board interface, no Qt)
+#   session                 framework, board, ops (the per-board delivery object is an ops one)
 #   tools                   framework, res, board, session, ops
 #   display, scan           the above and tools (the result boxes, the dump view)
 #   app                     everything
 #   check                   board, ops (the command-line checker builds on the operations only)
-set(PELORA_LAYERS framework board res session ops tools display scan app check)
+set(PELORA_LAYERS framework board res ops session tools display scan app check)
 set(PELORA_ALLOWED_framework "")
 set(PELORA_ALLOWED_board "")
 set(PELORA_ALLOWED_res framework)
-set(PELORA_ALLOWED_session framework board)
+set(PELORA_ALLOWED_session framework board ops)
 set(PELORA_ALLOWED_ops board)
 set(PELORA_ALLOWED_tools framework res board session ops)
 set(PELORA_ALLOWED_display framework res board session ops tools)

@@ -2,8 +2,7 @@
 // All three run on threads of the board library and keep no state of their own.
 #include "app/BoardCallbacks.h"
 #include "framework/MessageBox.h"
-#include "scan/RectScanDlg.h"
-#include "scan/ScanToolGate.h"
+#include "session/RequestBuffers.h"
 
 #include <cstdio>
 
@@ -27,24 +26,6 @@ void DspInterruptCallback(std::int32_t status)
 // also makes its Start available again; waits until the line is in.
 void ScanEndCallback(std::int32_t reason)
 {
-    const char *text = nullptr;
-    switch (reason) {
-    case SCAN_END_NORMAL:
-        text = "Scan終了\r\n";
-        break;
-    case SCAN_END_FRAME_CANCEL:
-        text = "フレームキャンセルによりScan終了\r\n";
-        break;
-    case SCAN_END_LINE_CANCEL:
-        text = "ラインキャンセルによりScan終了\r\n";
-        break;
-    case SCAN_END_TIMEOUT:
-        text = "Scan中止タイムアウト\r\n";
-        break;
-    default:
-        return;
-    }
-    ScanToolVisit visit;
-    if (CRectScanDlg *dlg = visit.dialog())
-        dlg->OnScanEnded(text);
+    if (ops::BoardDelivery *delivery = session::HookDelivery())
+        delivery->ScanEnded(session::kRectScanSlot, reason);
 }

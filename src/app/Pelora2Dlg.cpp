@@ -90,6 +90,7 @@ void CPelora2Dlg::OnStart()
         m_session.m_hBoard = 0;
         return;
     }
+    session::BoardOpened(handle); // the board's deliveries and request buffers, until its close
     for (int i = 0; i < 4; ++i)
         m_session.m_pAreaBase[i] = first;
     for (int i = 4; i < kAreaCount; ++i)

@@ -13,10 +13,20 @@ BoardHandle BoardLink::Open(uint32_t boardIndex, uint32_t &errorCode)
     void *first = nullptr;
     void *second = nullptr;
     errorCode = 0;
+    // Ready before BoardOpen: a callback may come as soon as the board is open.
+    auto delivery = std::make_unique<ops::BoardDelivery>(BOARD_INVALID_HANDLE);
+    hook_.store(delivery.get());
     const BoardHandle h = BoardOpen(boardIndex, HookEntry, BufferFreeEntry, DspInterruptEntry,
                                     ScanEndEntry, &first, &second, &errorCode);
     handle_.store(h);
     firstArea_.store(h == BOARD_INVALID_HANDLE ? nullptr : static_cast<uint8_t *>(first));
+    if (h == BOARD_INVALID_HANDLE) {
+        hook_.store(nullptr);
+        return h;
+    }
+    delivery_ = std::move(delivery);
+    if (sink_)
+        delivery_->Register(kSinkSlot, sink_);
     return h;
 }
 
@@ -27,57 +37,48 @@ int32_t BoardLink::Close()
     firstArea_.store(nullptr);
     if (h == BOARD_INVALID_HANDLE)
         return 0;
-    return BoardClose(h);
+    const int32_t result = BoardClose(h);
+    if (result == 0 && delivery_) { // no callback runs any more
+        hook_.store(nullptr);
+        closedOverlaps_ += delivery_->OverlappingHookCalls();
+        delivery_.reset();
+    }
+    return result;
 }
 
 void BoardLink::Attach(CaptureSink *sink)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    Detach();
     sink_ = sink;
+    if (delivery_ && sink_)
+        delivery_->Register(kSinkSlot, sink_);
 }
 
 void BoardLink::Detach()
 {
-    std::unique_lock<std::mutex> lock(mutex_);
+    if (delivery_ && sink_)
+        delivery_->Unregister(kSinkSlot, sink_);
     sink_ = nullptr;
-    left_.wait(lock, [this] { return inside_ == 0; });
 }
 
-CaptureSink *BoardLink::Enter()
+uint64_t BoardLink::overlappingHookCalls() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (sink_)
-        ++inside_;
-    return sink_;
-}
-
-void BoardLink::Leave()
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (--inside_ == 0)
-        left_.notify_all();
+    return closedOverlaps_ + (delivery_ ? delivery_->OverlappingHookCalls() : 0);
 }
 
 void BoardLink::HookEntry(uint32_t flags, uint32_t startLine, uint32_t lineCount, uint32_t bufferKind,
                           void *data)
 {
     BoardLink &link = Instance();
-    CaptureSink *sink = link.Enter();
-    if (!sink) {
+    ops::BoardDelivery *delivery = link.hook_.load();
+    if (!delivery || !delivery->Deliver(ops::Delivered{flags, startLine, lineCount, bufferKind, data}).served)
         link.strayImages_.fetch_add(1);
-        return;
-    }
-    sink->OnImage(flags, startLine, lineCount, bufferKind, data);
-    link.Leave();
 }
 
 void BoardLink::ScanEndEntry(int32_t reason)
 {
-    BoardLink &link = Instance();
-    if (CaptureSink *sink = link.Enter()) {
-        sink->OnScanEnd(reason);
-        link.Leave();
-    }
+    if (ops::BoardDelivery *delivery = Instance().hook_.load())
+        delivery->ScanEnded(kSinkSlot, reason);
 }
 
 void BoardLink::BufferFreeEntry(int32_t) {}

@@ -4,22 +4,28 @@
 #pragma once
 
 #include "board/pel2ctl.h"
+#include "ops/BoardDelivery.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
+#include <memory>
 
 namespace check {
 
 // What a capture check hands the link to receive the board's callbacks. Both run on the
 // library's threads (delivery thread).
-class CaptureSink {
+class CaptureSink : public ops::DeliveryReceiver {
 public:
-    virtual ~CaptureSink() = default;
     virtual void OnImage(uint32_t flags, uint32_t startLine, uint32_t lineCount, uint32_t bufferKind,
                          void *data) = 0;
-    virtual void OnScanEnd(int32_t reason) = 0;
+    void OnScanEnd(int32_t reason) override = 0;
+
+private:
+    uint32_t OnDelivery(const ops::Delivered &d) final
+    {
+        OnImage(d.flags, d.startLine, d.lineCount, d.bufferKind, d.data);
+        return 0;
+    }
 };
 
 class BoardLink {
@@ -34,10 +40,13 @@ public:
     int32_t Close();
     BoardHandle handle() const { return handle_.load(); }
 
-    // Callbacks go to `sink` from now on.
+    // Callbacks go to `sink` from now on (while a board is open).
     void Attach(CaptureSink *sink);
     // Callbacks go nowhere from now on; returns once no callback is inside the sink any more.
     void Detach();
+    // Hook calls that began while another was inside, over every board opened (the library
+    // promises one hook thread at a time).
+    uint64_t overlappingHookCalls() const;
 
     uint64_t dspInterrupts() const { return dspInterrupts_.load(); }
     int32_t lastDspStatus() const { return lastDspStatus_.load(); }
@@ -57,14 +66,15 @@ public:
 
 private:
     BoardLink() = default;
-    CaptureSink *Enter();  // the sink to call, counted in; null when there is none
-    void Leave();
+    static constexpr int kSinkSlot = 0;
 
     std::atomic<BoardHandle> handle_{BOARD_INVALID_HANDLE};
-    std::mutex mutex_;          // guards sink_ and inside_
-    std::condition_variable left_;
-    CaptureSink *sink_ = nullptr;
-    int inside_ = 0;            // callbacks inside sink_
+    // The open board's deliveries; set by Open and reset by Close after BoardClose (run's
+    // thread). The callbacks read it through hook_, valid while the board is open.
+    std::unique_ptr<ops::BoardDelivery> delivery_;
+    std::atomic<ops::BoardDelivery *> hook_{nullptr};
+    CaptureSink *sink_ = nullptr;              // the attached sink (run's thread)
+    uint64_t closedOverlaps_ = 0;              // of the boards closed so far (run's thread)
     std::atomic<uint64_t> dspInterrupts_{0};
     std::atomic<int32_t> lastDspStatus_{0};
     std::atomic<uint64_t> strayImages_{0};

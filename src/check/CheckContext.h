@@ -20,7 +20,8 @@ public:
     CheckContext(const CheckOptions &options, BoardLink &link, RunResults &results,
                  TerminalReport &terminal, ProgressBar &progress)
         : options(options), link(link), results(results), terminal(terminal), progress(progress),
-          interruptsSeen_(link.dspInterrupts()), faultsSeen_(link.dspFaults())
+          interruptsSeen_(link.dspInterrupts()), faultsSeen_(link.dspFaults()),
+          overlapsSeen_(link.overlappingHookCalls())
     {
     }
 
@@ -36,10 +37,12 @@ public:
     // A signal came, or the terminal report can no longer be written (nobody reads the run).
     bool cancelled() const { return Interrupted() || terminal.writeError() != 0; }
     // Adds a finished case and prints its line, with the DSP interrupts that came since the case
-    // before: a failed case names them, a fault interrupt during a passing case warns.
+    // before: a failed case names them, a fault interrupt during a passing case warns. Hook calls
+    // that overlapped (the library promises one at a time) warn.
     void Add(CaseResult c)
     {
         NoteDspInterrupts(c);
+        NoteOverlappingHookCalls(c);
         progress.End();
         terminal.PrintCase(c);
         results.cases.push_back(std::move(c));
@@ -75,8 +78,19 @@ private:
             c.Warn(seen);
     }
 
+    void NoteOverlappingHookCalls(CaseResult &c)
+    {
+        const uint64_t overlaps = link.overlappingHookCalls() - overlapsSeen_;
+        overlapsSeen_ += overlaps;
+        if (overlaps == 0 || c.outcome == Outcome::Skip)
+            return;
+        c.Set("overlappingHookCalls", overlaps);
+        c.Warn("画像転送Hookが別スレッドから同時に " + std::to_string(overlaps) + " 回呼ばれました");
+    }
+
     uint64_t interruptsSeen_; // the link's counts when the last case was added (main thread)
     uint64_t faultsSeen_;
+    uint64_t overlapsSeen_;
 };
 
 // Seconds since `start`, for a case's time.

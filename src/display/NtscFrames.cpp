@@ -28,7 +28,7 @@ std::int64_t NowMs()
 
 } // namespace
 
-// ---- Frame arrival (board library callback thread, inside an NtscToolVisit) ----
+// ---- Frame arrival (board library callback thread, inside its NtscToolLink) ----
 
 void CNtscViewDlg::OnFrameArrived(std::uint32_t flags, std::uint32_t bufferKind,
                                   const std::uint8_t *data)

@@ -4,13 +4,17 @@
 
 std::atomic<CNtscViewDlg *> g_pNtscViewDlg{nullptr};
 
-session::ToolGate<CNtscViewDlg> g_ntscToolGate{g_pNtscViewDlg};
-
-// Board library callback thread. A display that closed after the dispatch saw it gets nothing.
-void NtscFrameArrived(std::uint32_t flags, std::uint32_t, std::uint32_t, std::uint32_t bufferKind,
-                      void *data)
+void NtscFrameArrived(std::uint32_t flags, std::uint32_t startLine, std::uint32_t lineCount,
+                      std::uint32_t bufferKind, void *data)
 {
-    NtscToolVisit visit;
-    if (CNtscViewDlg *dlg = visit.dialog())
-        dlg->OnFrameArrived(flags, bufferKind, static_cast<const std::uint8_t *>(data));
+    if (ops::BoardDelivery *delivery = session::HookDelivery())
+        delivery->DeliverTo(session::kNtscDisplaySlot,
+                            ops::Delivered{flags, startLine, lineCount, bufferKind, data});
+}
+
+// Board library callback thread.
+std::uint32_t NtscToolLink::OnDelivery(const ops::Delivered &d)
+{
+    tool_.OnFrameArrived(d.flags, d.bufferKind, static_cast<const std::uint8_t *>(d.data));
+    return 0;
 }

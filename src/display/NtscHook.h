@@ -1,32 +1,36 @@
-// Frame arrival for the live NTSC display: the hook's NTSC branch, and how the board library's
-// callback threads reach the display. A callback counts itself in before it reads
-// g_pNtscViewDlg and out when it has finished with the dialog; the close sequence clears the
-// pointer and then waits until the count is 0 before it releases buffers and surface.
+// How the board library's callbacks reach the live NTSC display: the display registers its link
+// in its board's deliveries at the end of its initialisation; the close sequence shuts it and
+// waits until no callback is inside before it releases buffers and surface.
 #pragma once
 
-#include "session/ToolGate.h"
+#include "session/ToolLink.h"
 
 #include <atomic>
 #include <cstdint>
 
 class CNtscViewDlg;
 
-// Board library callback thread: one delivery while the NTSC display is open.
+// The open NTSC display, null while none is open (UI thread). It names which tool is open;
+// callbacks reach the display through its link only.
+extern std::atomic<CNtscViewDlg *> g_pNtscViewDlg;
+
+// Board library callback thread: one delivery to the open board's live display, if open.
 void NtscFrameArrived(std::uint32_t flags, std::uint32_t startLine, std::uint32_t lineCount,
                       std::uint32_t bufferKind, void *data);
 
-// The live display's gate: callbacks visit through it, the close shuts it and waits.
-extern session::ToolGate<CNtscViewDlg> g_ntscToolGate;
-
-// Scope of one callback's visit to the NTSC display (any thread).
-class NtscToolVisit : public session::ToolGate<CNtscViewDlg>::Visit {
+// The live display's place in its board's deliveries (one per dialog).
+class NtscToolLink final : public session::ToolLink<CNtscViewDlg> {
 public:
-    NtscToolVisit() : Visit(g_ntscToolGate) {}
-    CNtscViewDlg *dialog() const { return tool(); }
+    explicit NtscToolLink(CNtscViewDlg &dlg)
+        : ToolLink(dlg, session::kNtscDisplaySlot, g_pNtscViewDlg)
+    {
+    }
+    // Board library callback thread, inside the gate: one frame arrival.
+    std::uint32_t OnDelivery(const ops::Delivered &d) override;
 };
 
-// True while any callback is inside the NTSC display (any thread).
+// True while any callback is inside the NTSC display of the open board (any thread).
 inline bool NtscToolBusy()
 {
-    return g_ntscToolGate.Busy();
+    return session::ToolBusy(session::kNtscDisplaySlot);
 }

@@ -118,12 +118,12 @@ bool CNtscViewDlg::OnInitDialog()
     m_hWnd = GetSafeHwnd();
     m_capture.Stats().Reset(); // the statistics' totals count from this opening
     m_frameWake.Open();
-    m_requestUser.Open();
+    m_requestUser.Open(session::DeliveryOf(m_hBoard));
     m_originWatcher = std::make_unique<ScreenOriginWatcher>(widget(), m_screenOrigin);
     m_repaintTimer = std::make_unique<QTimer>();
     m_repaintTimer->setSingleShot(true);
     QObject::connect(m_repaintTimer.get(), &QTimer::timeout, [this] { RepaintPicture(); });
-    g_ntscToolGate.Open(this);
+    m_toolLink.Open(m_hBoard);
 
     for (int id : kKeyFields)
         SetDlgItemText(id, std::to_string(192));
@@ -311,8 +311,8 @@ void CNtscViewDlg::CloseSequence()
         named = false;
     m_bRequestsIssued = false;
 
-    g_ntscToolGate.Shut(this);
-    g_ntscToolGate.WaitUntilNoneInside();
+    m_toolLink.Shut();
+    m_toolLink.WaitUntilNoneInside();
 
     m_capture.DropFrame();
     m_capture.SetRequestBuffers(nullptr, 0, nullptr, 0, 0);

@@ -2,7 +2,7 @@
 // by ImageRequestThread, shown as a bitmap in the picture frame or through the overlay surface.
 //
 // Threads: every handler and the paint run on the UI thread. The board library's callback
-// threads reach the dialog only through g_pNtscViewDlg inside an NtscToolVisit (display/NtscHook.h)
+// threads reach the dialog only through its NtscToolLink (display/NtscHook.h)
 // and call OnFrameArrived; they never touch a widget. The capture copies the frame; the dialog
 // then wakes the UI thread (bitmap mode) or presents it through the overlay library (overlay
 // mode).
@@ -10,6 +10,7 @@
 
 #include "board/pel2ctl.h"
 #include "display/ImageRequestThread.h"
+#include "display/NtscHook.h"
 #include "framework/Dialog.h"
 #include "framework/Event.h"
 #include "framework/HeapBlock.h"
@@ -43,7 +44,7 @@ public:
     // Set by the main menu before DoModal().
     BoardHandle m_hBoard = 0;
 
-    // Board library callback thread, inside an NtscToolVisit: one delivery (Frame arrival).
+    // Board library callback thread, inside its NtscToolLink: one delivery (Frame arrival).
     void OnFrameArrived(std::uint32_t flags, std::uint32_t bufferKind, const std::uint8_t *data);
 
     // What the display shows and runs (UI thread): the capture, the display mode and colour key,
@@ -104,7 +105,7 @@ private:
 
     // UI-thread state.
     std::uint32_t m_dwBufferSize = 0;
-    session::RequestUser m_requestUser; // open from initialisation to the close sequence
+    ops::RequestUser m_requestUser; // open from initialisation to the close sequence
     bool m_bClosed = true;          // close sequence done (or window never opened)
     bool m_bRequestsIssued = false; // requests may name our buffers
     bool m_bBusy = false;           // inside a handler that may pump events
@@ -140,8 +141,8 @@ private:
     // the capture's frame lock, callbacks inside the delivery (which never waits for the UI
     // thread).
     ops::LiveCapture m_capture{*this, false};
-};
 
-// The open NTSC display dialog, null while none is open. Written on the UI thread, read by the
-// board library's callback threads in the hook's dispatch (through NtscToolVisit).
-extern std::atomic<CNtscViewDlg *> g_pNtscViewDlg;
+    // Last, so it goes first: however the dialog goes, no callback is inside it when its
+    // members do.
+    NtscToolLink m_toolLink{*this}; // callbacks reach the dialog through it only
+};

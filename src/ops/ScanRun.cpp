@@ -194,7 +194,7 @@ void ScanRun::CheckContent(uint32_t frame, bool frameEnds, uint32_t startLine, u
 void ScanRun::OnImage(uint32_t flags, uint32_t startLine, uint32_t lineCount, uint32_t bufferKind,
                       void *data)
 {
-    RunGateVisit visit(gate_);
+    GateVisit visit(gate_);
     if (!visit.inside())
         return;
     const Clock::time_point now = Clock::now();
@@ -251,7 +251,7 @@ void ScanRun::TakeLines(uint32_t flags, uint32_t startLine, uint32_t lineCount, 
 
 void ScanRun::OnScanEnd(int32_t reason)
 {
-    RunGateVisit visit(gate_);
+    GateVisit visit(gate_);
     if (!visit.inside())
         return;
     std::lock_guard<std::mutex> lock(endMutex_);

@@ -13,7 +13,7 @@
 #include "ops/FrameContent.h"
 #include "ops/IntervalFigures.h"
 #include "ops/Result.h"
-#include "ops/RunGate.h"
+#include "ops/Gate.h"
 #include "ops/TransferStats.h"
 
 #include <atomic>
@@ -110,7 +110,7 @@ private:
     const BoardHandle board_;
     ScanRunParams params_;
     ImageGeometry geometry_;
-    RunGate gate_;
+    Gate gate_;
     TransferStats stats_;
 
     // Set up by Run before the gate opens; read-only for the callbacks.

@@ -27,7 +27,7 @@ VideoRun::~VideoRun()
 
 void VideoRun::OnImage(uint32_t flags, uint32_t, uint32_t, uint32_t bufferKind, void *data)
 {
-    RunGateVisit visit(gate_);
+    GateVisit visit(gate_);
     if (!visit.inside())
         return;
     capture_.Deliver(flags, bufferKind, static_cast<const uint8_t *>(data), Clock::now());

@@ -11,7 +11,7 @@
 #include "ops/IntervalFigures.h"
 #include "ops/LiveCapture.h"
 #include "ops/Result.h"
-#include "ops/RunGate.h"
+#include "ops/Gate.h"
 
 #include <atomic>
 #include <chrono>
@@ -78,7 +78,7 @@ private:
 
     const BoardHandle board_;
     const VideoRunParams params_;
-    RunGate gate_;
+    Gate gate_;
     LiveCapture::Clock::time_point start_{}; // set before the gate opens
     // Every delivery inside the gate; it answers each, a size error included, with a request.
     LiveCapture capture_{*this, true};

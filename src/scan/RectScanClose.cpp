@@ -53,7 +53,7 @@ bool CRectScanDlg::ReleaseSteps()
         return false;
     m_life = Life::Releasing; // the waits below pump events: a second close must not start over
 
-    g_scanToolGate.Shut(this);
+    m_toolLink.Shut();
     CloseInspector(); // its thread copies the image, which goes below
 
     if (m_bScanning) {
@@ -64,7 +64,7 @@ bool CRectScanDlg::ReleaseSteps()
         m_bScanning = false;
     }
 
-    g_scanToolGate.WaitUntilNoneInside();
+    m_toolLink.WaitUntilNoneInside();
     // No callback is inside and none can re-issue a request any more. The image buffer was
     // never handed to the library and goes now; the AP buffer may still be named by requests
     // and is retired until a clear (any tool's) or the board's close has dropped them.

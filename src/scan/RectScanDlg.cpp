@@ -148,8 +148,8 @@ bool CRectScanDlg::OnInitDialog()
     m_mailbox.Open([this] { OnUiWake(); }, [this] { FlushLog(ScanMailbox::kAll); });
     m_mailbox.SetLogRoom(LogRoom());
     m_life = Life::Open;
-    m_requestUser.Open();
-    g_scanToolGate.Open(this);
+    m_requestUser.Open(session::DeliveryOf(m_hBoard));
+    m_toolLink.Open(m_hBoard);
     return true;
 }
 
@@ -438,14 +438,14 @@ void CRectScanDlg::AddLog(std::string_view text)
         EditReplaceSel(IDC_LOG, all);
 }
 
-// Callback thread, inside a ScanToolVisit (so the mailbox stays open meanwhile).
+// Callback thread, inside its ScanToolLink (so the mailbox stays open meanwhile).
 void CRectScanDlg::AddLogAndWait(std::string_view text)
 {
     AddLog(text);
     m_mailbox.SendFlush();
 }
 
-// Callback thread, inside a ScanToolVisit. Whatever the reason, the scan is over: Start need not
+// Callback thread, inside its ScanToolLink. Whatever the reason, the scan is over: Start need not
 // wait for a stop (a library that refuses to cancel an ended scan would leave it disabled).
 void CRectScanDlg::OnScanEnded(std::string_view text)
 {

@@ -2,7 +2,7 @@
 // exclusive right, the transfer log and the grey picture, stop and close, dump hand-over.
 //
 // Threads: every handler runs on the UI thread. The board library's callback threads enter
-// through ScanToolVisit (scan/ScanToolGate.h) and call OnImageTransfer / AddLogAndWait; they
+// through the dialog's ScanToolLink (scan/ScanToolGate.h) and call OnImageTransfer / AddLogAndWait; they
 // never touch a widget: log text and the picture are handed to the UI thread through the
 // mailbox (scan/ScanMailbox.h), one queued wake at a time.
 #pragma once
@@ -15,6 +15,7 @@
 #include "scan/ScanImage.h"
 #include "scan/ScanMailbox.h"
 #include "scan/ScanPicture.h"
+#include "scan/ScanToolGate.h"
 #include "ops/TransferStats.h"
 #include "session/RequestBuffers.h"
 #include "tools/ScanDataSource.h"
@@ -52,16 +53,16 @@ public:
     fw::AutoResetEvent *m_hScanEvent = nullptr;
     fw::WindowHandle m_hMenuWnd = 0;
 
-    // Board library callback thread, inside a ScanToolVisit: one delivery. Returns the hook
+    // Board library callback thread, inside its ScanToolLink: one delivery. Returns the hook
     // sleep time (ms) that the caller sleeps after leaving the dialog.
     std::uint32_t OnImageTransfer(std::uint32_t flags, std::uint32_t startLine, std::uint32_t lineCount,
                          std::uint32_t bufferKind, const std::uint8_t *data);
     // Any thread: adds text to the log (inserted at once on the UI thread, else queued).
     void AddLog(std::string_view text);
-    // Board library callback thread, inside a ScanToolVisit: adds text to the log and returns
+    // Board library callback thread, inside its ScanToolLink: adds text to the log and returns
     // once the UI thread has inserted it (the log may be gone by then: the text is then lost).
     void AddLogAndWait(std::string_view text);
-    // Board library callback thread, inside a ScanToolVisit: the scan-end notification's log
+    // Board library callback thread, inside its ScanToolLink: the scan-end notification's log
     // line; Start becomes available again once it is in.
     void OnScanEnded(std::string_view text);
 
@@ -159,7 +160,7 @@ private:
     std::uint32_t m_nStartDelayMs = 0;
     std::uint32_t m_nClkoutWait = 1;
     fw::ZeroBlock m_pApBuffer;                // present only while AP mode is chosen
-    session::RequestUser m_requestUser;       // open from initialisation to the release steps
+    ops::RequestUser m_requestUser;           // open from initialisation to the release steps
     QImage m_shownPicture;                    // what control 1055 shows
     std::unique_ptr<QTimer> m_repaintTimer;   // paces picture refreshes to the screen rate
     std::int64_t m_lastRefreshMs = 0;
@@ -202,4 +203,8 @@ private:
     fw::AutoResetEvent m_hReleaseEvent;
     fw::AutoResetEvent m_hQuitEvent;
     std::unique_ptr<ExclusiveRightWorker> m_hWorker;
+
+    // Last, so it goes first: however the dialog goes, no callback is inside it when its
+    // members do.
+    ScanToolLink m_toolLink{*this};           // callbacks reach the dialog through it only
 };

@@ -1,6 +1,6 @@
 // The scan branch of the image transfer hook: line accounting (ops::LineAccount), the log
 // account, re-issue, the copy into the image buffer (ops::CopyDeliveredLines) and the picture. Runs on a board library callback thread inside a
-// ScanToolVisit; it touches no widget.
+// ScanToolLink; it touches no widget.
 #include "framework/Clock.h"
 #include "framework/MessageBox.h"
 #include "ops/LineAccount.h"

@@ -1,37 +1,38 @@
-// How the board library's callback threads reach the rectangle-area scan tool.
-// A callback counts itself in before it reads g_pRectScanDlg and out when it has finished with
-// the dialog; the close sequence clears the pointer first and then waits until the count is 0,
-// so no callback can still be using the dialog's buffers when they are released.
+// How the board library's callbacks reach the rectangle-area scan tool: the tool registers a
+// receiver in its board's delivery object (session/RequestBuffers.h) at the end of its
+// initialisation and unregisters it in its close sequence, which returns only once no callback
+// is inside the dialog, so none can still be using the dialog's buffers when they are released.
 #pragma once
 
-#include "session/ToolGate.h"
+#include "session/ToolLink.h"
 
 #include <atomic>
+#include <cstdint>
 
 class CRectScanDlg;
 
-// The open scan dialog, null while none is open. Set at the end of the dialog's initialisation
-// (UI thread), cleared as the first step of its close sequence (UI thread), read by the board
-// library's callback threads through ScanToolVisit.
+// The open scan dialog, null while none is open: set when it registers, cleared as the first
+// step of its close sequence (UI thread). It names which tool is open; callbacks reach the
+// dialog through its receiver only.
 extern std::atomic<CRectScanDlg *> g_pRectScanDlg;
 
-// The scan tool's gate: callbacks visit through it, the close shuts it and waits.
-extern session::ToolGate<CRectScanDlg> g_scanToolGate;
-
-// Scope of one callback's visit to the scan tool (any thread).
-class ScanToolVisit : public session::ToolGate<CRectScanDlg>::Visit {
+// The scan tool's place in its board's deliveries (one per dialog).
+class ScanToolLink final : public session::ToolLink<CRectScanDlg> {
 public:
-    ScanToolVisit() : Visit(g_scanToolGate) {}
-    CRectScanDlg *dialog() const { return tool(); }
+    explicit ScanToolLink(CRectScanDlg &dlg)
+        : ToolLink(dlg, session::kRectScanSlot, g_pRectScanDlg)
+    {
+    }
+    // Board library callback threads, inside the gate.
+    std::uint32_t OnDelivery(const ops::Delivered &d) override;
+    void OnScanEnd(std::int32_t reason) override;
 };
 
-// True while any callback is inside the scan tool (any thread).
+// True while any callback is inside the scan tool of the open board (any thread).
 inline bool ScanToolBusy()
 {
-    return g_scanToolGate.Busy();
+    return session::ToolBusy(session::kRectScanSlot);
 }
-
-#include <cstdint>
 
 // Running line total of the current frame of a line-unit scan; a delivery that starts at line 0
 // restarts it. Touched by the hook only (board library callback threads).

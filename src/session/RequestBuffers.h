@@ -1,85 +1,53 @@
-// Request buffers the program has given up while the board library may still name them.
+// The program's delivery object of each open board (ops::BoardDelivery) and the session's way to it:
+// the dispatch order of the tools that receive deliveries, the UI thread's pumping wait for a
+// tool's unregistering, and request buffers held as fw::ZeroBlock.
 //
-// The library can only drop every pending request of a board at once (ImageRequestClear), so a
-// tool that is done with a buffer it handed to the library never clears the board itself: that
-// would drop the requests of the other tools too. It retires the buffer here instead. A retired
-// buffer is freed once a clear of its board has covered it (any tool's, through
-// ClearImageRequests, or a reset), every callback that began before that clear has left the hook,
-// and a callback that began after the clear has returned; or once the board is closed.
-//
-// What this relies on from the board library (docs/architecture.md, "Request buffers"):
-// - a successful ImageRequestClear returns after the library has stopped writing into the
-//   requests it dropped;
-// - the image transfer hook is called on one thread at a time, in the order the library took
-//   the deliveries off its queue: a delivery taken before a clear reaches the hook before any
-//   hook call that begins after the clear has returned;
-// - no callback runs after BoardClose has returned.
+// The image transfer hook carries no board: the program opens one board at a time, and the hook
+// reaches the delivery of the board opened last (HookDelivery).
 #pragma once
 
 #include "board/pel2ctl.h"
 #include "framework/HeapBlock.h"
+#include "ops/BoardDelivery.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace session {
 
-// Scope of one library callback that may have been handed a request buffer (the image transfer
-// hook opens one as its first step). Callback threads.
-class CallbackScope {
-public:
-    CallbackScope();
-    ~CallbackScope();
-    CallbackScope(const CallbackScope &) = delete;
-    CallbackScope &operator=(const CallbackScope &) = delete;
+// The slots in the order the hook tries them: the live NTSC display, when open, takes every
+// delivery; else the rectangle-area scan tool. Scan ends go to the scan tool only.
+constexpr int kNtscDisplaySlot = 0;
+constexpr int kRectScanSlot = 1;
 
-private:
-    std::uint64_t ticket_;
-};
+// UI thread, after a successful BoardOpen: the board's delivery object, whose unregistering
+// waits pumping UI events (a callback may be waiting for the UI thread in a box or a send).
+std::shared_ptr<ops::BoardDelivery> BoardOpened(BoardHandle board);
+// After a successful BoardClose (no callback runs any more): every buffer retired for the board
+// goes, and the hook no longer finds the board's object. Any thread.
+void BoardClosed(BoardHandle board);
+// The open board's delivery object; null when the board is not open. Any thread.
+std::shared_ptr<ops::BoardDelivery> DeliveryOf(BoardHandle board);
+// Library callback threads: the delivery object of the open board (null while none). Valid for
+// the call: the board closes only after its callbacks have returned.
+ops::BoardDelivery *HookDelivery();
 
-// A tool that issues image requests, from its opening to its close. While another such tool is
-// open, a closing tool must not clear the board's requests: some of them are the other tool's.
-// UI thread.
-class RequestUser {
-public:
-    RequestUser() = default;
-    ~RequestUser() { Close(); }
-    RequestUser(const RequestUser &) = delete;
-    RequestUser &operator=(const RequestUser &) = delete;
-
-    void Open();
-    void Close();
-    bool IsOpen() const { return open_; }
-    // True when no other request user is open: this one may clear the board's requests.
-    bool Alone() const;
-
-private:
-    bool open_ = false;
-};
-
-// A closing tool gives back the request buffers it handed to the library; no callback may be
-// inside the tool any more. Alone, it clears the board's requests and frees the buffers at once;
-// else the buffers are retired until another tool's clear or the board's close drops the
-// requests that may still name them. UI thread.
-void GiveBackRequestBuffers(BoardHandle board, const RequestUser &user,
+// Request buffers (any thread). For a board that is not open they go at once: no request can
+// name them.
+ops::HeldBuffer Held(fw::ZeroBlock block);
+void RetireRequestBuffer(BoardHandle board, fw::ZeroBlock block);
+// ImageRequestClear for the board; on success what was retired counts as covered.
+std::int32_t ClearImageRequests(BoardHandle board);
+// A successful reset dropped every request of the board, as a clear does.
+void RequestsDropped(BoardHandle board);
+// A closing tool gives back the buffers it handed to the library (no callback inside it any
+// more): alone, it clears and they go at once; else they are retired. UI thread.
+void GiveBackRequestBuffers(BoardHandle board, const ops::RequestUser &user,
                             std::vector<fw::ZeroBlock> blocks);
 
-// Keeps block until a clear of board covers it (any thread; an empty block is ignored).
-void RetireRequestBuffer(BoardHandle board, fw::ZeroBlock block);
-
-// ImageRequestClear for the board, and on success every buffer retired for it so far counts as
-// covered. Returns the library's result. Any thread.
-std::int32_t ClearImageRequests(BoardHandle board);
-
-// The library dropped every request of the board by other means (a successful BoardReset):
-// the buffers retired so far count as covered, as after a clear. Any thread.
-void RequestsDropped(BoardHandle board);
-
-// The board is closed: the library names none of its buffers any more. Any thread.
-void BoardClosed(BoardHandle board);
-
-// What is still kept (for tests and benchmarks). Any thread.
+// What is still kept over every open board (for tests and benchmarks).
 std::size_t RetiredBufferCount();
 std::size_t RetiredBufferBytes();
 

@@ -30,7 +30,7 @@ CScanDataSetDlg::~CScanDataSetDlg() = default;
 
 bool CScanDataSetDlg::OnInitDialog()
 {
-    m_requestUser.Open();
+    m_requestUser.Open(session::DeliveryOf(m_hBoard));
     SetDlgItemText(IDC_WAIT, "0");
     m_dwWaitMs = 0;
     return true;

@@ -45,5 +45,5 @@ private:
 
     bool m_bTesting = false;            // a test runs (its boxes and wait pump events)
     fw::WindowHandle m_hTestWindow = 0; // the window the running test belongs to
-    session::RequestUser m_requestUser; // open while the window is
+    ops::RequestUser m_requestUser; // open while the window is
 };

@@ -16,6 +16,8 @@ BoardSession::BoardSession()
     if (handle_ == BOARD_INVALID_HANDLE) {
         ADD_FAILURE() << "BoardOpen failed with error " << error;
         handle_ = 0;
+    } else {
+        session::BoardOpened(handle_);
     }
 }
 

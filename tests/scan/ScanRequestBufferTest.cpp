@@ -104,8 +104,8 @@ TEST_F(ScanRequestBufferTest, CloseAloneClearsAfterTheLastHookAndFreesTheApBuffe
 TEST_F(ScanRequestBufferTest, CloseBesideAnotherToolRetiresTheApBufferUntilAClear)
 {
     Watchdog watchdog("the close beside another tool with a hook parked in its box");
-    session::RequestUser other; // as the live display holds one while it is open
-    other.Open();
+    ops::RequestUser other; // as the live display holds one while it is open
+    other.Open(session::DeliveryOf(board->handle()));
     const std::uint8_t *ap = StartIntoApBuffer();
     ASSERT_NE(ap, nullptr);
     SimJournalClear();

@@ -10,6 +10,7 @@
 #include "res/Resources.h"
 #include "scan/RectScanDlg.h"
 #include "scan/ScanToolGate.h"
+#include "session/RequestBuffers.h"
 
 #include <atomic>
 #include <chrono>
@@ -19,22 +20,31 @@ using namespace testing_support;
 
 namespace {
 
-// Runs one callback visit of the given kind on a thread of its own, lets the UI thread start
-// waiting for the tool to be free, and leaves.
-template <class Visit>
-bool WaitForVisitToLeave(bool (*busy)())
+// Runs one delivery to a tool in the given slot on a thread of its own, lets the UI thread start
+// unregistering the tool (which waits for the delivery to leave), and leaves.
+bool WaitForDeliveryToLeave(int slot)
 {
-    std::atomic<bool> inside{false};
-    std::thread callback([&] { // stands in for a board library callback thread
-        Visit visit;
-        inside = true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    });
-    while (!inside)
+    class Held : public ops::DeliveryReceiver {
+    public:
+        std::uint32_t OnDelivery(const ops::Delivered &) override
+        {
+            inside = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            return 0;
+        }
+        std::atomic<bool> inside{false};
+    } tool;
+    constexpr BoardHandle kBoard = 0x5a5a; // no board of the simulator: nothing is called on it
+    const std::shared_ptr<ops::BoardDelivery> delivery = session::BoardOpened(kBoard);
+    delivery->Register(slot, &tool);
+    std::thread callback([&] { delivery->Deliver(ops::Delivered{}); }); // a library callback thread
+    while (!tool.inside)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const bool wasBusy = busy();
-    const bool freed = fw::PumpingWaitUntil([busy] { return !busy(); });
+    const bool wasBusy = delivery->Busy(slot);
+    delivery->Unregister(slot, &tool);
+    const bool freed = !delivery->Busy(slot);
     callback.join();
+    session::BoardClosed(kBoard);
     return wasBusy && freed;
 }
 
@@ -45,8 +55,8 @@ class WaitWakeOnBoard : public DialogTest {};
 TEST(WaitWake, CallbackLeavingAToolWakesTheWaitForIt)
 {
     fw::test::NotifiedWakesOnly wakes;
-    EXPECT_TRUE(WaitForVisitToLeave<ScanToolVisit>(&ScanToolBusy));
-    EXPECT_TRUE(WaitForVisitToLeave<NtscToolVisit>(&NtscToolBusy));
+    EXPECT_TRUE(WaitForDeliveryToLeave(session::kRectScanSlot));
+    EXPECT_TRUE(WaitForDeliveryToLeave(session::kNtscDisplaySlot));
     EXPECT_FALSE(wakes.watchdogFired());
 }
 
