@@ -1,5 +1,6 @@
 #include "ops/ScanRun.h"
 
+#include "ops/CaptureCommon.h"
 #include "ops/RunCounters.h"
 #include "ops/RunReport.h"
 
@@ -154,8 +155,7 @@ void ScanRun::OnScanEnd(int32_t reason)
 ScanRun::Ending ScanRun::WaitForEnd(const std::function<bool()> &cancelled,
                                     const std::function<void(double)> &progress)
 {
-    uint64_t seen = deliveries_.load(std::memory_order_relaxed);
-    Clock::time_point lastChange = Clock::now();
+    DeliveryWatch watch(deliveries_, params_.deliveryTimeout);
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(endMutex_);
@@ -167,13 +167,8 @@ ScanRun::Ending ScanRun::WaitForEnd(const std::function<bool()> &cancelled,
                                          : std::min(1.0, double(capture_.Frames()) / params_.frames));
         if (cancelled && cancelled())
             return Ending::Cancelled;
-        const uint64_t now = deliveries_.load(std::memory_order_relaxed);
-        if (now != seen) {
-            seen = now;
-            lastChange = Clock::now();
-        } else if (Clock::now() - lastChange >= params_.deliveryTimeout) {
+        if (watch.Stalled())
             return Ending::TimedOut;
-        }
     }
 }
 
@@ -194,7 +189,7 @@ ScanRunReport ScanRun::Run(const std::function<bool()> &cancelled,
     if (!ReadCountersBefore(board_, report))
         return report;
     if (!AllocateBuffers()) {
-        report.result = Failed("buffer", 0, "バッファの確保に失敗しました。", Icon::Stop);
+        report.result = NoBuffer();
         return report;
     }
 
@@ -225,10 +220,7 @@ ScanRunReport ScanRun::Run(const std::function<bool()> &cancelled,
         if (ending == Ending::Cancelled)
             result = Failed("cancelled", 0, "走査を中止しました。");
         else if (ending == Ending::TimedOut)
-            result = Failed("timeout", 0,
-                            std::to_string(params_.deliveryTimeout.count()) +
-                                " ms 以内に画像転送がありませんでした。",
-                            Icon::Stop);
+            result = NoDeliveryWithin(params_.deliveryTimeout);
         else if (const int32_t failed = capture_.ReissueFailure(); failed != 0)
             result = Failed("ImageRequest", failed, "矩形データ取得要求が失敗しました。", Icon::Stop);
     } else if (prepared) {
@@ -245,9 +237,7 @@ ScanRunReport ScanRun::Run(const std::function<bool()> &cancelled,
 // library can no longer write into them, the counters read again, and the figures.
 void ScanRun::Finish(ScanRunReport &report)
 {
-    gate_.Shut();
-    gate_.WaitUntilNoneInside();
-    const int32_t cleared = ImageRequestClear(board_);
+    const int32_t cleared = EndDeliveries(gate_, board_);
     if (cleared == 0) {
         buffers_.clear();
     } else {
