@@ -6,9 +6,9 @@
 #include <algorithm>
 
 InspectorFeed::InspectorFeed(const ScanImage &image, std::function<void()> onReady)
-    : image_(image), target_(std::make_shared<Target>(Target{std::move(onReady), true})),
-      wakeTarget_(target_), thread_([this] { Run(); }, [this] { RequestQuit(); })
+    : image_(image), thread_([this] { Run(); }, [this] { RequestQuit(); })
 {
+    ready_.Open([](std::function<void()> fn) { fw::PostToUi(std::move(fn)); }, std::move(onReady));
 }
 
 InspectorFeed::~InspectorFeed()
@@ -30,9 +30,7 @@ void InspectorFeed::Request(bool force)
 
 std::shared_ptr<const InspectorSnapshot> InspectorFeed::Take()
 {
-    std::lock_guard<std::mutex> lock(lock_);
-    wakePending_ = false; // a snapshot published after this brings another wake
-    return std::move(ready_);
+    return ready_.Take().value_or(nullptr); // a snapshot published after this brings another wake
 }
 
 // The thread may be in the middle of a 32 MB copy or count: the stop pumps events meanwhile, and
@@ -44,12 +42,10 @@ void InspectorFeed::Stop()
 
 void InspectorFeed::RequestQuit()
 {
-    target_->open = false;
+    ready_.Close();
     {
         std::lock_guard<std::mutex> lock(lock_);
         quit_ = true;
-        wakeTarget_.reset();
-        ready_.reset();
     }
     cv_.notify_one();
 }
@@ -115,21 +111,7 @@ void InspectorFeed::Run()
         snapshot->frame = std::move(frame);
         copying_ = false;
 
-        std::shared_ptr<Target> wake;
-        {
-            std::lock_guard<std::mutex> lock(lock_);
-            if (quit_)
-                break;
-            ready_ = std::move(snapshot);
-            if (!wakePending_) {
-                wakePending_ = true;
-                wake = wakeTarget_;
-            }
-        }
-        if (wake)
-            fw::PostToUi([wake] {
-                if (wake->open)
-                    wake->onReady();
-            });
+        if (!ready_.Put(std::move(snapshot)))
+            break; // stopped meanwhile
     }
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "framework/WorkerThread.h"
+#include "ops/LatestMailbox.h"
 #include "scan/ScanFrame.h"
 
 #include <atomic>
@@ -47,24 +48,18 @@ public:
     static std::vector<std::uint64_t> Histogram(const ScanFrame &frame);
 
 private:
-    struct Target {
-        std::function<void()> onReady;
-        bool open = true; // UI thread only
-    };
     void Run();         // the feed's thread
     void RequestQuit(); // the first stop, on the UI thread
 
     const ScanImage &image_;
-    std::shared_ptr<Target> target_; // UI thread only (copied into queued wakes)
+    // The newest snapshot for the UI thread, one queued wake at a time; closed once stopped.
+    ops::LatestMailbox<std::shared_ptr<const InspectorSnapshot>> ready_;
 
-    std::mutex lock_; // guards requested_, forced_, quit_, wakePending_, ready_, wakeTarget_
+    std::mutex lock_; // guards requested_, forced_, quit_
     std::condition_variable cv_;
     bool requested_ = false;
     bool forced_ = false;
     bool quit_ = false;
-    bool wakePending_ = false;
-    std::shared_ptr<const InspectorSnapshot> ready_;
-    std::shared_ptr<Target> wakeTarget_; // what queued wakes reach; null once stopped
 
     std::uint64_t lastSerial_ = ~std::uint64_t(0); // feed thread only
     std::size_t lastBytes_ = 0;                    // feed thread only: the last copy's size
