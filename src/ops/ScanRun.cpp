@@ -238,6 +238,7 @@ ScanRunReport ScanRun::Run(const std::function<bool()> &cancelled,
 void ScanRun::Finish(ScanRunReport &report)
 {
     const int32_t cleared = EndDeliveries(gate_, board_);
+    capture_.ClearRequests(); // the buffers go (or are kept) below: none is the run's any more
     if (cleared == 0) {
         buffers_.clear();
     } else {
