@@ -79,6 +79,7 @@ bool ScanRun::AllocateBuffers()
         }
         return true;
     } catch (const std::bad_alloc &) {
+        capture_.ClearRequests();
         buffers_.clear();
         return false;
     }

@@ -1,8 +1,11 @@
 // The rectangle-area scan tool (template 133): scan parameters, start sequence, requests,
 // exclusive right, the transfer log and the grey picture, stop and close, dump hand-over.
 //
+// The dialog is a view of its scan capture (ops/ScanCapture.h): the capture keeps the requests,
+// re-issues, accounts for lines and statistics and copies into the tool's image (ScanImage).
+//
 // Threads: every handler runs on the UI thread. The board library's callback threads enter
-// through ScanToolVisit (scan/ScanToolGate.h) and call OnImageTransfer / AddLogAndWait; they
+// through ScanToolVisit (scan/ScanToolGate.h) and call OnImageTransfer / OnScanEnded; they
 // never touch a widget: log text and the picture are handed to the UI thread through the
 // mailbox (scan/ScanMailbox.h), one queued wake at a time.
 #pragma once
