@@ -11,12 +11,7 @@ void ScanMailbox::Open(std::function<void()> onWake, std::function<void()> onFlu
     flush->onFlush = std::move(onFlush);
     {
         std::lock_guard<std::mutex> lock(lock_);
-        log_.clear();
-        logHead_ = 0;
-        logRoom_ = kAll;
-        logDropped_ = false;
-        pictureDirty_ = false;
-        scanEnded_ = false;
+        EmptyLocked(kAll, false);
         flush_ = std::move(flush);
     }
     wake_.Open([](std::function<void()> fn) { fw::PostToUi(std::move(fn)); }, std::move(onWake));
@@ -115,14 +110,19 @@ void ScanMailbox::StartOver(std::size_t logRoom)
 {
     {
         std::lock_guard<std::mutex> lock(lock_);
-        log_.clear();
-        logHead_ = 0;
-        logRoom_ = logRoom;
-        logDropped_ = false;
-        scanEnded_ = false;
-        pictureDirty_ = true;
+        EmptyLocked(logRoom, true);
     }
     wake_.Wake();
+}
+
+void ScanMailbox::EmptyLocked(std::size_t logRoom, bool pictureDirty)
+{
+    log_.clear();
+    logHead_ = 0;
+    logRoom_ = logRoom;
+    logDropped_ = false;
+    scanEnded_ = false;
+    pictureDirty_ = pictureDirty;
 }
 
 bool ScanMailbox::BeginWake()

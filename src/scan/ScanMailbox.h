@@ -65,6 +65,9 @@ private:
         bool open = true; // UI thread only
     };
 
+    // lock_ held: no text, no end, no drop, room for logRoom characters.
+    void EmptyLocked(std::size_t logRoom, bool pictureDirty);
+
     ops::OneWake wake_; // the queued wake; open from Open to Close
     std::mutex lock_; // guards everything below (flush_ the pointer; *flush_ is UI-thread only)
     std::string log_;            // pending text from logHead_ on
