@@ -69,7 +69,9 @@ int main(int argc, char **argv)
         SaveShot(shot, dir, "picture-menu");
 
         // The inspector at 4:1 with a pinned probe.
-        scan.OnInspectPicture();
+        for (const fw::ContextMenuEntry &e : scan.ContextMenuEntries(IDC_PICTURE))
+            if (e.text == "拡大表示..." && e.chosen)
+                e.chosen();
         PictureInspector *inspector = scan.Inspector();
         fw::PumpingWaitUntil([&] { return inspector->Frame() && !inspector->Frame()->Empty(); }, 5000);
         fw::PumpEventsFor(100);

@@ -1,5 +1,6 @@
 #include "ops/ScanRun.h"
 
+#include "ops/CaptureCommon.h"
 #include "ops/RunCounters.h"
 #include "ops/RunReport.h"
 
@@ -13,9 +14,6 @@ namespace {
 
 using Clock = TransferStats::Clock;
 
-// Bytes of each frame the stale check hashes: whole lines, a few percent of a large frame, all of
-// a small one.
-constexpr uint64_t kHashedBytes = 64 * 1024;
 constexpr auto kCopyEvery = std::chrono::milliseconds(250); // at most one frame copy this often
 constexpr auto kPoll = std::chrono::milliseconds(20);       // how often Run asks `cancelled`
 constexpr uint32_t kCancelTimeoutMs = 1000;                 // ScanCancel's own time-out
@@ -42,7 +40,12 @@ ScanRun::ScanRun(BoardHandle board, ScanRunParams params) : board_(board), param
     geometry_.pixelBytes = a.pixelBytes;
     geometry_.unit = (a.unitFlags & SCAN_UNIT_FRAME) != 0 ? 1 : 0;
     params_.requestsInFlight = std::max<uint32_t>(1, params_.requestsInFlight);
-    hash_.SetStep(FrameHash::StepFor(geometry_.lineBytes(), geometry_.lines, kHashedBytes));
+    capture_.SetBoard(board_);
+    capture_.SetGeometry(geometry_);
+    capture_.SetReissue(true, ScanCapture::kWholeRequest);
+    capture_.SetReissueOrder(ScanCapture::ReissueOrder::AfterCopy); // the copy reads first
+    if (params_.checkContent)
+        capture_.EnableContentChecks(params_.findStaleFrames);
 }
 
 ScanRun::~ScanRun()
@@ -56,8 +59,7 @@ ScanRun::~ScanRun()
 bool ScanRun::AllocateBuffers()
 {
     try {
-        content_.unwritten.reserve(ScanRunReport::kNamedFindings); // the hook never allocates
-        content_.staleFrameNumbers.reserve(ScanRunReport::kNamedFindings);
+        capture_.BeginScan();
         const uint64_t frameBytes = uint64_t(geometry_.lines) * geometry_.stride();
         assembly_.assign(frameBytes, 0);
         complete_.assign(frameBytes, 0);
@@ -73,122 +75,31 @@ bool ScanRun::AllocateBuffers()
         for (Buffer &b : buffers_) {
             b.data.reset(new uint8_t[size]()); // zero-filled, like every block the program hands over
             b.size = uint32_t(size);
+            capture_.RegisterRequest(b.data.get(), b.size);
         }
         return true;
     } catch (const std::bad_alloc &) {
+        capture_.ClearRequests();
         buffers_.clear();
         return false;
     }
 }
 
 // Run's thread, inside the start: `count` requests (one per program buffer). The first failing
-// status is kept with the re-issues' (reissueFailure_); the rest of the batch is not issued.
+// status is kept with the re-issues' (the capture's); the rest of the batch is not issued.
 void ScanRun::IssueRequests(uint32_t count)
 {
     for (uint32_t i = 0; i < count; ++i) {
-        if (!params_.libraryBuffer && params_.checkContent)
-            FillCanary(buffers_[i].data.get(), CanaryPitch(), geometry_.lineBytes(), geometry_.lines);
+        if (!params_.libraryBuffer)
+            capture_.PrimeRequest(buffers_[i].data.get());
         const int32_t status = params_.libraryBuffer
                                    ? ImageRequest(board_, nullptr, 0)
                                    : ImageRequest(board_, buffers_[i].data.get(), buffers_[i].size);
         if (status != 0) {
-            int32_t none = 0;
-            reissueFailure_.compare_exchange_strong(none, status);
+            capture_.NoteRequestFailure(status);
             return;
         }
     }
-}
-
-// Hook thread. A new request for the one the delivery used up: the library's buffer again, or
-// the program buffer the delivery came in (never a buffer that is not the run's).
-void ScanRun::Reissue(uint32_t bufferKind, uint8_t *data)
-{
-    int32_t status = 0;
-    if (bufferKind == HOOK_BUFFER_LIBRARY || params_.libraryBuffer) {
-        status = ImageRequest(board_, nullptr, 0);
-    } else {
-        auto it = std::find_if(buffers_.begin(), buffers_.end(),
-                               [data](const Buffer &b) { return b.data.get() == data; });
-        if (it == buffers_.end())
-            return;
-        if (params_.checkContent)
-            FillCanary(it->data.get(), CanaryPitch(), geometry_.lineBytes(), geometry_.lines);
-        status = ImageRequest(board_, it->data.get(), it->size);
-    }
-    if (status != 0) {
-        int32_t none = 0;
-        reissueFailure_.compare_exchange_strong(none, status);
-    }
-}
-
-// Hook thread. Bytes readable from data in the run's program buffer that holds it.
-uint64_t ScanRun::ExtentOf(const uint8_t *data) const
-{
-    for (const Buffer &b : buffers_) {
-        const uint8_t *base = b.data.get();
-        if (data >= base && data < base + b.size)
-            return b.size - uint64_t(data - base);
-    }
-    return 0;
-}
-
-// Where a program buffer's lines lie: at the pitch (frame unit), back to back (line unit).
-uint64_t ScanRun::CanaryPitch() const
-{
-    return geometry_.unit == 1 ? BOARD_LINE_PITCH : geometry_.lineBytes();
-}
-
-// Hook thread: the claimed lines that still hold the canary, and the frame hash. Reads stay
-// inside what the delivery holds, as the frame copy's do.
-void ScanRun::CheckContent(uint32_t frame, bool frameEnds, uint32_t startLine, uint32_t lineCount,
-                           bool library, const uint8_t *data)
-{
-    const uint64_t lineBytes = geometry_.lineBytes();
-    const bool pitched = geometry_.unit == 1 || library;
-    if (data != nullptr && lineBytes != 0 && (!pitched || lineBytes <= BOARD_LINE_PITCH)) {
-        // Frame unit: the whole frame from line 0; line unit: the run.
-        const uint32_t first = geometry_.unit == 1 ? 0 : std::min(startLine, geometry_.lines);
-        const uint32_t end = geometry_.unit == 1
-                                 ? geometry_.lines
-                                 : uint32_t(std::min<uint64_t>(uint64_t(startLine) + lineCount, geometry_.lines));
-        // Lines the delivery wholly holds (the library's buffer: the lines it names, at the pitch).
-        const uint64_t pitch = pitched ? BOARD_LINE_PITCH : lineBytes;
-        const uint64_t extent =
-            library ? (uint64_t(startLine) + lineCount) * BOARD_LINE_PITCH : ExtentOf(data);
-        const uint64_t before = pitched ? first * pitch : 0; // bytes ahead of the first line
-        const uint64_t held =
-            extent < before + lineBytes ? 0 : std::min<uint64_t>(end - first, (extent - before - lineBytes) / pitch + 1);
-        const uint8_t *firstLine = data + before;
-        hash_.AddLines(firstLine, pitch, lineBytes, first, uint32_t(held));
-        if (!library) {
-            // The claimed lines: for a frame unit those lineCount says, from startLine.
-            const uint32_t claimedFirst = geometry_.unit == 1 ? std::min(startLine, uint32_t(held)) : 0;
-            const uint64_t claimedEnd =
-                geometry_.unit == 1 ? std::min<uint64_t>(uint64_t(startLine) + lineCount, held) : held;
-            const uint32_t lineOfFirst = geometry_.unit == 1 ? claimedFirst : first;
-            for (const LineRange &r : CanaryLines(data, pitch, lineBytes, claimedFirst,
-                                                  uint32_t(claimedEnd - claimedFirst), lineOfFirst)) {
-                if (lastUnwrittenFrame_ != frame) {
-                    lastUnwrittenFrame_ = frame;
-                    ++content_.unwrittenFrames;
-                }
-                content_.unwrittenLines += r.end - r.first;
-                if (content_.unwritten.size() < ScanRunReport::kNamedFindings)
-                    content_.unwritten.push_back({frame, r});
-            }
-        }
-    }
-    if (!frameEnds)
-        return;
-    const uint64_t value = hash_.Value();
-    if (params_.findStaleFrames && havePrevious_ && value == previousHash_) {
-        ++content_.staleFrames;
-        if (content_.staleFrameNumbers.size() < ScanRunReport::kNamedFindings)
-            content_.staleFrameNumbers.push_back(frame);
-    }
-    previousHash_ = value;
-    havePrevious_ = true;
-    hash_.Reset();
 }
 
 void ScanRun::OnImage(uint32_t flags, uint32_t startLine, uint32_t lineCount, uint32_t bufferKind,
@@ -197,56 +108,37 @@ void ScanRun::OnImage(uint32_t flags, uint32_t startLine, uint32_t lineCount, ui
     GateVisit visit(gate_);
     if (!visit.inside())
         return;
-    const Clock::time_point now = Clock::now();
-    const bool image = (flags & (HOOK_FLAG_FRAME | HOOK_FLAG_LINES)) != 0 && (flags & HOOK_FLAG_AREA_SIZE) == 0;
-    const uint32_t lines = image ? lineCount : 0;
-    stats_.Record(flags, lines, uint64_t(lines) * geometry_.lineBytes(), now);
-    if (image)
-        TakeLines(flags, startLine, lineCount, bufferKind, static_cast<const uint8_t *>(data), now);
-    // A lost run's report used no request; an image or a size report used one up.
-    if (flags != HOOK_FLAG_LINE_OVERRUN)
-        Reissue(bufferKind, static_cast<uint8_t *>(data));
+    const HookDelivery hook{flags, startLine, lineCount, bufferKind, static_cast<const uint8_t *>(data),
+                            Clock::now()};
+    capture_.Account(hook);
+    if (hook.image())
+        capture_.Take(hook);
+    else if (flags != HOOK_FLAG_LINE_OVERRUN)
+        capture_.Reissue(bufferKind, hook.data); // a size report used a request up, a lost run none
     deliveries_.fetch_add(1, std::memory_order_relaxed);
 }
 
-// Hook thread: line order, the frame copy and the frame count.
-void ScanRun::TakeLines(uint32_t flags, uint32_t startLine, uint32_t lineCount, uint32_t bufferKind,
-                        const uint8_t *data, Clock::time_point now)
+// Hook thread, from the capture: the frame copy, at most one every kCopyEvery, and always the
+// last frame asked for.
+bool ScanRun::TakeLines(const HookDelivery &hook, const Delivery &lines, uint32_t frame)
 {
-    const bool frameEnds = (flags & HOOK_FLAG_FRAME) != 0;
-    const uint32_t frame = framesDone_.load(std::memory_order_relaxed);
-    if (geometry_.unit == 0) {
-        if (startLine != nextLine_)
-            ++lineGaps_; // a run lost or out of order
-        nextLine_ = frameEnds ? 0 : startLine + lineCount;
-    }
-    if (geometry_.unit == 1 || startLine == 0) {
+    const bool frameEnds = (hook.flags & HOOK_FLAG_FRAME) != 0;
+    if (geometry_.unit == 1 || hook.startLine == 0) {
         const bool lastAsked = params_.frames != 0 && frame + 1 == params_.frames;
-        copying_ = lastAsked || !haveCopy_ || now - lastCopy_ >= kCopyEvery;
+        copying_ = lastAsked || !haveCopy_ || hook.at - lastCopy_ >= kCopyEvery;
         if (copying_ && geometry_.unit == 0)
             std::fill(assembly_.begin(), assembly_.end(), uint8_t(0));
     }
-    if (params_.checkContent)
-        CheckContent(frame, frameEnds, startLine, lineCount, bufferKind == HOOK_BUFFER_LIBRARY, data);
-    if (copying_) {
-        Delivery d;
-        d.startLine = startLine;
-        d.lineCount = lineCount;
-        d.library = bufferKind == HOOK_BUFFER_LIBRARY;
-        d.data = data;
-        d.extent = d.library ? 0 : ExtentOf(data);
-        CopyDeliveredLines(geometry_, assembly_, d);
+    if (copying_)
+        CopyDeliveredLines(geometry_, assembly_, lines);
+    if (frameEnds && copying_) {
+        assembly_.swap(complete_); // no allocation: both were sized before the start
+        haveCopy_ = true;
+        copyNumber_ = frame;
+        lastCopy_ = hook.at;
+        copying_ = false;
     }
-    if (frameEnds) {
-        if (copying_) {
-            assembly_.swap(complete_); // no allocation: both were sized before the start
-            haveCopy_ = true;
-            copyNumber_ = frame;
-            lastCopy_ = now;
-            copying_ = false;
-        }
-        framesDone_.store(frame + 1, std::memory_order_relaxed);
-    }
+    return copying_;
 }
 
 void ScanRun::OnScanEnd(int32_t reason)
@@ -264,8 +156,7 @@ void ScanRun::OnScanEnd(int32_t reason)
 ScanRun::Ending ScanRun::WaitForEnd(const std::function<bool()> &cancelled,
                                     const std::function<void(double)> &progress)
 {
-    uint64_t seen = deliveries_.load(std::memory_order_relaxed);
-    Clock::time_point lastChange = Clock::now();
+    DeliveryWatch watch([this] { return deliveries_.load(std::memory_order_relaxed); }, params_.deliveryTimeout);
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(endMutex_);
@@ -274,16 +165,11 @@ ScanRun::Ending ScanRun::WaitForEnd(const std::function<bool()> &cancelled,
         }
         if (progress)
             progress(params_.frames == 0 ? 0.0
-                                         : std::min(1.0, double(framesDone_.load()) / params_.frames));
+                                         : std::min(1.0, double(capture_.Frames()) / params_.frames));
         if (cancelled && cancelled())
             return Ending::Cancelled;
-        const uint64_t now = deliveries_.load(std::memory_order_relaxed);
-        if (now != seen) {
-            seen = now;
-            lastChange = Clock::now();
-        } else if (Clock::now() - lastChange >= params_.deliveryTimeout) {
+        if (watch.Stalled())
             return Ending::TimedOut;
-        }
     }
 }
 
@@ -304,7 +190,7 @@ ScanRunReport ScanRun::Run(const std::function<bool()> &cancelled,
     if (!ReadCountersBefore(board_, report))
         return report;
     if (!AllocateBuffers()) {
-        report.result = Failed("buffer", 0, "バッファの確保に失敗しました。", Icon::Stop);
+        report.result = NoBuffer();
         return report;
     }
 
@@ -321,7 +207,7 @@ ScanRunReport ScanRun::Run(const std::function<bool()> &cancelled,
     hooks.prepared = [&prepared] { prepared = true; };
     gate_.Open();
     Result result = StartAreaScan(board_, area, hooks);
-    const int32_t batchFailure = reissueFailure_.load();
+    const int32_t batchFailure = capture_.ReissueFailure();
     if (result.ok() && batchFailure != 0)
         result = Failed("ImageRequest", batchFailure, "矩形データ取得要求が失敗しました。", Icon::Stop);
 
@@ -335,11 +221,8 @@ ScanRunReport ScanRun::Run(const std::function<bool()> &cancelled,
         if (ending == Ending::Cancelled)
             result = Failed("cancelled", 0, "走査を中止しました。");
         else if (ending == Ending::TimedOut)
-            result = Failed("timeout", 0,
-                            std::to_string(params_.deliveryTimeout.count()) +
-                                " ms 以内に画像転送がありませんでした。",
-                            Icon::Stop);
-        else if (const int32_t failed = reissueFailure_.load(); failed != 0)
+            result = NoDeliveryWithin(params_.deliveryTimeout);
+        else if (const int32_t failed = capture_.ReissueFailure(); failed != 0)
             result = Failed("ImageRequest", failed, "矩形データ取得要求が失敗しました。", Icon::Stop);
     } else if (prepared) {
         // Prepared but not started (or started and its requests failed): no scan may stay behind.
@@ -355,9 +238,8 @@ ScanRunReport ScanRun::Run(const std::function<bool()> &cancelled,
 // library can no longer write into them, the counters read again, and the figures.
 void ScanRun::Finish(ScanRunReport &report)
 {
-    gate_.Shut();
-    gate_.WaitUntilNoneInside();
-    const int32_t cleared = ImageRequestClear(board_);
+    const int32_t cleared = EndDeliveries(gate_, board_);
+    capture_.ClearRequests(); // the buffers go (or are kept) below: none is the run's any more
     if (cleared == 0) {
         buffers_.clear();
     } else {
@@ -374,18 +256,19 @@ void ScanRun::Finish(ScanRunReport &report)
 
 void ScanRun::Report(ScanRunReport &report) const
 {
-    const TransferStats::Figures f = stats_.Snapshot();
+    const TransferStats::Figures f = capture_.Stats()->Snapshot();
+    const ContentFindings &content = capture_.Findings();
     report.framesAccounted = f.frames;
     report.linesAccounted = f.lines;
     report.deliveries = f.deliveries;
     report.sizeErrors = f.sizeErrors;
     report.lostRuns = f.lostRuns;
-    report.lineGaps = lineGaps_;
-    report.unwrittenFrames = content_.unwrittenFrames;
-    report.unwrittenLines = content_.unwrittenLines;
-    report.unwritten = content_.unwritten;
-    report.staleFrames = content_.staleFrames;
-    report.staleFrameNumbers = content_.staleFrameNumbers;
+    report.lineGaps = capture_.LineGaps();
+    report.unwrittenFrames = content.unwrittenFrames;
+    report.unwrittenLines = content.unwrittenLines;
+    report.unwritten = content.unwritten;
+    report.staleFrames = content.staleFrames;
+    report.staleFrameNumbers = content.staleFrameNumbers;
     report.intervals = f.intervals;
     report.intervalsUs = f.recentUs;
     report.mbPerSecond = f.mbPerSecond;

@@ -1,20 +1,20 @@
 // An area scan run without a window, for the unattended checker: programs the scan as the scan
 // tool's Start does (ops::StartAreaScan), keeps requests in flight from the hook, and accounts
 // for every frame and line until the scan ends, the deliveries stop for longer than the time-out,
-// or the caller cancels. It also looks at the content: lines a delivery claims but did not write
-// (a canary in its program buffers) and frames equal to the one before (ops/FrameContent.h). The caller opens the board with callbacks of its own and forwards the
+// or the caller cancels. Its deliveries go through a scan capture (ops/ScanCapture.h) with the
+// content checks on: lines a delivery claims but did not write (a canary in its program buffers)
+// and frames equal to the one before. The caller opens the board with callbacks of its own and
+// forwards the
 // hook and the scan end to the run while Run() is in progress (before Run and after it returns
 // the run ignores them), and stops forwarding before the run is destroyed.
 #pragma once
 
 #include "board/pel2ctl.h"
 #include "ops/AreaScanStart.h"
-#include "ops/DeliveredLines.h"
-#include "ops/FrameContent.h"
 #include "ops/IntervalFigures.h"
 #include "ops/Result.h"
 #include "ops/Gate.h"
-#include "ops/TransferStats.h"
+#include "ops/ScanCapture.h"
 
 #include <atomic>
 #include <chrono>
@@ -62,22 +62,19 @@ struct ScanRunReport {
     // The picture's content. Program buffers hold a canary before each request: lines a delivery
     // claims that still hold it were not written. A frame whose hash equals its predecessor's is
     // stale. Frame numbers count from 0, as lastFrameNumber.
-    struct UnwrittenLines {
-        uint32_t frame = 0;
-        LineRange lines;
-    };
+    using UnwrittenLines = ops::UnwrittenLines;
     uint64_t unwrittenFrames = 0, unwrittenLines = 0;
     std::vector<UnwrittenLines> unwritten; // the first kNamedFindings runs, in order
     uint64_t staleFrames = 0;
     std::vector<uint32_t> staleFrameNumbers; // the first kNamedFindings
-    static constexpr size_t kNamedFindings = 32;
+    static constexpr size_t kNamedFindings = ContentFindings::kNamedFindings;
     std::string diagnosis; // in Japanese, one line per finding; empty when all is well
 };
 
-class ScanRun {
+class ScanRun : private CaptureSink {
 public:
     ScanRun(BoardHandle board, ScanRunParams params);
-    ~ScanRun();
+    ~ScanRun() override;
     ScanRun(const ScanRun &) = delete;
     ScanRun &operator=(const ScanRun &) = delete;
 
@@ -95,13 +92,8 @@ private:
 
     bool AllocateBuffers();
     void IssueRequests(uint32_t count);
-    void Reissue(uint32_t bufferKind, uint8_t *data);
-    uint64_t ExtentOf(const uint8_t *data) const;
-    uint64_t CanaryPitch() const;
-    void CheckContent(uint32_t frame, bool frameEnds, uint32_t startLine, uint32_t lineCount,
-                      bool library, const uint8_t *data);
-    void TakeLines(uint32_t flags, uint32_t startLine, uint32_t lineCount, uint32_t bufferKind,
-                   const uint8_t *data, TransferStats::Clock::time_point now);
+    // Hook thread, from the capture: the frame copy.
+    bool TakeLines(const HookDelivery &hook, const Delivery &lines, uint32_t frame) override;
     Ending WaitForEnd(const std::function<bool()> &cancelled, const std::function<void(double)> &progress);
     bool WaitForScanEnd(std::chrono::milliseconds limit);
     void Finish(ScanRunReport &report);
@@ -111,7 +103,7 @@ private:
     ScanRunParams params_;
     ImageGeometry geometry_;
     Gate gate_;
-    TransferStats stats_;
+    ScanCapture capture_{*this};
 
     // Set up by Run before the gate opens; read-only for the callbacks.
     struct Buffer {
@@ -125,19 +117,10 @@ private:
     bool copying_ = false;                     // the frame under way is being copied
     bool haveCopy_ = false;
     uint32_t copyNumber_ = 0;
-    uint32_t nextLine_ = 0; // line-unit run expected next
-    uint64_t lineGaps_ = 0;
     TransferStats::Clock::time_point lastCopy_{};
-    FrameHash hash_;             // of the frame under way
-    uint64_t previousHash_ = 0;  // of the frame before it
-    bool havePrevious_ = false;
-    ScanRunReport content_;      // the content findings only (unwritten..., stale...)
-    uint32_t lastUnwrittenFrame_ = UINT32_MAX;
 
     // Written by the callbacks, read by Run while they come.
-    std::atomic<uint32_t> framesDone_{0};
     std::atomic<uint64_t> deliveries_{0};
-    std::atomic<int32_t> reissueFailure_{0}; // first failing re-issue's status, 0: none
     mutable std::mutex endMutex_;   // guards endReason_ and ended_
     std::condition_variable endCv_; // the scan ended
     int32_t endReason_ = 0;

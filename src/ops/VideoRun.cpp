@@ -1,5 +1,6 @@
 #include "ops/VideoRun.h"
 
+#include "ops/CaptureCommon.h"
 #include "ops/CapturePrepare.h"
 #include "ops/RunCounters.h"
 #include "ops/RunReport.h"
@@ -75,8 +76,7 @@ Result VideoRun::Start()
 VideoRun::Ending VideoRun::Wait(const std::function<bool()> &cancelled,
                                 const std::function<void(double)> &progress)
 {
-    uint64_t seen = capture_.Deliveries();
-    Clock::time_point lastChange = Clock::now();
+    DeliveryWatch watch([this] { return capture_.Deliveries(); }, params_.deliveryTimeout);
     for (;;) {
         std::this_thread::sleep_for(kPoll);
         const Clock::time_point now = Clock::now();
@@ -88,13 +88,8 @@ VideoRun::Ending VideoRun::Wait(const std::function<bool()> &cancelled,
             return Ending::Done;
         if (cancelled && cancelled())
             return Ending::Cancelled;
-        const uint64_t count = capture_.Deliveries();
-        if (count != seen) {
-            seen = count;
-            lastChange = now;
-        } else if (now - lastChange >= params_.deliveryTimeout) {
+        if (watch.Stalled(now))
             return Ending::TimedOut;
-        }
     }
 }
 
@@ -105,7 +100,7 @@ VideoRunReport VideoRun::Run(const std::function<bool()> &cancelled,
     if (!ReadCountersBefore(board_, report))
         return report;
     if (!capture_.MakeFrame()) {
-        report.result = Failed("buffer", 0, "バッファの確保に失敗しました。", Icon::Stop);
+        report.result = NoBuffer();
         return report;
     }
     start_ = Clock::now();
@@ -120,10 +115,7 @@ VideoRunReport VideoRun::Run(const std::function<bool()> &cancelled,
         if (ending == Ending::Cancelled)
             result = Failed("cancelled", 0, "ライブ映像の取得を中止しました。");
         else if (ending == Ending::TimedOut)
-            result = Failed("timeout", 0,
-                            std::to_string(params_.deliveryTimeout.count()) +
-                                " ms 以内に画像転送がありませんでした。",
-                            Icon::Stop);
+            result = NoDeliveryWithin(params_.deliveryTimeout);
         else if (const int32_t failed = requestFailure_.load(); failed != 0)
             result = Failed("ImageRequest", failed, "画像データ取得要求が失敗しました。", Icon::Stop);
         if (stopped != 0 && result.ok())
@@ -138,9 +130,7 @@ VideoRunReport VideoRun::Run(const std::function<bool()> &cancelled,
 // No callback inside any more, no request left, the counters read again, and the figures.
 void VideoRun::Finish(VideoRunReport &report)
 {
-    gate_.Shut();
-    gate_.WaitUntilNoneInside();
-    const int32_t cleared = ImageRequestClear(board_);
+    const int32_t cleared = EndDeliveries(gate_, board_);
     if (cleared != 0 && report.result.ok())
         report.result = Failed("ImageRequestClear", cleared, "画像データ取得要求クリアが失敗しました。",
                                Icon::Stop);

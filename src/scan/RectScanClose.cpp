@@ -69,20 +69,13 @@ bool CRectScanDlg::ReleaseSteps()
     // never handed to the library and goes now; the AP buffer may still be named by requests
     // and is retired until a clear (any tool's) or the board's close has dropped them.
     m_image.Release();
-    bool requested = false;
-    {
-        std::lock_guard<std::mutex> lock(m_requestLock);
-        requested = !m_requests.empty();
-    }
+    const bool requested = m_capture.HasRequests();
     std::vector<fw::ZeroBlock> named;
     if (fw::ZeroBlock ap = TakeApBuffer())
         named.push_back(std::move(ap));
     if (requested) // program buffers (this one, or ones retired since the last clear) are named
         session::GiveBackRequestBuffers(m_hBoard, m_requestUser, std::move(named));
-    {
-        std::lock_guard<std::mutex> lock(m_requestLock);
-        m_requests.clear();
-    }
+    m_capture.ClearRequests();
     m_requestUser.Close();
 
     if (m_hWorker) {

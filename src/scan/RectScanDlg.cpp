@@ -36,7 +36,7 @@ std::int64_t NowMs()
 
 } // namespace
 
-CRectScanDlg::CRectScanDlg() : fw::Dialog(res::IDD_RECT_SCAN)
+CRectScanDlg::CRectScanDlg() : fw::Dialog(res::IDD_RECT_SCAN), m_capture(m_image, &g_nHookLineTotal)
 {
     auto bind = [this](int id, void (CRectScanDlg::*handler)()) {
         OnCommand(id, [this, handler] {
@@ -84,12 +84,10 @@ bool CRectScanDlg::OnInitDialog()
 {
     fw::Dialog::OnInitDialog();
     m_bScanning = false;
-    m_pTransferStats->Reset(); // the statistics' totals count from this opening
+    m_capture.Stats()->Reset(); // the statistics' totals count from this opening
+    m_capture.SetBoard(m_hBoard);
     m_pApBuffer.reset();
-    {
-        std::lock_guard<std::mutex> lock(m_requestLock);
-        m_requests.clear();
-    }
+    m_capture.ClearRequests();
     m_shownPicture = QImage();
     if (!m_repaintTimer) {
         m_repaintTimer = std::make_unique<QTimer>();
@@ -137,6 +135,7 @@ bool CRectScanDlg::OnInitDialog()
     m_nClkoutWait = 1;
     SetDlgItemText(IDC_REQUEST_COUNT, "1");
     m_nRequestCount = 1;
+    UpdateReissue();
     SetDlgItemText(IDC_LINE_INT_INTERVAL, "1");
 
     m_hAcquireEvent.Reset();
@@ -172,12 +171,34 @@ void CRectScanDlg::OnIssueAuto()
 {
     EnableDlgItem(IDC_ISSUE_REQUEST, false);
     m_bAutoIssue = true;
+    UpdateReissue();
 }
 
 void CRectScanDlg::OnIssueManual()
 {
     EnableDlgItem(IDC_ISSUE_REQUEST, true);
     m_bAutoIssue = false;
+    UpdateReissue();
+}
+
+void CRectScanDlg::OnHookIssueOn()
+{
+    m_bHookIssue = true;
+    UpdateReissue();
+}
+
+void CRectScanDlg::OnHookIssueOff()
+{
+    m_bHookIssue = false;
+    UpdateReissue();
+}
+
+// Keeps one request in flight per completed request, of the AP buffer's share. A count of 0 has
+// no share: no re-issue.
+void CRectScanDlg::UpdateReissue()
+{
+    const std::uint32_t count = m_nRequestCount;
+    m_capture.SetReissue(m_bAutoIssue && m_bHookIssue && count >= 1, count >= 1 ? kBufferSize / count : 0);
 }
 
 void CRectScanDlg::OnBufferAp()
@@ -211,15 +232,7 @@ fw::ZeroBlock CRectScanDlg::TakeApBuffer()
         return block;
     const std::uint8_t *begin = block.data();
     const std::uint8_t *end = begin + block.size();
-    bool requested = false;
-    {
-        std::lock_guard<std::mutex> lock(m_requestLock);
-        for (auto it = m_requests.lower_bound(begin); it != m_requests.end() && it->first < end; ++it) {
-            it->second.retired = true;
-            requested = true;
-        }
-    }
-    if (!requested)
+    if (!m_capture.RetireRequests(begin, end))
         block.reset();
     return block;
 }
@@ -231,14 +244,6 @@ void CRectScanDlg::ReleaseApBuffer()
     session::RetireRequestBuffer(m_hBoard, TakeApBuffer());
 }
 
-void CRectScanDlg::RegisterRequest(const std::uint8_t *buffer, std::uint32_t size)
-{
-    if (buffer == nullptr)
-        return;
-    std::lock_guard<std::mutex> lock(m_requestLock);
-    m_requests[buffer] = Request{size, false};
-}
-
 // ---- Start (UI thread) ----
 
 void CRectScanDlg::IssueRequestBatch()
@@ -246,7 +251,8 @@ void CRectScanDlg::IssueRequestBatch()
     std::uint8_t *ap = m_bApBuffer && m_pApBuffer ? m_pApBuffer.data() : nullptr;
     ops::IssueRequestBatch(m_hBoard, m_nRequestCount, ap, kRequestBufferSize,
                            [this](const std::uint8_t *buffer, std::uint32_t size) {
-                               RegisterRequest(buffer, size); // before the library can deliver into it
+                               // before the library can deliver into it
+                               m_capture.RegisterRequest(buffer, size);
                            });
 }
 
@@ -269,7 +275,7 @@ void CRectScanDlg::OnStart()
     SetDlgItemText(IDC_HOOK_CALLS, "0");
     m_image.Empty(); // the blank buffer draws a black picture
     m_nHookCalls = 0;
-    m_pTransferStats->BeginRun(); // rates and intervals describe this scan, not the wait before it
+    m_capture.Stats()->BeginRun(); // rates and intervals describe this scan, not the wait before it
 
     const std::uint32_t lines = GetDlgItemNumber(IDC_LINES_PER_FRAME, 10);
     const std::uint32_t pixels = GetDlgItemNumber(IDC_PIXELS_PER_LINE, 10);
@@ -282,6 +288,7 @@ void CRectScanDlg::OnStart()
     m_nStartDelayMs = GetDlgItemNumber(IDC_START_DELAY, 10);
     m_nClkoutWait = GetDlgItemNumber(IDC_CLKOUT_WAIT, 10);
     m_nRequestCount = GetDlgItemNumber(IDC_REQUEST_COUNT, 10);
+    UpdateReissue();
 
     if (ComboGetCurSel(IDC_SCAN_KIND) == 0)
         m_nScanKind = SCAN_KIND_AREA;
@@ -296,9 +303,9 @@ void CRectScanDlg::OnStart()
     case 2: m_nPixelBytes = 4; break;
     default: break;
     }
-    m_nLinesPerFrame = lines;
-    m_nPixelsPerLine = pixels;
-    m_image.SetGeometry(ScanGeometry{lines, pixels, m_nPixelBytes.load(), m_nScanUnit.load()});
+    const ScanGeometry geometry{lines, pixels, m_nPixelBytes, m_nScanUnit};
+    m_capture.SetGeometry(geometry);
+    m_image.SetGeometry(geometry);
 
     ops::AreaScanParams params;
     params.lines = lines;
@@ -320,10 +327,8 @@ void CRectScanDlg::OnStart()
     ops::AreaScanHooks hooks;
     hooks.clearRequests = [this] {
         const std::int32_t status = session::ClearImageRequests(m_hBoard);
-        if (status == 0) { // the library holds none of our requests any more
-            std::lock_guard<std::mutex> lock(m_requestLock);
-            m_requests.clear();
-        }
+        if (status == 0) // the library holds none of our requests any more
+            m_capture.ClearRequests();
         return status;
     };
     hooks.issueBatch = [this](std::uint32_t) { IssueRequestBatch(); };
@@ -458,11 +463,6 @@ void CRectScanDlg::AddLogStamped(std::string_view text)
     std::string line = fw::LocalTimeHms();
     line.append(text);
     AddLog(line);
-}
-
-void CRectScanDlg::ReadImage(const std::function<void(const std::uint8_t *, std::uint32_t)> &fn) const
-{
-    m_image.Read(fn);
 }
 
 ScanDataCopy CRectScanDlg::CopyImage(std::uint32_t begin, std::uint32_t end) const

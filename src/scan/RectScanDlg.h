@@ -1,8 +1,11 @@
 // The rectangle-area scan tool (template 133): scan parameters, start sequence, requests,
 // exclusive right, the transfer log and the grey picture, stop and close, dump hand-over.
 //
+// The dialog is a view of its scan capture (ops/ScanCapture.h): the capture keeps the requests,
+// re-issues, accounts for lines and statistics and copies into the tool's image (ScanImage).
+//
 // Threads: every handler runs on the UI thread. The board library's callback threads enter
-// through the dialog's ScanToolLink (scan/ScanToolGate.h) and call OnImageTransfer / AddLogAndWait; they
+// through the dialog's ScanToolLink (scan/ScanToolGate.h) and call OnImageTransfer / OnScanEnded; they
 // never touch a widget: log text and the picture are handed to the UI thread through the
 // mailbox (scan/ScanMailbox.h), one queued wake at a time.
 #pragma once
@@ -16,7 +19,7 @@
 #include "scan/ScanMailbox.h"
 #include "scan/ScanPicture.h"
 #include "scan/ScanToolGate.h"
-#include "ops/TransferStats.h"
+#include "ops/ScanCapture.h"
 #include "session/RequestBuffers.h"
 #include "tools/ScanDataSource.h"
 
@@ -25,10 +28,7 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,41 +57,28 @@ public:
     // sleep time (ms) that the caller sleeps after leaving the dialog.
     std::uint32_t OnImageTransfer(std::uint32_t flags, std::uint32_t startLine, std::uint32_t lineCount,
                          std::uint32_t bufferKind, const std::uint8_t *data);
-    // Any thread: adds text to the log (inserted at once on the UI thread, else queued).
-    void AddLog(std::string_view text);
-    // Board library callback thread, inside its ScanToolLink: adds text to the log and returns
-    // once the UI thread has inserted it (the log may be gone by then: the text is then lost).
-    void AddLogAndWait(std::string_view text);
     // Board library callback thread, inside its ScanToolLink: the scan-end notification's log
     // line; Start becomes available again once it is in.
     void OnScanEnded(std::string_view text);
-
-    // UI thread: runs fn on the captured image bytes with the image
-    // lock held; (nullptr, 0) when there is no data. fn must be short and must never show a box,
-    // a file dialog or anything else that runs an event loop: the hook and the UI wait for it.
-    void ReadImage(const std::function<void(const std::uint8_t *, std::uint32_t)> &fn) const;
+    // Any thread: adds text to the log (inserted at once on the UI thread, else queued).
+    void AddLog(std::string_view text);
 
     // The captured bytes as they stand now: the image lock is held for the
     // copy only, so the dump view may talk to the user afterwards. No data once released.
     ScanDataCopy CopyImage(std::uint32_t begin, std::uint32_t end) const override;
     ScanDataCopy CopyWholeImage() const override;
-    // UI thread: the picture as shown in control 1055 (null image before the first Start).
-    QImage ShownPicture() const { return m_shownPicture; }
 
-    // The picture's context menu entries (UI thread), each in a file of its own. An entry is
-    // greyed out until there is captured data.
-    fw::ContextMenuEntry PngSaveEntry();  // RectScanPngEntry.cpp
-    bool CanSavePicturePng() const;
-    void OnSavePicturePng();
-    fw::ContextMenuEntry InspectorEntry(); // RectScanInspectorEntry.cpp
-    bool CanInspectPicture() const;
-    void OnInspectPicture();
-    // UI thread: the open picture inspector, or null.
+    // The capture behind the view: its delivery book-keeping and the image it fills.
+    const ops::ScanCapture &Capture() const { return m_capture; }
+    const ScanImage &Image() const { return m_image; }
+    // UI thread, what the view shows: the picture in control 1055 (null image before the first
+    // Start), the open picture inspector and the transfer statistics window (null when none).
+    QImage ShownPicture() const { return m_shownPicture; }
     PictureInspector *Inspector() const;
-    // UI thread: opens (or raises) the transfer statistics window, as the picture's context
-    // menu does; the window while it exists (nullptr when none).
-    void OpenTransferStats();
     TransferStatsDlg *TransferStatsWindow() const { return m_pTransferStatsDlg.get(); }
+    // UI thread: opens (or raises) the transfer statistics window, as the picture's context
+    // menu does.
+    void OpenTransferStats();
 
 protected:
     bool OnInitDialog() override;
@@ -116,15 +103,28 @@ private:
     void OnIssueManual();
     void OnIssueBeforeStart() { m_bIssueBeforeStart = true; }
     void OnIssueAfterStart() { m_bIssueBeforeStart = false; }
-    void OnHookIssueOn() { m_bHookIssue = true; }
-    void OnHookIssueOff() { m_bHookIssue = false; }
+    void OnHookIssueOn();
+    void OnHookIssueOff();
     void OnBufferAp();
     void OnBufferDriver();
     void OnHookSleepChanged();
 
+    // The picture's context menu entries, each in a file of its own. An entry is greyed out
+    // until there is captured data.
+    fw::ContextMenuEntry PngSaveEntry();  // RectScanPngEntry.cpp
+    bool CanSavePicturePng() const;
+    void OnSavePicturePng();
+    fw::ContextMenuEntry InspectorEntry(); // RectScanInspectorEntry.cpp
+    bool CanInspectPicture() const;
+    void OnInspectPicture();
+
+    // Board library callback thread, inside its ScanToolLink: adds text to the log and returns
+    // once the UI thread has inserted it (the log may be gone by then: the text is then lost).
+    void AddLogAndWait(std::string_view text);
+
     bool StopScan(std::uint32_t kind); // true when ScanCancel succeeded
+    void UpdateReissue(); // the hook's re-issue setting from the issue mode, re-issue and count
     void IssueRequestBatch();
-    void RegisterRequest(const std::uint8_t *buffer, std::uint32_t size);
     fw::ZeroBlock TakeApBuffer(); // the AP buffer while requests may name it, else empty
     void ReleaseApBuffer();       // frees the AP buffer, or retires it while requests may name it
     bool ReleaseSteps(); // steps 1-5 of the close sequence; false when they had run already
@@ -140,17 +140,16 @@ private:
     void FlushLog(std::size_t maxBytes);
     std::size_t LogRoom() const;
 
-    // Hook helpers (callback thread).
-    std::uint64_t RequestExtent(const std::uint8_t *data); // readable bytes from data, 0: unknown
-    void ReissueRequest(std::uint32_t bufferKind, std::uint8_t *data, std::uint32_t share);
-    void CopyDelivery(std::uint32_t startLine, std::uint32_t lineCount, std::uint32_t bufferKind,
-                      const std::uint8_t *data);
-
     // UI-thread state.
     bool m_bScanning = false;
     bool m_bLogFullNoted = false; // UI thread: the log has said that it is full
     bool m_bIssueBeforeStart = true;
     bool m_bApBuffer = false;
+    bool m_bAutoIssue = true;
+    bool m_bHookIssue = true;
+    std::uint32_t m_nRequestCount = 1;
+    std::uint32_t m_nScanUnit = SCAN_UNIT_FRAME;
+    std::uint32_t m_nPixelBytes = 1;
     // Where the tool is in its life. Handlers act only while Open; the release steps run once
     // per opening (their waits pump events, so a second close may arrive while Releasing).
     enum class Life { Closed, Open, Releasing };
@@ -169,31 +168,15 @@ private:
     std::unique_ptr<TransferStatsDlg> m_pTransferStatsDlg; // closed with the tool
 
     // Read by the callback threads, written by the UI thread.
-    std::atomic<bool> m_bAutoIssue{true};
-    std::atomic<bool> m_bHookIssue{true};
-    std::atomic<std::uint32_t> m_nRequestCount{1};
-    std::atomic<std::uint32_t> m_nScanUnit{1};
-    std::atomic<std::uint32_t> m_nPixelBytes{1};
-    std::atomic<std::uint32_t> m_nLinesPerFrame{0};
-    std::atomic<std::uint32_t> m_nPixelsPerLine{0};
     std::atomic<std::uint32_t> m_nHookCalls{0};
     std::atomic<std::uint32_t> m_nHookSleepMs{0}; // field 1062, mirrored on every edit
-    // Every delivery, recorded by the hook without a lock; shared with the statistics window.
-    const std::shared_ptr<ops::TransferStats> m_pTransferStats = std::make_shared<ops::TransferStats>();
 
-    // The image buffer, its geometry, the valid byte count and the picture, under its own lock.
+    // The image buffer, its geometry, the valid byte count and the picture, under its own lock;
+    // the capture copies deliveries into it. The capture keeps the requests this tool issued,
+    // the re-issue settings, the line account (in g_nHookLineTotal) and the statistics, which
+    // it shares with the statistics window. Content checks stay off.
     ScanImage m_image;
-
-    // m_requestLock guards m_requests: the program buffers of the requests this tool issued since
-    // its last clear (start address -> size), so the hook reads only inside the request it was
-    // given and re-issues only into a buffer that is still ours. The hook holds it across its
-    // re-issue, so a buffer retired meanwhile gets no new request.
-    struct Request {
-        std::uint32_t size;
-        bool retired; // the buffer went to the retired request buffers: no more requests into it
-    };
-    std::mutex m_requestLock;
-    std::map<const std::uint8_t *, Request> m_requests;
+    ops::ScanCapture m_capture;
 
     // The hand-over to the UI thread: log text, the picture's dirty flag, the scan's end, one
     // queued wake at a time.

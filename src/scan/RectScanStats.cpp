@@ -9,7 +9,7 @@ void CRectScanDlg::OpenTransferStats()
     if (!m_pTransferStatsDlg) {
         TransferStatsSource source;
         source.toolName = "矩形エリアスキャン";
-        source.stats = m_pTransferStats;
+        source.stats = m_capture.Stats();
         source.framesShown = [this] { return m_nPicturesShown; };
         source.board = m_hBoard;
         source.scanRows = true;

@@ -60,15 +60,13 @@ void ScanImage::BeginFrame()
     ++serial_;
 }
 
-bool ScanImage::CopyDelivery(std::uint32_t startLine, std::uint32_t lineCount, bool library,
-                             const std::uint8_t *data, std::uint64_t extent)
+bool ScanImage::TakeLines(const ops::HookDelivery &, const ops::Delivery &lines, std::uint32_t)
 {
     std::lock_guard<std::mutex> lock(lock_);
     const std::uint64_t stride = geometry_.stride();
     imageBytes_ = std::uint32_t(std::min<std::uint64_t>(stride * geometry_.lines, image_.size()));
-    const ops::LineRange copied = ops::CopyDeliveredLines(
-        geometry_, std::span<std::uint8_t>(image_.data(), image_.size()),
-        ops::Delivery{startLine, lineCount, library, data, extent});
+    const ops::LineRange copied =
+        ops::CopyDeliveredLines(geometry_, std::span<std::uint8_t>(image_.data(), image_.size()), lines);
     if (copied.empty())
         return false;
     DrawScanImage(copied.first, copied.end);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/HeapBlock.h"
+#include "ops/ScanCapture.h"
 #include "scan/ScanFrame.h"
 #include "scan/ScanPicture.h"
 #include "tools/ScanDataSource.h"
@@ -15,7 +16,7 @@
 #include <functional>
 #include <mutex>
 
-class ScanImage {
+class ScanImage : public ops::CaptureSink {
 public:
     // UI thread. A zero-filled buffer of size bytes and no data; false when the memory cannot be
     // had (Start then refuses).
@@ -31,12 +32,11 @@ public:
     // Callback thread: a line-unit frame begins (its delivery starts at line 0): the image of
     // the current geometry and the picture go blank.
     void BeginFrame();
-    // Callback thread: copies the delivered lines to their place. Reads stay inside the
-    // delivered bytes (extent: how many may be read from data; library: the library's buffer,
-    // which holds the lines it says it delivered at their pitch), writes inside the image of
-    // the current geometry; lines that do not fit are dropped. True when the picture changed.
-    bool CopyDelivery(std::uint32_t startLine, std::uint32_t lineCount, bool library,
-                      const std::uint8_t *data, std::uint64_t extent);
+    // Callback thread, from the capture: copies the delivered lines to their place. Reads stay
+    // inside the delivered bytes (lines.extent; the library's buffer holds the lines it says it
+    // delivered at their pitch), writes inside the image of the current geometry; lines that do
+    // not fit are dropped. True when the picture changed.
+    bool TakeLines(const ops::HookDelivery &hook, const ops::Delivery &lines, std::uint32_t frame) override;
 
     // UI thread: the picture as control 1055 shows it (null before the first Start).
     QImage Picture() const;

@@ -7,26 +7,23 @@
 
 void ScanMailbox::Open(std::function<void()> onWake, std::function<void()> onFlush)
 {
-    auto target = std::make_shared<Target>();
-    target->onWake = std::move(onWake);
-    target->onFlush = std::move(onFlush);
-    std::lock_guard<std::mutex> lock(lock_);
-    log_.clear();
-    logHead_ = 0;
-    logRoom_ = kAll;
-    logDropped_ = false;
-    pictureDirty_ = false;
-    scanEnded_ = false;
-    wakePending_ = false;
-    target_ = std::move(target);
+    auto flush = std::make_shared<FlushTarget>();
+    flush->onFlush = std::move(onFlush);
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        EmptyLocked(kAll, false);
+        flush_ = std::move(flush);
+    }
+    wake_.Open([](std::function<void()> fn) { fw::PostToUi(std::move(fn)); }, std::move(onWake));
 }
 
 void ScanMailbox::Close()
 {
+    wake_.Close(); // wakes still queued (UI thread) find no dialog
     std::lock_guard<std::mutex> lock(lock_);
-    if (target_) {
-        target_->open = false; // wakes still queued (UI thread) find no dialog
-        target_.reset();
+    if (flush_) {
+        flush_->open = false;
+        flush_.reset();
     }
 }
 
@@ -51,22 +48,23 @@ std::string ScanMailbox::Post(std::string_view text)
 {
     std::string all;
     const std::size_t length = WidgetLength(text); // before the lock: the hook's time matters
-    std::lock_guard<std::mutex> lock(lock_);
-    if (length > logRoom_) {
-        logDropped_ = true; // the log is full: a cheap drop, however fast the hook writes
-        WakeLocked();
-        return all;
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        if (length > logRoom_) {
+            logDropped_ = true; // the log is full: a cheap drop, however fast the hook writes
+        } else {
+            if (logRoom_ != kAll)
+                logRoom_ -= length;
+            log_.append(text);
+            if (fw::IsUiThread() && log_.size() - logHead_ <= kSliceBytes) {
+                all.assign(log_, logHead_);
+                log_.clear();
+                logHead_ = 0;
+                return all;
+            }
+        }
     }
-    if (logRoom_ != kAll)
-        logRoom_ -= length;
-    log_.append(text);
-    if (!fw::IsUiThread() || log_.size() - logHead_ > kSliceBytes) {
-        WakeLocked();
-        return all;
-    }
-    all.assign(log_, logHead_);
-    log_.clear();
-    logHead_ = 0;
+    wake_.Wake(); // after the text is in: a wake that begins later finds it
     return all;
 }
 
@@ -84,29 +82,16 @@ void ScanMailbox::MarkScanEnded()
 
 void ScanMailbox::Wake()
 {
-    std::lock_guard<std::mutex> lock(lock_);
-    WakeLocked();
-}
-
-void ScanMailbox::WakeLocked()
-{
-    if (wakePending_ || !target_)
-        return;
-    wakePending_ = true;
-    std::shared_ptr<Target> target = target_;
-    fw::PostToUi([target] {
-        if (target->open)
-            target->onWake();
-    });
+    wake_.Wake();
 }
 
 // The caller is inside the tool's gate, so the tool (and this mailbox) outlive the send.
 void ScanMailbox::SendFlush()
 {
-    std::shared_ptr<Target> target;
+    std::shared_ptr<FlushTarget> target;
     {
         std::lock_guard<std::mutex> lock(lock_);
-        target = target_;
+        target = flush_;
     }
     if (target)
         fw::SendToUi([target] {
@@ -123,20 +108,27 @@ void ScanMailbox::SetLogRoom(std::size_t logRoom)
 
 void ScanMailbox::StartOver(std::size_t logRoom)
 {
-    std::lock_guard<std::mutex> lock(lock_);
+    {
+        std::lock_guard<std::mutex> lock(lock_);
+        EmptyLocked(logRoom, true);
+    }
+    wake_.Wake();
+}
+
+void ScanMailbox::EmptyLocked(std::size_t logRoom, bool pictureDirty)
+{
     log_.clear();
     logHead_ = 0;
     logRoom_ = logRoom;
     logDropped_ = false;
     scanEnded_ = false;
-    pictureDirty_ = true;
-    WakeLocked();
+    pictureDirty_ = pictureDirty;
 }
 
 bool ScanMailbox::BeginWake()
 {
+    wake_.BeginWake(); // before the look: what arrives after it brings another wake
     std::lock_guard<std::mutex> lock(lock_);
-    wakePending_ = false;
     return pictureDirty_;
 }
 

@@ -3,6 +3,8 @@
 // touches a widget; the UI thread takes what has arrived when it is woken.
 #pragma once
 
+#include "ops/OneWake.h"
+
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -58,20 +60,21 @@ public:
     bool TakePictureDirty();
 
 private:
-    struct Target {
-        std::function<void()> onWake;
+    struct FlushTarget {
         std::function<void()> onFlush;
         bool open = true; // UI thread only
     };
-    void WakeLocked(); // lock_ held
 
-    std::mutex lock_; // guards everything below (target_ the pointer; *target_ is UI-thread only)
+    // lock_ held: no text, no end, no drop, room for logRoom characters.
+    void EmptyLocked(std::size_t logRoom, bool pictureDirty);
+
+    ops::OneWake wake_; // the queued wake; open from Open to Close
+    std::mutex lock_; // guards everything below (flush_ the pointer; *flush_ is UI-thread only)
     std::string log_;            // pending text from logHead_ on
     std::size_t logHead_ = 0;    // bytes at the front of log_ already taken
     std::size_t logRoom_ = kAll; // characters the log may still take in
     bool logDropped_ = false;    // text was dropped since the last mail
     bool pictureDirty_ = false;
     bool scanEnded_ = false;
-    bool wakePending_ = false;
-    std::shared_ptr<Target> target_;
+    std::shared_ptr<FlushTarget> flush_;
 };

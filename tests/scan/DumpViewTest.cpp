@@ -68,7 +68,7 @@ protected:
     std::vector<std::uint8_t> Image()
     {
         std::vector<std::uint8_t> copy;
-        scan.ReadImage([&](const std::uint8_t *d, std::uint32_t n) { copy.assign(d, d + n); });
+        scan.Image().Read([&](const std::uint8_t *d, std::uint32_t n) { copy.assign(d, d + n); });
         return copy;
     }
 };

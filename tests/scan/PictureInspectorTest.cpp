@@ -273,7 +273,7 @@ TEST_F(InspectorTest, InspectorAndToolCloseTogether)
         fw::AutoResetEvent letGo;
         std::atomic<bool> held{false};
         std::thread holder([&] {
-            scan.ReadImage([&](const std::uint8_t *, std::uint32_t) {
+            scan.Image().Read([&](const std::uint8_t *, std::uint32_t) {
                 held = true;
                 letGo.Wait();
             });

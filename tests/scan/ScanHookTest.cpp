@@ -69,7 +69,7 @@ TEST_F(ScanToolTest, DeliveriesEndInThePictureTheBoardSent)
 
                 // The image buffer holds every line at its stride.
                 const std::uint64_t stride = (pixels * bytes + 3) & ~3u;
-                scan.ReadImage([&](const std::uint8_t *data, std::uint32_t size) {
+                scan.Image().Read([&](const std::uint8_t *data, std::uint32_t size) {
                     ASSERT_EQ(size, stride * lines);
                     for (std::uint32_t y = 0; y < lines; y += 7)
                         for (std::uint32_t x = 0; x < pixels; x += 13) {
@@ -127,7 +127,7 @@ TEST_F(ScanToolTest, HookFlagsAndLineBookkeeping)
                                "  フレームスキャン完了(ドライババッファ）\r\n"));
     EXPECT_EQ(scan.GetDlgItemText(IDC_HOOK_CALLS), "4");
     EXPECT_EQ(JournalOf(SIM_OP_ImageRequest).size(), 4u); // re-issued by the hook
-    scan.ReadImage([](const std::uint8_t *data, std::uint32_t size) {
+    scan.Image().Read([](const std::uint8_t *data, std::uint32_t size) {
         ASSERT_EQ(size, 1024u * 1024u);
         EXPECT_EQ(data[0], 0x5A);
         EXPECT_EQ(data[size - 1], 0x5A);
@@ -175,7 +175,7 @@ TEST_F(ScanToolTest, HookDropsWhatDoesNotFit)
     ASSERT_TRUE(Click(IDC_START));
     std::vector<std::uint8_t> library(std::size_t(10) * BOARD_LINE_PITCH, 0x11);
     OnLibraryThread([&] { ImageTransferHook(HOOK_FLAG_FRAME, 0, 10, HOOK_BUFFER_LIBRARY, library.data()); });
-    scan.ReadImage([](const std::uint8_t *data, std::uint32_t size) {
+    scan.Image().Read([](const std::uint8_t *data, std::uint32_t size) {
         ASSERT_EQ(size, CRectScanDlg::kBufferSize); // capped at the buffer
         EXPECT_EQ(data[9 * 8192], 0x11);
         EXPECT_EQ(data[10 * 8192], 0); // beyond the delivered lines: not read
@@ -183,7 +183,7 @@ TEST_F(ScanToolTest, HookDropsWhatDoesNotFit)
     // A program buffer the tool never asked for is not read at all.
     std::vector<std::uint8_t> stranger(8192, 0x22);
     OnLibraryThread([&] { ImageTransferHook(HOOK_FLAG_FRAME, 0, 1, HOOK_BUFFER_PROGRAM, stranger.data()); });
-    scan.ReadImage([](const std::uint8_t *data, std::uint32_t) { EXPECT_EQ(data[0], 0x11); });
+    scan.Image().Read([](const std::uint8_t *data, std::uint32_t) { EXPECT_EQ(data[0], 0x11); });
     EXPECT_EQ(scan.GetDlgItemText(IDC_HOOK_CALLS), "2");
 }
 
@@ -215,7 +215,7 @@ TEST_F(ScanToolTest, LineRunIntoARequestBufferCopiesOnlyItsOwnLines)
         SCOPED_TRACE(testing::Message() << "run from line " << start);
         Step(1);
         ASSERT_EQ(sinks.boxes->count(), 0u) << sinks.boxes->boxes()[0].text;
-        scan.ReadImage([&](const std::uint8_t *data, std::uint32_t size) {
+        scan.Image().Read([&](const std::uint8_t *data, std::uint32_t size) {
             ASSERT_EQ(size, stride * lines);
             for (std::uint32_t y = start; y < start + run; ++y)
                 for (std::uint32_t x = 0; x < pixels; x += 50) {
