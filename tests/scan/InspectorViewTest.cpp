@@ -129,7 +129,8 @@ TEST(InspectorRegionStats, EqualTheSamplesCountedDirectly)
             for (std::uint64_t b : s.Bins256())
                 binned += b;
             EXPECT_EQ(binned, n);
-            if (r == WholeImage(*frame))
+            if (r == WholeImage(*frame)) {
                 EXPECT_EQ(s.Bins256(), InspectorFeed::Histogram(*frame)); // the feed's bins
+            }
         }
 }
