@@ -97,7 +97,9 @@ std::string GreyPngBytes(const ops::PictureView &frame)
 void SaveReference(CaseResult &c, const ops::ScanRunReport &r, const std::string &path)
 {
     if (!c.passed()) {
-        c.Fail("参照画像は保存していません");
+        // Failing or errored already: the words follow its reason as a sentence of their own.
+        c.diagnosis += (c.diagnosis.empty() || c.diagnosis.ends_with("。") ? "" : "。")
+                       + std::string("参照画像は保存していません");
         return;
     }
     const std::string png = WholeFrame(r) ? GreyPngBytes(FrameView(r)) : std::string();
