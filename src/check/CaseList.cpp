@@ -68,7 +68,11 @@ std::string CaseListText(const CheckOptions &o)
                                      + (s.lineUnit ? " --line-interval " + N(s.lineInterval) : "") + "; minFps "
                                      + FormatNumber(s.limits.minFps) + ", minMBps "
                                      + FormatNumber(s.limits.minMBps.value_or(s.limits.minFps * frameMB))
-                                     + ", maxJitterMs " + FormatNumber(s.limits.maxJitterMs));
+                                     + ", maxJitterMs " + FormatNumber(s.limits.maxJitterMs)
+                                     + (s.referenceFile.empty() ? "" : "; --reference " + s.referenceFile
+                                            + ", referenceTolerance " + N(s.referenceTolerance)
+                                            + ", referenceMaxShare " + FormatNumber(s.referenceMaxShare))
+                                     + (s.saveReferenceFile.empty() ? "" : "; --save-reference " + s.saveReferenceFile));
         text += Row("scan/cycles", "開始・中止・再開 3 回");
         text += Row("scan/queued-stop", "要求 8 件を残して中止");
         for (const char *depth : {"driver", "program", "line"})

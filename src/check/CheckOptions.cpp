@@ -56,9 +56,10 @@ std::string SharedFileError(const CheckOptions &o)
     const std::string plan = ResolvedPlanPath(o);
     const std::pair<const std::string *, const char *> outputs[] = {
         {&o.junitFile, "JUnitレポート"}, {&o.jsonFile, "JSONレポート"}, {&o.htmlFile, "HTMLレポート"},
-        {&plan, "実行計画ファイル"}};
+        {&plan, "実行計画ファイル"}, {&o.scan.saveReferenceFile, "保存する参照画像"}};
     const std::pair<const std::string *, const char *> inputs[] = {{&o.planFile, "計画ファイル"},
-                                                                   {&o.dspFile, "DSPプログラムファイル"}};
+                                                                   {&o.dspFile, "DSPプログラムファイル"},
+                                                                   {&o.scan.referenceFile, "参照画像"}};
     for (size_t i = 0; i < std::size(outputs); ++i) {
         const std::string &path = *outputs[i].first;
         if (path.empty())
@@ -77,6 +78,35 @@ std::string RangeError(const char *what, uint64_t value, uint64_t low, uint64_t 
 {
     return std::string(what) + "が範囲外です: " + std::to_string(value) + "（" + std::to_string(low)
            + "〜" + std::to_string(high) + "）";
+}
+
+// The reference is read here, before the board is opened: a file that cannot serve, or a picture
+// of another size than the scan's, would only fail the scan after the whole run.
+std::string ReferenceError(CheckOptions &o)
+{
+    const ScanSettings &s = o.scan;
+    if (s.referenceTolerance > kMaxReferenceTolerance)
+        return RangeError("参照画像の許容差", s.referenceTolerance, 0, kMaxReferenceTolerance);
+    if (s.referenceMaxShare > 1)
+        return "参照画像と違ってよい画素の割合が範囲外です: " + FormatNumber(s.referenceMaxShare) + "（0〜1）";
+    if (!s.saveReferenceFile.empty() && s.pixelBits == 32)
+        return "32 ビット画素のフレームは参照画像として保存できません（8, 16 ビット）";
+    if (s.referenceFile.empty())
+        return {};
+    if (std::string e = ReadableFileError(s.referenceFile, "参照画像"); !e.empty())
+        return e;
+    std::string error;
+    o.reference = {};
+    if (!ops::ReadGreyPng(s.referenceFile, o.reference, error))
+        return error;
+    if (o.reference.pixels != s.pixels || o.reference.lines != s.lines)
+        return "参照画像の大きさ " + std::to_string(o.reference.pixels) + " x " + std::to_string(o.reference.lines)
+               + " がスキャンの " + std::to_string(s.pixels) + " x " + std::to_string(s.lines) + " と違います: "
+               + s.referenceFile;
+    if (o.reference.pixelBytes * 8 != s.pixelBits)
+        return "参照画像の画素サイズ " + std::to_string(o.reference.pixelBytes * 8) + " ビットがスキャンの "
+               + std::to_string(s.pixelBits) + " ビットと違います: " + s.referenceFile;
+    return {};
 }
 
 } // namespace
@@ -164,6 +194,10 @@ std::string ValidateOptions(CheckOptions &o, const std::vector<std::string> &pat
             return RangeError("ライン数", s.lines, 1, kMaxScanLines);
         if (s.lineUnit && s.lineInterval > s.lines)
             return RangeError("LineInt間隔", s.lineInterval, 0, s.lines);
+        if (std::string e = ReferenceError(o); !e.empty())
+            return e;
+    } else if (!o.scan.referenceFile.empty() || !o.scan.saveReferenceFile.empty()) {
+        return "--reference と --save-reference は scan 検査のときだけ指定できます";
     }
     if (runs(CheckId::Video) && (o.videoSeconds < 1 || o.videoSeconds > kMaxVideoSeconds))
         return RangeError("ビデオの秒数", o.videoSeconds, 1, kMaxVideoSeconds);
@@ -177,6 +211,8 @@ std::string ValidateOptions(CheckOptions &o, const std::vector<std::string> &pat
     if (std::string e = WritableFileError(o.htmlFile, "HTMLレポート"); !e.empty())
         return e;
     if (std::string e = WritableFileError(ResolvedPlanPath(o), "実行計画ファイル"); !e.empty())
+        return e;
+    if (std::string e = WritableFileError(o.scan.saveReferenceFile, "保存する参照画像"); !e.empty())
         return e;
     return SharedFileError(o);
 }

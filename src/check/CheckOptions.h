@@ -4,6 +4,7 @@
 #pragma once
 
 #include "check/Tier.h"
+#include "ops/FrameContent.h"
 
 #include <cstdint>
 #include <functional>
@@ -44,6 +45,15 @@ struct ScanSettings {
     bool programBuffer = false; // false: the library's (driver) buffers
     uint32_t lineInterval = 0;  // line units: lines per run (0: the whole frame)
     CaptureLimits limits{kDefaultScanMinFps, std::nullopt, kDefaultMaxJitterMs};
+    // A picture of a known target: the last frame kept is compared with it (--reference), or
+    // saved as one (--save-reference). A pixel differs when it is off by more than the tolerance
+    // (in pixel values); the frame fails when more than the share (0..1) of its pixels differ.
+    std::string referenceFile;
+    std::string saveReferenceFile;
+    uint32_t referenceTolerance = 0;
+    double referenceMaxShare = 0;
+    // With either, the target is still: frames equal to the one before are no finding in any run.
+    bool stillTarget() const { return !referenceFile.empty() || !saveReferenceFile.empty(); }
 };
 
 struct CheckOptions {
@@ -66,6 +76,7 @@ struct CheckOptions {
     // data line would otherwise fill memory. Not on the command line; tests lower it.
     uint64_t recordBudget = 1000000;
     ScanSettings scan;
+    ops::Picture reference; // read from scan.referenceFile by ValidateOptions
     uint32_t videoSeconds = 10;
     CaptureLimits videoLimits{kDefaultVideoMinFps, std::nullopt, kDefaultMaxJitterMs};
     bool strict = false; // warnings count as failures for the exit status
@@ -95,6 +106,7 @@ constexpr uint32_t kMaxTimeoutMs = 600000;
 // Three frames of live video: a shorter wait counts a healthy board as hung.
 constexpr uint32_t kMinTimeoutMs = 100;
 constexpr uint32_t kMaxRecordCap = 1000000;
+constexpr uint32_t kMaxReferenceTolerance = 65535; // a 16-bit reference's full scale
 
 // The tier's parameters over the defaults (quick: a short scan and video, fewer patterns); the
 // plan and the command line then say what they say on top.

@@ -87,6 +87,7 @@ struct RunResults {
     uint64_t memorySeed = 0;
     bool memoryRan = false;
     Picture lastScanFrame;
+    Picture referenceDifference; // the last frame against the reference: black where within the tolerance
     std::vector<double> scanIntervalsUs;
     Picture videoSnapshot;
     std::vector<double> videoIntervalsUs;

@@ -138,6 +138,18 @@ const std::map<std::string, Setter> &ValueOptions()
         {"--json", ReportPath(&CheckOptions::jsonFile, "JSONレポート")},
         {"--html", ReportPath(&CheckOptions::htmlFile, "HTMLレポート")},
         {"--plan", Text(&CheckOptions::planFile)},
+        {"--reference", [](CheckOptions &o, const std::string &v) -> std::string {
+             if (v.empty())
+                 return "参照画像のファイル名が空です";
+             o.scan.referenceFile = v;
+             return {};
+         }},
+        {"--save-reference", [](CheckOptions &o, const std::string &v) -> std::string {
+             if (v.empty())
+                 return "保存する参照画像のファイル名が空です";
+             o.scan.saveReferenceFile = v;
+             return {};
+         }},
         {"--tier", [](CheckOptions &, const std::string &) { return std::string(); }}, // read first
         {"--loops", Unsigned(&CheckOptions::loops, "繰り返し回数", "1〜1000000")},
         {"--duration", [](CheckOptions &o, const std::string &v) -> std::string {
@@ -341,6 +353,10 @@ std::string ListText(const std::vector<std::string> &patternNames)
            "              --line-interval N    ライン単位の LineInt 間隔（既定 0 = 1フレーム）\n"
            "              --pixel-size 8|16|32 画素サイズ（既定 8 ビット）\n"
            "              --buffer driver|program  バッファ（既定 driver）\n"
+           "              --reference FILE     最後のフレームを参照画像（8/16 ビット グレーの PNG）と比べる\n"
+           "              --save-reference FILE  最後のフレームを参照画像として保存（合格したときだけ）\n"
+           "              どちらも同じ画像が続くフレームを不合格にしません。計画の scan.referenceTolerance\n"
+           "              （既定 0）: 許容する画素値の差、scan.referenceMaxShare（既定 0）: 違ってよい画素の割合\n"
            "              計画の scan.minFps（既定 20）、scan.minMBps（既定 minFps x 1フレームのバイト数）:\n"
            "              下回れば不合格。scan.maxJitterMs（既定 10）: 到着間隔のジッタ、超えれば警告\n"
            "  video       NTSCライブ取り込み\n"

@@ -81,6 +81,7 @@ void RunSweep(CheckContext &ctx, const Sweep &sweep, std::chrono::steady_clock::
         p.libraryBuffer = sweep.libraryBuffer;
         p.requestsInFlight = depth;
         p.deliveryTimeout = std::chrono::milliseconds(ctx.options.timeoutMs);
+        p.findStaleFrames = !ctx.options.scan.stillTarget();
         const std::string at = "要求 " + std::to_string(depth) + " 件: ";
         ops::ScanRunReport r;
         // A loss the board puts down to the host (no request waiting, or the hook still busy) is

@@ -122,7 +122,13 @@ std::string HtmlReportText(const RunResults &r, int exitStatus)
     html += "<tr><th>plan</th><td><details><summary>--plan</summary><pre>" + HtmlEscape(r.plan)
             + "</pre></details></td></tr></table>";
     html += "<h2>すべての検査</h2>" + ResultsTable(r, false);
-    html += PictureSection("最後のスキャン画像", r.lastScanFrame);
+    // The difference with the reference beside the frame it was taken from.
+    if (r.referenceDifference.channels != 0)
+        html += "<div class=\"maps\"><div>" + PictureSection("最後のスキャン画像", r.lastScanFrame) + "</div><div>"
+                + PictureSection("参照画像との差", r.referenceDifference)
+                + "<p>黒は許容差以内、明るいほど差が大きい</p></div></div>";
+    else
+        html += PictureSection("最後のスキャン画像", r.lastScanFrame);
     if (!r.scanIntervalsUs.empty())
         html += "<h2>スキャン フレーム間隔</h2>" + HistogramSvg(r.scanIntervalsUs);
     html += PictureSection("ビデオ スナップショット", r.videoSnapshot);

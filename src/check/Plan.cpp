@@ -318,7 +318,8 @@ std::string ReadPlanText(const std::string &json, CheckOptions &o)
 
     const QJsonObject scan = r.Section(root, "scan");
     r.Keys(scan, "scan.", {"frames", "pixels", "lines", "unit", "pixelSize", "buffer", "lineInterval", "minFps",
-                           "minMBps", "maxJitterMs"});
+                           "minMBps", "maxJitterMs", "reference", "saveReference", "referenceTolerance",
+                           "referenceMaxShare"});
     r.Limit(scan, "minFps", o.scan.limits.minFps, "scan.");
     if (scan.contains("minMBps")) {
         double mbps = 0;
@@ -341,6 +342,10 @@ std::string ReadPlanText(const std::string &json, CheckOptions &o)
         return "計画の scan.buffer は driver か program です: " + buffer;
     o.scan.lineUnit = unit == "line";
     o.scan.programBuffer = buffer == "program";
+    r.Path(scan, "reference", o.scan.referenceFile, "scan.");
+    r.Path(scan, "saveReference", o.scan.saveReferenceFile, "scan.");
+    r.U32(scan, "referenceTolerance", o.scan.referenceTolerance, "scan.", "0〜65535");
+    r.Limit(scan, "referenceMaxShare", o.scan.referenceMaxShare, "scan.");
 
     const QJsonObject video = r.Section(root, "video");
     r.Keys(video, "video.", {"seconds", "minFps", "maxJitterMs"});

@@ -66,6 +66,14 @@ std::string ResolvedPlanText(const CheckOptions &o, std::optional<uint64_t> seed
                      {"maxJitterMs", o.scan.limits.maxJitterMs}};
     if (o.scan.limits.minMBps)
         scan["minMBps"] = *o.scan.limits.minMBps;
+    if (!o.scan.referenceFile.empty())
+        scan["reference"] = QString::fromStdString(o.scan.referenceFile);
+    if (!o.scan.saveReferenceFile.empty())
+        scan["saveReference"] = QString::fromStdString(o.scan.saveReferenceFile);
+    if (!o.scan.referenceFile.empty() || !o.scan.saveReferenceFile.empty()) {
+        scan["referenceTolerance"] = static_cast<qint64>(o.scan.referenceTolerance);
+        scan["referenceMaxShare"] = o.scan.referenceMaxShare;
+    }
     QJsonObject root{{"checks", Texts(checks)},
                      {"all", o.all},
                      {"board", static_cast<qint64>(o.board)},

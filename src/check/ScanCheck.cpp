@@ -1,5 +1,6 @@
 #include "check/ScanCheck.h"
 
+#include "check/ReferenceCheck.h"
 #include "check/RunFigures.h"
 #include "ops/ScanRun.h"
 
@@ -54,6 +55,8 @@ void RunScanCheck(CheckContext &ctx)
     params.frames = s.frames;
     params.libraryBuffer = !s.programBuffer;
     params.deliveryTimeout = std::chrono::milliseconds(ctx.options.timeoutMs);
+    // A reference is a still target: every frame repeats its predecessor by design.
+    params.findStaleFrames = !s.stillTarget();
 
     CaseResult c;
     c.name = "scan/area";
@@ -95,9 +98,13 @@ void RunScanCheck(CheckContext &ctx)
         JudgeMinimum(c, "転送速度", "MB/s", r.mbPerSecond, minMBps);
     }
     JudgeJitter(c, ops::IntervalJitterUs(r.intervalsUs), s.limits.maxJitterMs);
+    if (!s.referenceFile.empty() && !ctx.cancelled())
+        JudgeReference(c, r, ctx.options, ctx.results);
     if (c.passed())
         c.note = std::to_string(r.framesAccounted) + " フレーム、" + FormatNumber(r.framesPerSecond) + " fps、"
                  + FormatNumber(r.mbPerSecond) + " MB/s";
+    if (!s.saveReferenceFile.empty() && !ctx.cancelled())
+        SaveReference(c, r, s.saveReferenceFile);
     ctx.results.lastScanFrame = GreyPicture(r);
     ctx.results.scanIntervalsUs = r.intervalsUs;
     ctx.Add(std::move(c));
