@@ -22,14 +22,6 @@ namespace {
 
 class TierTest : public CheckTest {};
 
-size_t Count(const std::string &text, const std::string &what)
-{
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
-
 TEST_F(TierTest, TierSetsParametersThatThePlanAndCommandLineOverride)
 {
     const std::string plan = Scratch("p.json");
