@@ -43,7 +43,7 @@ std::string MemoryMapSvg(const std::vector<uint32_t> &blockErrors, uint32_t bloc
 {
     constexpr uint32_t kRow = 128;       // blocks a row: 512 KiB
     constexpr uint32_t kBlock = 0x1000;  // bytes a block
-    constexpr int kLeft = 78, kTop = 24; // room for the offset axis
+    constexpr int kLeft = 88, kTop = 24; // room for the offset axis and a ring at the edge
     const uint32_t rows = std::max<uint32_t>(1, (blocks + kRow - 1) / kRow);
     const int width = static_cast<int>(kRow) * scale, height = static_cast<int>(rows) * scale;
     uint32_t worst = 0, bad = 0;
@@ -59,7 +59,7 @@ std::string MemoryMapSvg(const std::vector<uint32_t> &blockErrors, uint32_t bloc
     for (uint32_t row = 0; row < rows; row += labelEvery) {
         char text[16];
         std::snprintf(text, sizeof text, "0x%07X", row * kRow * kBlock);
-        svg += "<text x=\"" + n(kLeft - 4) + "\" y=\"" + n(kTop + row * scale + 8) + "\" text-anchor=\"end\">" + text + "</text>";
+        svg += "<text x=\"" + n(kLeft - 12) + "\" y=\"" + n(kTop + row * scale + 8) + "\" text-anchor=\"end\">" + text + "</text>";
     }
     for (uint32_t col = 0; col < kRow; col += 32) {
         char text[16];
