@@ -2,6 +2,7 @@
 // picture and overlay drawing on the UI thread.
 #include "display/NtscViewDlg.h"
 
+#include "display/BgrPixels.h"
 #include "display/NtscOverlay.h"
 #include "framework/UiThread.h"
 #include "res/Resources.h"
@@ -106,7 +107,7 @@ void CNtscViewDlg::RepaintPicture()
 
 void CNtscViewDlg::OnPaint(QPainter &painter)
 {
-    bool copied = false;
+    bool converted = false;
     const bool framed = m_capture.WithFrame([&](const std::uint8_t *frame) {
         if (m_bOverlay) {
             // The key as last stored. A callback presenting right now shows the newer frame
@@ -118,15 +119,14 @@ void CNtscViewDlg::OnPaint(QPainter &painter)
                     OverlayKey{m_nKeyRed.load(), m_nKeyGreen.load(), m_nKeyBlue.load()});
             return;
         }
-        // Only a copy under the capture's lock, so the callback thread is never kept from the
-        // next frame by the drawing.
-        m_paintCopy.assign(frame, frame + kFrameBytes);
-        copied = true;
+        // Only the conversion under the capture's lock (about as quick as a copy), so the
+        // callback thread is never kept from the next frame by the drawing.
+        ToPicture(frame, m_picture);
+        converted = true;
     });
-    if (!framed || !copied)
+    if (!framed || !converted)
         return; // nothing before the first Start, or shown through the overlay
     // Unscaled, from the top left inside the frame's border; what does not fit is cut off.
-    ToPicture(m_paintCopy.data(), m_picture);
     const QRect target = PictureRect();
     painter.save();
     painter.setClipRect(target);
@@ -141,10 +141,8 @@ void CNtscViewDlg::ToPicture(const std::uint8_t *frame, QImage &picture)
     if (picture.width() != int(kFrameWidth) || picture.height() != int(kFrameHeight) ||
         picture.format() != QImage::Format_RGB32)
         picture = QImage(int(kFrameWidth), int(kFrameHeight), QImage::Format_RGB32);
-    for (std::uint32_t y = 0; y < kFrameHeight; ++y) {
-        const std::uint8_t *src = frame + std::size_t(y) * kFrameWidth * 3;
-        auto *dst = reinterpret_cast<QRgb *>(picture.scanLine(int(y)));
-        for (std::uint32_t x = 0; x < kFrameWidth; ++x, src += 3)
-            dst[x] = qRgb(src[2], src[1], src[0]);
-    }
+    for (std::uint32_t y = 0; y < kFrameHeight; ++y)
+        display::BgrToRgb32(frame + std::size_t(y) * kFrameWidth * 3,
+                            reinterpret_cast<std::uint32_t *>(picture.scanLine(int(y))),
+                            kFrameWidth);
 }

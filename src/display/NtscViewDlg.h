@@ -113,7 +113,6 @@ private:
     std::unique_ptr<QTimer> m_repaintTimer; // paces bitmap repaints to the screen rate
     std::unique_ptr<QObject> m_originWatcher; // keeps m_screenOrigin up to date
     std::int64_t m_lastRepaintMs = 0;
-    std::vector<std::uint8_t> m_paintCopy; // the display buffer as the last paint took it
     QImage m_picture;                      // what the picture frame shows in bitmap mode
     std::unique_ptr<TransferStatsDlg> m_pTransferStatsDlg; // closed with the display
     // The request buffers (UI thread; the capture knows them for the deliveries that name them).
