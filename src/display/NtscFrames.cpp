@@ -105,6 +105,15 @@ void CNtscViewDlg::RepaintPicture()
     }
 }
 
+// The part of the picture frame the coming paint covers with the picture (bitmap mode, a frame).
+QRect CNtscViewDlg::OpaquePaintRect() const
+{
+    if (m_bOverlay || !m_capture.HasFrame())
+        return {};
+    const QRect target = PictureRect();
+    return target & QRect(target.topLeft(), QSize(int(kFrameWidth), int(kFrameHeight)));
+}
+
 void CNtscViewDlg::OnPaint(QPainter &painter)
 {
     bool converted = false;

@@ -58,6 +58,7 @@ public:
 protected:
     bool OnInitDialog() override;
     void OnPaint(QPainter &painter) override;
+    QRect OpaquePaintRect() const override;
     // Every way of closing runs the close sequence once.
     void OnOK() override;
     void OnCancel() override;
