@@ -1,14 +1,17 @@
 // CPU of live video for the whole process, simulated board included: the live display opened on
 // the simulated board (30 frames per second), started in bitmap mode and left running; prints
 // utime + stime from /proc/self/stat over the run as a share of one core, and the frames copied
-// and shown. Usage: bench_live_cpu [seconds (default 20)]. Runs on the offscreen platform unless
-// QT_QPA_PLATFORM names another (e.g. xcb under Xvfb).
+// and shown. Usage: bench_live_cpu [seconds (default 20) [PNG]]: with PNG, the window as it shows
+// the last frame after Stop is saved there. Runs on the offscreen platform unless QT_QPA_PLATFORM
+// names another (e.g. xcb under Xvfb).
 #include "BenchUi.h"
 #include "common/BoardSession.h"
 #include "display/NtscViewDlg.h"
 #include "framework/TestDriver.h"
 #include "framework/UiThread.h"
 #include "res/Resources.h"
+
+#include <QWidget>
 
 #include <unistd.h>
 
@@ -69,6 +72,10 @@ int main(int argc, char **argv)
     const std::uint64_t shown = dlg.Capture().FramesShown() - shown0;
 
     fw::test::Click(dlg, IDC_STOP);
+    if (argc > 2) {
+        fw::PumpEventsFor(200);
+        dlg.widget()->grab().save(QString::fromLocal8Bit(argv[2]), "png");
+    }
     fw::test::PressEscape(dlg);
     dlg.DestroyWindow();
     session.reset();

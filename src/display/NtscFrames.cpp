@@ -116,6 +116,10 @@ QRect CNtscViewDlg::OpaquePaintRect() const
 
 void CNtscViewDlg::OnPaint(QPainter &painter)
 {
+    // Unscaled, from the top left inside the frame's border; what does not fit is cut off, so
+    // only what fits is converted.
+    const QRect target = PictureRect();
+    const QSize shown = target.size().boundedTo(QSize(int(kFrameWidth), int(kFrameHeight)));
     bool converted = false;
     const bool framed = m_capture.WithFrame([&](const std::uint8_t *frame) {
         if (m_bOverlay) {
@@ -130,28 +134,29 @@ void CNtscViewDlg::OnPaint(QPainter &painter)
         }
         // Only the conversion under the capture's lock (about as quick as a copy), so the
         // callback thread is never kept from the next frame by the drawing.
-        ToPicture(frame, m_picture);
+        ToPicture(frame, m_picture, shown);
         converted = true;
     });
-    if (!framed || !converted)
+    if (!framed || !converted || shown.isEmpty())
         return; // nothing before the first Start, or shown through the overlay
-    // Unscaled, from the top left inside the frame's border; what does not fit is cut off.
-    const QRect target = PictureRect();
     painter.save();
     painter.setClipRect(target);
-    painter.drawImage(target.topLeft(), m_picture);
+    painter.drawImage(target.topLeft(), m_picture, QRect(QPoint(0, 0), shown));
     painter.restore();
 }
 
 // B G R bytes to 32-bit pixels here rather than in Qt, whose conversion of a picture this size
-// runs on pool threads.
-void CNtscViewDlg::ToPicture(const std::uint8_t *frame, QImage &picture)
+// runs on pool threads. Only the top left `shown` part of the picture is converted.
+void CNtscViewDlg::ToPicture(const std::uint8_t *frame, QImage &picture, QSize shown)
 {
     if (picture.width() != int(kFrameWidth) || picture.height() != int(kFrameHeight) ||
         picture.format() != QImage::Format_RGB32)
         picture = QImage(int(kFrameWidth), int(kFrameHeight), QImage::Format_RGB32);
-    for (std::uint32_t y = 0; y < kFrameHeight; ++y)
+    shown = shown.boundedTo(picture.size());
+    if (shown.isEmpty())
+        return;
+    for (int y = 0; y < shown.height(); ++y)
         display::BgrToRgb32(frame + std::size_t(y) * kFrameWidth * 3,
-                            reinterpret_cast<std::uint32_t *>(picture.scanLine(int(y))),
-                            kFrameWidth);
+                            reinterpret_cast<std::uint32_t *>(picture.scanLine(y)),
+                            std::size_t(shown.width()));
 }

@@ -100,7 +100,7 @@ private:
     void RepaintPicture();
     QPoint OverlayPosition() const; // any thread: where the overlay goes on the screen
     QRect PictureRect() const; // inside the border of control 1023, in dialog pixels
-    static void ToPicture(const std::uint8_t *frame, QImage &picture);
+    static void ToPicture(const std::uint8_t *frame, QImage &picture, QSize shown);
 
     static constexpr unsigned WM_NTSC_FRAME = fw::WM_USER + 0x30; // a frame waits to be drawn
 
