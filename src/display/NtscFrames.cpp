@@ -7,11 +7,13 @@
 #include "framework/UiThread.h"
 #include "res/Resources.h"
 
+#include <QPaintEngine>
 #include <QPainter>
 #include <QTimer>
 #include <QWidget>
 
 #include <chrono>
+#include <cmath>
 
 using namespace res::ntsc;
 
@@ -20,6 +22,45 @@ namespace {
 constexpr int kRepaintIntervalMs = 16; // bitmap repaints at most at screen rate
 constexpr int kOverlayOffsetX = 13;    // overlay position from the client origin
 constexpr int kOverlayOffsetY = 26;
+
+// UI thread, inside a paint: converts the part of `frame` that `shown` (widget pixels; the frame's
+// top left at shown's) covers straight into the painter's image, where the painter draws into a
+// 32-bit image unscaled and unclipped by us; false (nothing drawn) otherwise. Only the parts of
+// the window being painted are written.
+bool ConvertIntoDevice(QPainter &painter, const std::uint8_t *frame, std::uint32_t frameWidth,
+                       const QRect &shown)
+{
+    QPaintEngine *engine = painter.paintEngine();
+    if (engine == nullptr || engine->type() != QPaintEngine::Raster || painter.hasClipping() ||
+        painter.opacity() != 1.0 || painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return false;
+    QPaintDevice *device = engine->paintDevice();
+    if (device == nullptr || device->devType() != QInternal::Image)
+        return false;
+    const QImage &image = *static_cast<const QImage *>(device);
+    const QImage::Format format = image.format();
+    if (image.devicePixelRatio() != 1.0 ||
+        (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+         format != QImage::Format_ARGB32_Premultiplied))
+        return false;
+    const QTransform &toDevice = painter.deviceTransform();
+    if (toDevice.type() > QTransform::TxTranslate || toDevice.dx() != std::floor(toDevice.dx()) ||
+        toDevice.dy() != std::floor(toDevice.dy()))
+        return false;
+    const QPoint offset(int(toDevice.dx()), int(toDevice.dy()));
+    const QRect target = shown.translated(offset) & image.rect();
+    QRegion region = engine->systemClip();
+    region = region.isEmpty() ? QRegion(target) : region & target;
+    const QPoint origin = shown.topLeft() + offset; // the frame's pixel (0, 0) in the image
+    for (const QRect &r : region)
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            // The engine writes into the same pixels without a detach; so does this.
+            auto *row = reinterpret_cast<std::uint32_t *>(const_cast<uchar *>(image.constScanLine(y)));
+            const std::size_t at = std::size_t(y - origin.y()) * frameWidth + std::size_t(r.left() - origin.x());
+            display::BgrToRgb32(frame + at * 3, row + r.left(), std::size_t(r.width()));
+        }
+    return true;
+}
 
 std::int64_t NowMs()
 {
@@ -132,13 +173,18 @@ void CNtscViewDlg::OnPaint(QPainter &painter)
                     OverlayKey{m_nKeyRed.load(), m_nKeyGreen.load(), m_nKeyBlue.load()});
             return;
         }
+        if (shown.isEmpty())
+            return;
         // Only the conversion under the capture's lock (about as quick as a copy), so the
-        // callback thread is never kept from the next frame by the drawing.
+        // callback thread is never kept from the next frame by the drawing: straight into the
+        // window's image where the painter allows, else into the picture drawn below.
+        if (ConvertIntoDevice(painter, frame, kFrameWidth, QRect(target.topLeft(), shown)))
+            return;
         ToPicture(frame, m_picture, shown);
         converted = true;
     });
-    if (!framed || !converted || shown.isEmpty())
-        return; // nothing before the first Start, or shown through the overlay
+    if (!framed || !converted)
+        return; // nothing before the first Start, shown through the overlay or drawn already
     painter.save();
     painter.setClipRect(target);
     painter.drawImage(target.topLeft(), m_picture, QRect(QPoint(0, 0), shown));
