@@ -2,15 +2,18 @@
 // picture and overlay drawing on the UI thread.
 #include "display/NtscViewDlg.h"
 
+#include "display/BgrPixels.h"
 #include "display/NtscOverlay.h"
 #include "framework/UiThread.h"
 #include "res/Resources.h"
 
+#include <QPaintEngine>
 #include <QPainter>
 #include <QTimer>
 #include <QWidget>
 
 #include <chrono>
+#include <cmath>
 
 using namespace res::ntsc;
 
@@ -19,6 +22,45 @@ namespace {
 constexpr int kRepaintIntervalMs = 16; // bitmap repaints at most at screen rate
 constexpr int kOverlayOffsetX = 13;    // overlay position from the client origin
 constexpr int kOverlayOffsetY = 26;
+
+// UI thread, inside a paint: converts the part of `frame` that `shown` (widget pixels; the frame's
+// top left at shown's) covers straight into the painter's image, where the painter draws into a
+// 32-bit image unscaled and unclipped by us; false (nothing drawn) otherwise. Only the parts of
+// the window being painted are written.
+bool ConvertIntoDevice(QPainter &painter, const std::uint8_t *frame, std::uint32_t frameWidth,
+                       const QRect &shown)
+{
+    QPaintEngine *engine = painter.paintEngine();
+    if (engine == nullptr || engine->type() != QPaintEngine::Raster || painter.hasClipping() ||
+        painter.opacity() != 1.0 || painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return false;
+    QPaintDevice *device = engine->paintDevice();
+    if (device == nullptr || device->devType() != QInternal::Image)
+        return false;
+    const QImage &image = *static_cast<const QImage *>(device);
+    const QImage::Format format = image.format();
+    if (image.devicePixelRatio() != 1.0 ||
+        (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+         format != QImage::Format_ARGB32_Premultiplied))
+        return false;
+    const QTransform &toDevice = painter.deviceTransform();
+    if (toDevice.type() > QTransform::TxTranslate || toDevice.dx() != std::floor(toDevice.dx()) ||
+        toDevice.dy() != std::floor(toDevice.dy()))
+        return false;
+    const QPoint offset(int(toDevice.dx()), int(toDevice.dy()));
+    const QRect target = shown.translated(offset) & image.rect();
+    QRegion region = engine->systemClip();
+    region = region.isEmpty() ? QRegion(target) : region & target;
+    const QPoint origin = shown.topLeft() + offset; // the frame's pixel (0, 0) in the image
+    for (const QRect &r : region)
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            // The engine writes into the same pixels without a detach; so does this.
+            auto *row = reinterpret_cast<std::uint32_t *>(const_cast<uchar *>(image.constScanLine(y)));
+            const std::size_t at = std::size_t(y - origin.y()) * frameWidth + std::size_t(r.left() - origin.x());
+            display::BgrToRgb32(frame + at * 3, row + r.left(), std::size_t(r.width()));
+        }
+    return true;
+}
 
 std::int64_t NowMs()
 {
@@ -104,9 +146,22 @@ void CNtscViewDlg::RepaintPicture()
     }
 }
 
+// The part of the picture frame the coming paint covers with the picture (bitmap mode, a frame).
+QRect CNtscViewDlg::OpaquePaintRect() const
+{
+    if (m_bOverlay || !m_capture.HasFrame())
+        return {};
+    const QRect target = PictureRect();
+    return target & QRect(target.topLeft(), QSize(int(kFrameWidth), int(kFrameHeight)));
+}
+
 void CNtscViewDlg::OnPaint(QPainter &painter)
 {
-    bool copied = false;
+    // Unscaled, from the top left inside the frame's border; what does not fit is cut off, so
+    // only what fits is converted.
+    const QRect target = PictureRect();
+    const QSize shown = target.size().boundedTo(QSize(int(kFrameWidth), int(kFrameHeight)));
+    bool converted = false;
     const bool framed = m_capture.WithFrame([&](const std::uint8_t *frame) {
         if (m_bOverlay) {
             // The key as last stored. A callback presenting right now shows the newer frame
@@ -118,33 +173,36 @@ void CNtscViewDlg::OnPaint(QPainter &painter)
                     OverlayKey{m_nKeyRed.load(), m_nKeyGreen.load(), m_nKeyBlue.load()});
             return;
         }
-        // Only a copy under the capture's lock, so the callback thread is never kept from the
-        // next frame by the drawing.
-        m_paintCopy.assign(frame, frame + kFrameBytes);
-        copied = true;
+        if (shown.isEmpty())
+            return;
+        // Only the conversion under the capture's lock (about as quick as a copy), so the
+        // callback thread is never kept from the next frame by the drawing: straight into the
+        // window's image where the painter allows, else into the picture drawn below.
+        if (ConvertIntoDevice(painter, frame, kFrameWidth, QRect(target.topLeft(), shown)))
+            return;
+        ToPicture(frame, m_picture, shown);
+        converted = true;
     });
-    if (!framed || !copied)
-        return; // nothing before the first Start, or shown through the overlay
-    // Unscaled, from the top left inside the frame's border; what does not fit is cut off.
-    ToPicture(m_paintCopy.data(), m_picture);
-    const QRect target = PictureRect();
+    if (!framed || !converted)
+        return; // nothing before the first Start, shown through the overlay or drawn already
     painter.save();
     painter.setClipRect(target);
-    painter.drawImage(target.topLeft(), m_picture);
+    painter.drawImage(target.topLeft(), m_picture, QRect(QPoint(0, 0), shown));
     painter.restore();
 }
 
 // B G R bytes to 32-bit pixels here rather than in Qt, whose conversion of a picture this size
-// runs on pool threads.
-void CNtscViewDlg::ToPicture(const std::uint8_t *frame, QImage &picture)
+// runs on pool threads. Only the top left `shown` part of the picture is converted.
+void CNtscViewDlg::ToPicture(const std::uint8_t *frame, QImage &picture, QSize shown)
 {
     if (picture.width() != int(kFrameWidth) || picture.height() != int(kFrameHeight) ||
         picture.format() != QImage::Format_RGB32)
         picture = QImage(int(kFrameWidth), int(kFrameHeight), QImage::Format_RGB32);
-    for (std::uint32_t y = 0; y < kFrameHeight; ++y) {
-        const std::uint8_t *src = frame + std::size_t(y) * kFrameWidth * 3;
-        auto *dst = reinterpret_cast<QRgb *>(picture.scanLine(int(y)));
-        for (std::uint32_t x = 0; x < kFrameWidth; ++x, src += 3)
-            dst[x] = qRgb(src[2], src[1], src[0]);
-    }
+    shown = shown.boundedTo(picture.size());
+    if (shown.isEmpty())
+        return;
+    for (int y = 0; y < shown.height(); ++y)
+        display::BgrToRgb32(frame + std::size_t(y) * kFrameWidth * 3,
+                            reinterpret_cast<std::uint32_t *>(picture.scanLine(y)),
+                            std::size_t(shown.width()));
 }

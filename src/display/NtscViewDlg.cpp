@@ -116,6 +116,8 @@ bool CNtscViewDlg::OnInitDialog()
     m_bCloseRequested = false;
     m_bRequestsIssued = false;
     m_hWnd = GetSafeHwnd();
+    // The picture is drawn over no background of its own: the window fills the rest itself.
+    widget()->setAttribute(Qt::WA_OpaquePaintEvent);
     m_capture.Stats().Reset(); // the statistics' totals count from this opening
     m_frameWake.Open();
     m_requestUser.Open(session::DeliveryOf(m_hBoard));

@@ -58,6 +58,7 @@ public:
 protected:
     bool OnInitDialog() override;
     void OnPaint(QPainter &painter) override;
+    QRect OpaquePaintRect() const override;
     // Every way of closing runs the close sequence once.
     void OnOK() override;
     void OnCancel() override;
@@ -99,7 +100,7 @@ private:
     void RepaintPicture();
     QPoint OverlayPosition() const; // any thread: where the overlay goes on the screen
     QRect PictureRect() const; // inside the border of control 1023, in dialog pixels
-    static void ToPicture(const std::uint8_t *frame, QImage &picture);
+    static void ToPicture(const std::uint8_t *frame, QImage &picture, QSize shown);
 
     static constexpr unsigned WM_NTSC_FRAME = fw::WM_USER + 0x30; // a frame waits to be drawn
 
@@ -113,7 +114,6 @@ private:
     std::unique_ptr<QTimer> m_repaintTimer; // paces bitmap repaints to the screen rate
     std::unique_ptr<QObject> m_originWatcher; // keeps m_screenOrigin up to date
     std::int64_t m_lastRepaintMs = 0;
-    std::vector<std::uint8_t> m_paintCopy; // the display buffer as the last paint took it
     QImage m_picture;                      // what the picture frame shows in bitmap mode
     std::unique_ptr<TransferStatsDlg> m_pTransferStatsDlg; // closed with the display
     // The request buffers (UI thread; the capture knows them for the deliveries that name them).

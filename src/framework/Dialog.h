@@ -138,6 +138,9 @@ protected:
     virtual void OnCancel() { EndDialog(IDCANCEL); } // button 2, Escape
     virtual void OnClose() { OnCancel(); }           // close box, WM_CLOSE
     virtual void OnPaint(QPainter &) {}              // after the background has been filled
+    // A window with Qt::WA_OpaquePaintEvent set gets its background filled before OnPaint except
+    // in this rectangle, which the coming OnPaint covers wholly (UI thread).
+    virtual QRect OpaquePaintRect() const { return {}; }
     virtual void OnDestroy() {}                      // the window is about to go
     virtual void OnMinimizedChanged(bool) {}
     // Extra entries appended to the window's system menu (shown on Alt+Space / right click).

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -424,6 +425,12 @@ void DialogWindow::paintEvent(QPaintEvent *event)
     QDialog::paintEvent(event);
     if (owner_) {
         QPainter painter(this);
+        if (testAttribute(Qt::WA_OpaquePaintEvent)) {
+            // Qt fills nothing: the background as it would, but not where the owner paints.
+            const QBrush background = palette().brush(backgroundRole());
+            for (const QRect &r : event->region() - owner_->OpaquePaintRect())
+                painter.fillRect(r, background);
+        }
         owner_->OnPaint(painter);
     }
 }

@@ -13,6 +13,7 @@ bool ScanImage::Allocate(std::size_t size)
     geometry_ = ScanGeometry{};
     picture_.Clear();
     pictureValid_ = false;
+    undrawn_ = {};
     ++serial_;
     return bool(image_);
 }
@@ -37,6 +38,7 @@ void ScanImage::Empty()
     if (image_)
         std::memset(image_.data(), 0, image_.size());
     picture_.Clear();
+    undrawn_ = {};
     pictureValid_ = true; // the blank buffer draws a black picture
     ++serial_;
 }
@@ -44,6 +46,7 @@ void ScanImage::Empty()
 void ScanImage::SetGeometry(const ScanGeometry &g)
 {
     std::lock_guard<std::mutex> lock(lock_);
+    DrawUndrawnLocked(); // in the geometry they were taken in
     geometry_ = g;
     ++serial_;
 }
@@ -57,6 +60,7 @@ void ScanImage::BeginFrame()
     if (image_)
         std::memset(image_.data(), 0, used);
     picture_.Clear();
+    undrawn_ = {};
     ++serial_;
 }
 
@@ -69,21 +73,31 @@ bool ScanImage::TakeLines(const ops::HookDelivery &, const ops::Delivery &lines,
         ops::CopyDeliveredLines(geometry_, std::span<std::uint8_t>(image_.data(), image_.size()), lines);
     if (copied.empty())
         return false;
-    DrawScanImage(copied.first, copied.end);
+    // Drawn when the picture is asked for, off the callback thread; lines taken again meanwhile
+    // are drawn once, as they are then.
+    undrawn_ = undrawn_.empty() ? copied
+                                : ops::LineRange{std::min(undrawn_.first, copied.first),
+                                                 std::max(undrawn_.end, copied.end)};
+    pictureValid_ = true;
     ++serial_;
     return true;
 }
 
-void ScanImage::DrawScanImage(std::uint32_t firstLine, std::uint32_t endLine)
+void ScanImage::DrawUndrawnLocked() const
 {
-    picture_.DrawLines(image_.data(), image_.size(), geometry_, firstLine, endLine);
-    pictureValid_ = true;
+    if (undrawn_.empty())
+        return;
+    picture_.DrawLines(image_.data(), image_.size(), geometry_, undrawn_.first, undrawn_.end);
+    undrawn_ = {};
 }
 
 QImage ScanImage::Picture() const
 {
     std::lock_guard<std::mutex> lock(lock_);
-    return pictureValid_ ? picture_.ToImage() : QImage();
+    if (!pictureValid_)
+        return QImage();
+    DrawUndrawnLocked();
+    return picture_.ToImage();
 }
 
 ScanDataCopy ScanImage::Copy(std::uint32_t begin, std::uint32_t end) const

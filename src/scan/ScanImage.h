@@ -1,9 +1,11 @@
 // The scan tool's image: the 32 MB image buffer, the geometry of the last Start, the count of
 // valid bytes and the grey picture, all under one lock. The hook writes it on a callback thread;
-// the UI thread empties it at Start, takes the picture and copies bytes for the dump view.
+// the UI thread empties it at Start, takes the picture (drawing what the hook took since the
+// last time) and copies bytes for the dump view.
 #pragma once
 
 #include "framework/HeapBlock.h"
+#include "ops/DeliveredLines.h"
 #include "ops/ScanCapture.h"
 #include "scan/ScanFrame.h"
 #include "scan/ScanPicture.h"
@@ -57,13 +59,16 @@ public:
     std::uint64_t Serial() const { return serial_.load(); }
 
 private:
-    void DrawScanImage(std::uint32_t firstLine, std::uint32_t endLine); // lock_ held
+    // Draws the lines taken since the picture was last drawn (any thread, lock_ held).
+    void DrawUndrawnLocked() const;
 
     mutable std::mutex lock_; // guards everything below, the buffer's contents included
     fw::ZeroBlock image_;
     ScanGeometry geometry_;
     std::uint32_t imageBytes_ = 0; // stride x lines of the last delivery's geometry
-    ScanPicture picture_;
+    // The picture lags the image by the lines in undrawn_ until someone asks for it.
+    mutable ScanPicture picture_;
+    mutable ops::LineRange undrawn_;
     bool pictureValid_ = false;
     std::atomic<std::uint64_t> serial_{0}; // bumped under lock_ after each change
 };
