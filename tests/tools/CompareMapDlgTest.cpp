@@ -159,11 +159,13 @@ TEST_F(CompareMapDlgTest, BadBlocksAreMarkedNamedAndOpen)
         SCOPED_TRACE(planted);
         const uint32_t block = planted / 0x1000;
         const QPoint centre = view->CentreOf(block);
-        for (const QPoint d : {QPoint(-2, -2), QPoint(2, 2), QPoint(-2, 2)})
-            if (shown.rect().contains(centre + d))
+        for (const QPoint d : {QPoint(-2, -2), QPoint(2, 2), QPoint(-2, 2)}) {
+            if (shown.rect().contains(centre + d)) {
                 EXPECT_NE(shown.pixelColor(centre + d), clean) << "the marker is under the minimum size";
+            }
+        }
         const std::string text = view->BlockText(block).toStdString();
-        char range[40], offset[16];
+        char range[40], offset[40];
         std::snprintf(range, sizeof range, "%08XH～%08XH", block * 0x1000, block * 0x1000 + 0xFFF);
         std::snprintf(offset, sizeof offset, "\n%08XH  書込 5AH", planted);
         EXPECT_NE(text.find(range), std::string::npos) << text;
