@@ -194,10 +194,15 @@ void PictureInspector::OnFeedReady()
     if (frame_->Empty())
         sizeLabel_->setText(QStringLiteral("データがありません。"));
     else
-        sizeLabel_->setText(QStringLiteral("%1 x %2 画素、%3bit")
-                                .arg(frame_->Pixels())
-                                .arg(frame_->Lines())
-                                .arg(frame_->PixelBytes() * 8));
+    {
+        QString status = QStringLiteral("%1 x %2 画素、%3bit")
+                             .arg(frame_->Pixels())
+                             .arg(frame_->Lines())
+                             .arg(frame_->PixelBytes() * 8);
+        if (const std::uint32_t missing = frame_->UndeliveredLines())
+            status += QStringLiteral("\n未転送 %1 ライン（斜線）").arg(missing);
+        sizeLabel_->setText(status);
+    }
     if (hover_ && (hover_->line >= frame_->Lines() || hover_->pixel >= frame_->Pixels()))
         hover_.reset();
     RefreshProbe();
@@ -244,6 +249,11 @@ void PictureInspector::OnCanvasMenu(QPoint globalPos, std::optional<ImagePixel> 
         canvas_->Fit();
 }
 
+std::string PictureInspector::StatusShown() const
+{
+    return sizeLabel_->text().toStdString();
+}
+
 PictureInspector::ProbeTexts PictureInspector::ProbeShown() const
 {
     return {lineLabel_->text().toStdString(), pixelLabel_->text().toStdString(),
@@ -272,8 +282,13 @@ void PictureInspector::RefreshProbe()
                   static_cast<unsigned long long>(frame_->Offset(p->line, p->pixel)));
     lineLabel_->setText(QString::number(p->line));
     pixelLabel_->setText(QString::number(p->pixel));
-    hexLabel_->setText(QString::fromLatin1(hex));
-    decimalLabel_->setText(QString::number(sample));
+    if (frame_->Delivered(p->line)) {
+        hexLabel_->setText(QString::fromLatin1(hex));
+        decimalLabel_->setText(QString::number(sample));
+    } else { // its bytes are an earlier frame's or the Start's zeros, not this frame's
+        hexLabel_->setText(QStringLiteral("未転送"));
+        decimalLabel_->setText(QStringLiteral("未転送"));
+    }
     offsetLabel_->setText(QString::fromLatin1(offset));
     dumpButton_->setEnabled(!dumpRunning_ && dumpAvailable_);
     profile_->SetLine(frame_, p->line, p->pixel);

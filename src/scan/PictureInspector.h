@@ -59,6 +59,8 @@ public:
         std::string line, pixel, hex, decimal, offset;
     };
     ProbeTexts ProbeShown() const;
+    // The status line under the title: size, pixel size, undelivered lines.
+    std::string StatusShown() const;
     // What "この位置をダンプ表示" does (the button and the view's context menu).
     void DumpAt(ImagePixel p);
     bool DumpRunning() const { return dumpRunning_; }

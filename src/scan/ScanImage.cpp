@@ -11,6 +11,7 @@ bool ScanImage::Allocate(std::size_t size)
     image_ = fw::ZeroBlock(size);
     imageBytes_ = 0;
     geometry_ = ScanGeometry{};
+    delivered_.clear();
     picture_.Clear();
     pictureValid_ = false;
     ++serial_;
@@ -36,6 +37,7 @@ void ScanImage::Empty()
     std::lock_guard<std::mutex> lock(lock_);
     if (image_)
         std::memset(image_.data(), 0, image_.size());
+    ForgetDelivered();
     picture_.Clear();
     pictureValid_ = true; // the blank buffer draws a black picture
     ++serial_;
@@ -45,6 +47,7 @@ void ScanImage::SetGeometry(const ScanGeometry &g)
 {
     std::lock_guard<std::mutex> lock(lock_);
     geometry_ = g;
+    delivered_.assign(g.lines, 0); // the hook only ever writes into it
     ++serial_;
 }
 
@@ -56,6 +59,7 @@ void ScanImage::BeginFrame()
         std::min<std::uint64_t>(geometry_.stride() * geometry_.lines, image_.size());
     if (image_)
         std::memset(image_.data(), 0, used);
+    ForgetDelivered();
     picture_.Clear();
     ++serial_;
 }
@@ -65,13 +69,26 @@ bool ScanImage::TakeLines(const ops::HookDelivery &, const ops::Delivery &lines,
     std::lock_guard<std::mutex> lock(lock_);
     const std::uint64_t stride = geometry_.stride();
     imageBytes_ = std::uint32_t(std::min<std::uint64_t>(stride * geometry_.lines, image_.size()));
+    if (geometry_.unit == 1)
+        ForgetDelivered();
     const ops::LineRange copied =
         ops::CopyDeliveredLines(geometry_, std::span<std::uint8_t>(image_.data(), image_.size()), lines);
-    if (copied.empty())
+    if (copied.empty()) {
+        ++serial_; // a frame-unit delivery that held no line leaves its whole frame undelivered
         return false;
+    }
+    // No more than the copy touches: a byte per line it wrote.
+    const std::uint32_t end = std::min<std::uint32_t>(copied.end, std::uint32_t(delivered_.size()));
+    if (copied.first < end)
+        std::memset(delivered_.data() + copied.first, 1, end - copied.first);
     DrawScanImage(copied.first, copied.end);
     ++serial_;
     return true;
+}
+
+void ScanImage::ForgetDelivered()
+{
+    std::fill(delivered_.begin(), delivered_.end(), std::uint8_t(0));
 }
 
 void ScanImage::DrawScanImage(std::uint32_t firstLine, std::uint32_t endLine)
@@ -130,6 +147,7 @@ void ScanImage::CopyFrameInto(ScanFrame &frame) const
     std::lock_guard<std::mutex> lock(lock_);
     frame.serial = serial_.load();
     frame.geometry = geometry_;
+    frame.delivered = delivered_;
     if (image_ && imageBytes_ != 0)
         frame.bytes.assign(image_.data(), image_.data() + imageBytes_); // keeps the capacity
     else

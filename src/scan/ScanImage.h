@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 class ScanImage : public ops::CaptureSink {
 public:
@@ -30,12 +31,13 @@ public:
     void SetGeometry(const ScanGeometry &g);
 
     // Callback thread: a line-unit frame begins (its delivery starts at line 0): the image of
-    // the current geometry and the picture go blank.
+    // the current geometry and the picture go blank, and no line counts as delivered.
     void BeginFrame();
     // Callback thread, from the capture: copies the delivered lines to their place. Reads stay
     // inside the delivered bytes (lines.extent; the library's buffer holds the lines it says it
     // delivered at their pitch), writes inside the image of the current geometry; lines that do
-    // not fit are dropped. True when the picture changed.
+    // not fit are dropped. The copied lines count as delivered in the current frame (a frame-unit
+    // delivery is a frame of its own: it starts the count afresh). True when the picture changed.
     bool TakeLines(const ops::HookDelivery &hook, const ops::Delivery &lines, std::uint32_t frame) override;
 
     // UI thread: the picture as control 1055 shows it (null before the first Start).
@@ -58,6 +60,7 @@ public:
 
 private:
     void DrawScanImage(std::uint32_t firstLine, std::uint32_t endLine); // lock_ held
+    void ForgetDelivered(); // lock_ held
 
     mutable std::mutex lock_; // guards everything below, the buffer's contents included
     fw::ZeroBlock image_;
@@ -65,5 +68,6 @@ private:
     std::uint32_t imageBytes_ = 0; // stride x lines of the last delivery's geometry
     ScanPicture picture_;
     bool pictureValid_ = false;
+    std::vector<std::uint8_t> delivered_; // per line of the geometry: delivered in this frame
     std::atomic<std::uint64_t> serial_{0}; // bumped under lock_ after each change
 };
