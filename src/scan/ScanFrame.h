@@ -15,6 +15,14 @@ struct ScanFrame {
     // Per image line, 1 when the current frame delivered it; empty: every line counts as
     // delivered. Lines a stop or a short delivery never wrote keep an earlier frame's bytes, or 0.
     std::vector<std::uint8_t> delivered;
+    // The Start the bytes belong to (counted by the image), the frame within it (the capture's
+    // count, from 0) and, once the frame has ended, whether it equals the frame before it
+    // (ops::StaleRule over ops::FrameHash) and when it ended (ms since the epoch).
+    std::uint64_t scan = 0;
+    std::uint32_t frameNumber = 0;
+    bool ended = false;
+    bool stale = false;
+    std::int64_t endedAtMs = 0;
 
     // Lines that lie wholly inside the bytes (a Start's new geometry may meet the old data).
     std::uint32_t Lines() const;

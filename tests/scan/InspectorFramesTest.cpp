@@ -1,10 +1,13 @@
 // The inspector on frames as they arrive: lines the current frame did not deliver are hatched,
-// counted and probed as such.
+// counted and probed as such; the frame history keeps, names and steps through the last frames.
 #include "PictureSupport.h"
 
+#include "scan/FrameHistory.h"
 #include "scan/PictureInspector.h"
 
+#include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
 
 using namespace scantest;
 
@@ -92,5 +95,104 @@ TEST_F(InspectorFramesTest, UndeliveredLinesAreMarkedCountedAndProbed)
             canvas->SetPinned(std::nullopt);
         }
     }
+    EXPECT_TRUE(sinks.boxes->boxes().empty());
+}
+
+// The history keeps the newest frames in order within its count and its bytes (the newest
+// always, however large); a frame copied again replaces its earlier copy.
+TEST(FrameHistoryTest, KeepsTheNewestWithinItsBounds)
+{
+    struct Case {
+        const char *name;
+        std::size_t frames;
+        std::uint64_t maxBytes;
+        std::vector<std::pair<std::uint32_t, std::size_t>> added; // frame number, bytes
+        std::vector<std::uint32_t> kept;                          // frame numbers, oldest first
+    };
+    const Case cases[] = {
+        {"count", 3, 1000, {{0, 10}, {1, 10}, {2, 10}, {3, 10}, {4, 10}}, {2, 3, 4}},
+        {"bytes", 16, 100, {{0, 40}, {1, 40}, {2, 40}, {3, 40}}, {2, 3}},
+        {"newest beyond the bytes", 16, 100, {{0, 40}, {1, 400}}, {1}},
+        {"copied again", 4, 1000, {{0, 10}, {1, 10}, {1, 10}, {2, 10}}, {0, 1, 2}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        FrameHistory history(c.frames, c.maxBytes);
+        for (const auto &[number, bytes] : c.added) {
+            auto frame = std::make_shared<ScanFrame>();
+            frame->geometry.lines = std::uint32_t(bytes);
+            frame->geometry.pixels = 1;
+            frame->bytes.assign(bytes, 0);
+            frame->frameNumber = number;
+            auto snapshot = std::make_shared<InspectorSnapshot>();
+            snapshot->frame = frame;
+            history.Add(snapshot);
+            EXPECT_LE(history.Size(), c.frames);
+            EXPECT_TRUE(history.Size() == 1 || history.Bytes() <= c.maxBytes);
+        }
+        std::vector<std::uint32_t> kept;
+        for (std::size_t i = 0; i < history.Size(); ++i)
+            kept.push_back(history.At(i)->frame->frameNumber);
+        EXPECT_EQ(kept, c.kept);
+    }
+}
+
+// Under the simulator's stale-frame scenario (every 10th frame repeats the one before), the
+// history holds the last 16 frames in order; stepping back with the keys names each frame and
+// marks exactly the repeated ones; stepping forward past the newest follows new frames again.
+TEST_F(InspectorFramesTest, HistoryStepsInOrderAndMarksStaleFrames)
+{
+    ASSERT_EQ(SimSetScenario("stale-frame", 1), 0);
+    Type(IDC_START_COUNT, "0");
+    Type(IDC_PIXELS_PER_LINE, "48");
+    Type(IDC_LINES_PER_FRAME, "24");
+    ASSERT_TRUE(Click(IDC_START));
+    Step(1);
+    PictureInspector *inspector = OpenInspector();
+    ASSERT_NE(inspector, nullptr);
+    ASSERT_TRUE(Follows(inspector, scan.Image()));
+    for (int i = 1; i < 20; ++i) {
+        Step(1);
+        ASSERT_TRUE(Follows(inspector, scan.Image()));
+    }
+    const FrameHistory &history = inspector->History();
+    ASSERT_EQ(history.Size(), FrameHistory::kFrames);
+    EXPECT_NE(inspector->HistoryShown().find("履歴 16 フレーム（最大 256 MB"), std::string::npos);
+    EXPECT_TRUE(inspector->FollowsNewest());
+
+    auto press = [&](int key) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(inspector->Canvas(), &event); // the canvas passes it up
+    };
+    // From the newest (frame 19) back to the oldest kept (frame 4), and one more stays there.
+    for (std::uint32_t number = 19;; --number) {
+        SCOPED_TRACE("frame " + std::to_string(number));
+        ASSERT_EQ(inspector->Frame()->frameNumber, number);
+        const std::string shown = inspector->FrameShown();
+        EXPECT_EQ(shown.rfind("フレーム " + std::to_string(number) + "　", 0), 0u) << shown;
+        const bool stale = number == 9 || number == 19;
+        EXPECT_EQ(inspector->Frame()->stale, stale);
+        EXPECT_EQ(shown.find("前のフレームと同じ画像") != std::string::npos, stale) << shown;
+        if (number == 4)
+            break;
+        press(number % 2 ? Qt::Key_PageUp : Qt::Key_Comma);
+    }
+    press(Qt::Key_PageUp);
+    EXPECT_EQ(inspector->Frame()->frameNumber, 4u);
+    EXPECT_FALSE(inspector->FollowsNewest());
+
+    // A new frame while the oldest is shown: it leaves the history, the view moves to the next.
+    Step(1);
+    ASSERT_TRUE(fw::test::WaitUntil([&] { return history.At(history.Size() - 1)->frame->frameNumber == 20; }));
+    EXPECT_EQ(inspector->Frame()->frameNumber, 5u);
+    EXPECT_FALSE(inspector->FollowsNewest());
+    press(Qt::Key_PageDown); // an old frame stays shown while new ones arrive
+    Step(1);
+    ASSERT_TRUE(fw::test::WaitUntil([&] { return history.At(history.Size() - 1)->frame->frameNumber == 21; }));
+    EXPECT_EQ(inspector->Frame()->frameNumber, 6u);
+    for (int i = 0; i < 16; ++i)
+        press(i % 2 ? Qt::Key_PageDown : Qt::Key_Period);
+    EXPECT_TRUE(inspector->FollowsNewest());
+    EXPECT_EQ(inspector->Frame()->frameNumber, 21u);
     EXPECT_TRUE(sinks.boxes->boxes().empty());
 }
