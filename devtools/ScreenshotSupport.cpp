@@ -5,6 +5,7 @@
 #include "framework/Look.h"
 #include "framework/UiThread.h"
 #include "res/Templates.h"
+#include "session/RequestBuffers.h"
 
 #include <QDir>
 
@@ -34,12 +35,14 @@ ScreenshotSession::ScreenshotSession(int &argc, char **argv) : app_(argc, argv)
                       ScanEndCallback, &first, &second, &error);
     if (board == BOARD_INVALID_HANDLE)
         std::fprintf(stderr, "BoardOpen failed: %u\n", error);
+    else
+        session::BoardOpened(board); // the tools' deliveries go through the board's delivery object
 }
 
 ScreenshotSession::~ScreenshotSession()
 {
-    if (board != BOARD_INVALID_HANDLE)
-        BoardClose(board);
+    if (board != BOARD_INVALID_HANDLE && BoardClose(board) == 0)
+        session::BoardClosed(board);
     fw::shutdownUiThread();
 }
 

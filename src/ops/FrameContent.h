@@ -30,6 +30,9 @@ std::vector<LineRange> CanaryLines(const uint8_t *buffer, uint64_t pitch, uint64
 // a new one from a sensor differs everywhere (noise), a synthetic one in its moving parts.
 class FrameHash {
 public:
+    // Bytes of each frame the stale check hashes: whole lines, a few percent of a large frame,
+    // all of a small one.
+    static constexpr uint64_t kHashedBytes = 64 * 1024;
     // The step that hashes about `bytes` bytes of a frame (at least one line in `lines`).
     static uint32_t StepFor(uint64_t lineBytes, uint32_t lines, uint64_t bytes);
     void SetStep(uint32_t step) { step_ = step == 0 ? 1 : step; }
@@ -42,6 +45,24 @@ public:
 private:
     uint64_t sum_ = 0;
     uint32_t step_ = 1;
+};
+
+// Frames that repeat their predecessor: each frame's hash at its end against the one before.
+class StaleRule {
+public:
+    void Reset() { have_ = false; }
+    // The ended frame's hash; true when it equals the previous frame's.
+    bool FrameEnded(uint64_t hash)
+    {
+        const bool same = have_ && hash == previous_;
+        previous_ = hash;
+        have_ = true;
+        return same;
+    }
+
+private:
+    uint64_t previous_ = 0;
+    bool have_ = false;
 };
 
 // Pixels of `pixelBytes` bytes, little-endian, lines back to back.

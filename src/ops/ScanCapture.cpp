@@ -5,13 +5,6 @@
 #include <algorithm>
 
 namespace ops {
-namespace {
-
-// Bytes of each frame the stale check hashes: whole lines, a few percent of a large frame, all of
-// a small one.
-constexpr uint64_t kHashedBytes = 64 * 1024;
-
-} // namespace
 
 ScanCapture::ScanCapture(CaptureSink &sink, std::atomic<uint32_t> *lineTotal)
     : sink_(sink), lineTotal_(lineTotal)
@@ -24,7 +17,7 @@ void ScanCapture::SetGeometry(const ImageGeometry &g)
     pixels_ = g.pixels;
     pixelBytes_ = g.pixelBytes;
     unit_ = g.unit;
-    hash_.SetStep(FrameHash::StepFor(g.lineBytes(), g.lines, kHashedBytes));
+    hash_.SetStep(FrameHash::StepFor(g.lineBytes(), g.lines, FrameHash::kHashedBytes));
 }
 
 ImageGeometry ScanCapture::Geometry() const
@@ -56,8 +49,7 @@ void ScanCapture::BeginScan()
     nextLine_ = 0;
     lineGaps_ = 0;
     hash_.Reset();
-    previousHash_ = 0;
-    havePrevious_ = false;
+    stale_.Reset();
     lastUnwrittenFrame_ = UINT32_MAX;
     findings_ = ContentFindings{};
     findings_.unwritten.reserve(ContentFindings::kNamedFindings); // the hook never allocates
@@ -231,14 +223,11 @@ void ScanCapture::CheckContent(const ImageGeometry &g, const HookDelivery &hook,
     }
     if ((hook.flags & HOOK_FLAG_FRAME) == 0)
         return;
-    const uint64_t value = hash_.Value();
-    if (findStale_ && havePrevious_ && value == previousHash_) {
+    if (stale_.FrameEnded(hash_.Value()) && findStale_) {
         ++findings_.staleFrames;
         if (findings_.staleFrameNumbers.size() < ContentFindings::kNamedFindings)
             findings_.staleFrameNumbers.push_back(frame);
     }
-    previousHash_ = value;
-    havePrevious_ = true;
     hash_.Reset();
 }
 

@@ -154,8 +154,7 @@ private:
     uint64_t lineGaps_ = 0;
     bool checks_ = false, findStale_ = true;
     FrameHash hash_;             // of the frame under way
-    uint64_t previousHash_ = 0;  // of the frame before it
-    bool havePrevious_ = false;
+    StaleRule stale_;            // against the frame before it
     uint32_t lastUnwrittenFrame_ = UINT32_MAX;
     ContentFindings findings_;
 };

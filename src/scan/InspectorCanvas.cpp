@@ -22,6 +22,13 @@ inline QRgb GridOn(std::uint8_t g)
     return qRgb(v, v, v);
 }
 
+// Lines the frame did not deliver: diagonal stripes of two colours no grey (r = g = b) can have,
+// fixed to the view so that they read as a mark, not as picture.
+inline QRgb UndeliveredAt(int x, int y)
+{
+    return ((x + y) / 6) % 2 == 0 ? InspectorCanvas::kUndelivered : InspectorCanvas::kUndeliveredDark;
+}
+
 // Where a drawn value breaks into two lines (long 32-bit values), or -1.
 int BreakAt(const QString &text)
 {
@@ -161,6 +168,11 @@ void InspectorCanvas::Render(QImage &target) const
             lastSy = sy;
             if (sy < 0 || sy >= frame_->Lines()) {
                 std::fill(out, out + w, kOutside);
+                continue;
+            }
+            if (!frame_->Delivered(std::uint32_t(sy))) {
+                for (int x = 0; x < w; ++x)
+                    out[x] = columnByte[std::size_t(x)] < 0 ? kOutside : UndeliveredAt(x, y);
                 continue;
             }
             const std::uint8_t *line = frame_->Line(std::uint32_t(sy));

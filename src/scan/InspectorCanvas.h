@@ -28,6 +28,8 @@ class InspectorCanvas : public QWidget {
 public:
     static constexpr double kMaxZoom = 32.0;
     static constexpr double kValueZoom = 16.0; // values and grid from here up
+    // The hatching over lines the frame did not deliver.
+    static constexpr QRgb kUndelivered = 0xFFE040C0, kUndeliveredDark = 0xFF702060;
 
     explicit InspectorCanvas(QWidget *parent = nullptr);
 

@@ -57,7 +57,7 @@ std::vector<InspectorCanvas::DrawnValue> InspectorCanvas::ValuesShown() const
     const std::uint32_t x1 = std::min<double>(frame_->Pixels(), std::ceil(origin_.x() + width() / zoom_));
     const std::uint32_t y1 = std::min<double>(frame_->Lines(), std::ceil(origin_.y() + height() / zoom_));
     for (std::uint32_t y = y0; y < y1; ++y)
-        for (std::uint32_t x = x0; x < x1; ++x) {
+        for (std::uint32_t x = x0; x < x1 && frame_->Delivered(y); ++x) { // hatched lines: no value
             const std::uint32_t v = frame_->Sample(y, x);
             const QPointF corner = (QPointF(x, y) - origin_) * zoom_;
             values.push_back({ImagePixel{y, x}, ValueText(v, frame_->PixelBytes(), hex_),

@@ -50,6 +50,8 @@ PictureInspector::PictureInspector(const ScanImage &image,
     setFont(fw::TemplateFont("ＭＳ Ｐゴシック", 9));
 
     sizeLabel_ = new QLabel(this);
+    frameLabel_ = new QLabel(this);
+    historyLabel_ = new QLabel(this);
     auto *probeBox = new QGroupBox(this);
     probeTitle_ = new QLabel(probeBox);
     auto *grid = new QGridLayout(probeBox);
@@ -82,10 +84,14 @@ PictureInspector::PictureInspector(const ScanImage &image,
     auto *hint = new QLabel(QStringLiteral("ホイール：拡大・縮小　ドラッグ：移動\n"
                                            "クリック：位置を固定（もう一度で解除）\n"
                                            "矢印キー：1画素移動（Shift：10画素）\n"
-                                           "Ctrl＋ドラッグ：範囲を選択（Ctrl＋C：値をコピー）"),
+                                           "Ctrl＋ドラッグ：範囲を選択（Ctrl＋C：値をコピー）\n"
+                                           "PageUp または ,：前のフレーム　PageDown または .：次のフレーム\n"
+                                           "End：最新のフレームに戻る"),
                             this);
     auto *side = new QVBoxLayout;
     side->addWidget(sizeLabel_);
+    side->addWidget(frameLabel_);
+    side->addWidget(historyLabel_);
     side->addWidget(probeBox);
     side->addWidget(zoomLabel_);
     side->addLayout(zoomRow);
@@ -117,6 +123,7 @@ PictureInspector::PictureInspector(const ScanImage &image,
 
     resize(1000, 760);
     OnZoomChanged();
+    ShowFrameTexts();
     RefreshProbe();
     feed_.Request(true);
 }
@@ -176,11 +183,26 @@ void PictureInspector::OnFeedReady()
     std::shared_ptr<const InspectorSnapshot> snapshot = feed_.Take();
     if (!snapshot)
         return;
-    const bool newSize = !frame_ || frame_->PixelBytes() != snapshot->frame->PixelBytes();
-    frame_ = snapshot->frame;
+    history_.Add(snapshot);
+    if (shown_ == nullptr) {
+        ShowSnapshot(*snapshot);
+        return;
+    }
+    if (history_.IndexOf(shown_) == history_.Size()) { // the frame shown was dropped: the oldest
+        shown_ = history_.At(0).get();
+        ShowSnapshot(*history_.At(0));
+        return;
+    }
+    ShowFrameTexts();
+}
+
+void PictureInspector::ShowSnapshot(const InspectorSnapshot &snapshot)
+{
+    const bool newSize = !frame_ || frame_->PixelBytes() != snapshot.frame->PixelBytes();
+    frame_ = snapshot.frame;
     canvas_->SetFrame(frame_);
-    histogram_->SetHistogram(snapshot->histogram, frame_->MaxSample());
-    imageStats_ = snapshot->stats;
+    histogram_->SetHistogram(snapshot.histogram, frame_->MaxSample());
+    imageStats_ = snapshot.stats;
     histogram_->SetFigures(imageStats_, frame_->PixelBytes(), canvas_->HexValues());
     if (newSize || !windowSet_) {
         // 8 bits as they are; wider samples from where they lie.
@@ -194,12 +216,18 @@ void PictureInspector::OnFeedReady()
     if (frame_->Empty())
         sizeLabel_->setText(QStringLiteral("データがありません。"));
     else
-        sizeLabel_->setText(QStringLiteral("%1 x %2 画素、%3bit")
-                                .arg(frame_->Pixels())
-                                .arg(frame_->Lines())
-                                .arg(frame_->PixelBytes() * 8));
+    {
+        QString status = QStringLiteral("%1 x %2 画素、%3bit")
+                             .arg(frame_->Pixels())
+                             .arg(frame_->Lines())
+                             .arg(frame_->PixelBytes() * 8);
+        if (const std::uint32_t missing = frame_->UndeliveredLines())
+            status += QStringLiteral("\n未転送 %1 ライン（斜線）").arg(missing);
+        sizeLabel_->setText(status);
+    }
     if (hover_ && (hover_->line >= frame_->Lines() || hover_->pixel >= frame_->Pixels()))
         hover_.reset();
+    ShowFrameTexts();
     RefreshProbe();
 }
 
@@ -244,6 +272,11 @@ void PictureInspector::OnCanvasMenu(QPoint globalPos, std::optional<ImagePixel> 
         canvas_->Fit();
 }
 
+std::string PictureInspector::StatusShown() const
+{
+    return sizeLabel_->text().toStdString();
+}
+
 PictureInspector::ProbeTexts PictureInspector::ProbeShown() const
 {
     return {lineLabel_->text().toStdString(), pixelLabel_->text().toStdString(),
@@ -272,8 +305,13 @@ void PictureInspector::RefreshProbe()
                   static_cast<unsigned long long>(frame_->Offset(p->line, p->pixel)));
     lineLabel_->setText(QString::number(p->line));
     pixelLabel_->setText(QString::number(p->pixel));
-    hexLabel_->setText(QString::fromLatin1(hex));
-    decimalLabel_->setText(QString::number(sample));
+    if (frame_->Delivered(p->line)) {
+        hexLabel_->setText(QString::fromLatin1(hex));
+        decimalLabel_->setText(QString::number(sample));
+    } else { // its bytes are an earlier frame's or the Start's zeros, not this frame's
+        hexLabel_->setText(QStringLiteral("未転送"));
+        decimalLabel_->setText(QStringLiteral("未転送"));
+    }
     offsetLabel_->setText(QString::fromLatin1(offset));
     dumpButton_->setEnabled(!dumpRunning_ && dumpAvailable_);
     profile_->SetLine(frame_, p->line, p->pixel);

@@ -8,6 +8,7 @@
 // most as often as the scan tool refreshes its picture (screen rate). UI thread only.
 #pragma once
 
+#include "scan/FrameHistory.h"
 #include "scan/InspectorCanvas.h"
 #include "scan/InspectorFeed.h"
 #include "scan/SampleStats.h"
@@ -20,6 +21,7 @@
 #include <string>
 
 class QCheckBox;
+class QKeyEvent;
 class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
@@ -59,6 +61,8 @@ public:
         std::string line, pixel, hex, decimal, offset;
     };
     ProbeTexts ProbeShown() const;
+    // The status line under the title: size, pixel size, undelivered lines.
+    std::string StatusShown() const;
     // What "この位置をダンプ表示" does (the button and the view's context menu).
     void DumpAt(ImagePixel p);
     bool DumpRunning() const { return dumpRunning_; }
@@ -81,11 +85,25 @@ public:
     QPushButton *DumpButton() const { return dumpButton_; }
     std::shared_ptr<const ScanFrame> Frame() const { return frame_; }
 
+    // The frames received, oldest first; the one shown (Size() - 1 while it follows new ones).
+    const FrameHistory &History() const { return history_; }
+    std::size_t HistoryIndex() const;
+    bool FollowsNewest() const { return shown_ == nullptr; }
+    // Older (negative) or newer frames of the history; past the newest it follows new ones.
+    void StepHistory(int by);
+    void ShowNewest();
+    // The shown frame's number, time and marks as the window writes them, and the history line.
+    std::string FrameShown() const;
+    std::string HistoryShown() const;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void OnFeedReady();
+    void ShowSnapshot(const InspectorSnapshot &snapshot);
+    void ShowFrameTexts(); // the frame's and the history's labels
     void OnHover(std::optional<ImagePixel> p);
     void OnPinned(std::optional<ImagePixel> p);
     void OnZoomChanged();
@@ -98,6 +116,8 @@ private:
 
     std::function<void(std::uint32_t)> openDump_;
     std::shared_ptr<const ScanFrame> frame_; // the copy shown
+    FrameHistory history_;
+    const InspectorSnapshot *shown_ = nullptr; // the history's entry shown; null: the newest
     std::optional<ImagePixel> hover_;
     std::optional<ImagePixel> pinned_;
     bool dumpRunning_ = false;
@@ -119,6 +139,7 @@ private:
     QDoubleSpinBox *windowLo_, *windowHi_;
     QCheckBox *hexBox_;
     QLabel *sizeLabel_;
+    QLabel *frameLabel_, *historyLabel_;
     QLabel *probeTitle_;
     QLabel *lineLabel_, *pixelLabel_, *hexLabel_, *decimalLabel_, *offsetLabel_;
     QLabel *zoomLabel_;

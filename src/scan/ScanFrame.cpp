@@ -28,3 +28,12 @@ std::uint32_t ScanFrame::MaxSample() const
     default: return 0xFF;
     }
 }
+
+std::uint32_t ScanFrame::UndeliveredLines() const
+{
+    if (delivered.empty())
+        return 0;
+    const std::uint32_t lines = std::min<std::uint32_t>(Lines(), std::uint32_t(delivered.size()));
+    const auto written = std::count(delivered.begin(), delivered.begin() + lines, std::uint8_t(1));
+    return Lines() - std::uint32_t(written);
+}

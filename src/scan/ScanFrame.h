@@ -12,12 +12,29 @@ struct ScanFrame {
     ScanGeometry geometry;
     std::vector<std::uint8_t> bytes; // the image buffer's valid bytes, line after line at the stride
     std::uint64_t serial = 0;        // changes whenever the image changed (ScanImage::Serial)
+    // Per image line, 1 when the current frame delivered it; empty: every line counts as
+    // delivered. Lines a stop or a short delivery never wrote keep an earlier frame's bytes, or 0.
+    std::vector<std::uint8_t> delivered;
+    // The Start the bytes belong to (counted by the image), the frame within it (the capture's
+    // count, from 0) and, once the frame has ended, whether it equals the frame before it
+    // (ops::StaleRule over ops::FrameHash) and when it ended (ms since the epoch).
+    std::uint64_t scan = 0;
+    std::uint32_t frameNumber = 0;
+    bool ended = false;
+    bool stale = false;
+    std::int64_t endedAtMs = 0;
 
     // Lines that lie wholly inside the bytes (a Start's new geometry may meet the old data).
     std::uint32_t Lines() const;
     std::uint32_t Pixels() const { return geometry.pixels; }
     std::uint32_t PixelBytes() const { return geometry.pixelBytes; }
     bool Empty() const { return Lines() == 0 || Pixels() == 0; }
+    bool Delivered(std::uint32_t line) const
+    {
+        return delivered.empty() || (line < delivered.size() && delivered[line] != 0);
+    }
+    // Lines among Lines() that the current frame did not deliver.
+    std::uint32_t UndeliveredLines() const;
 
     // Byte offset of a sample in the image buffer, as the dump view numbers the bytes.
     std::uint64_t Offset(std::uint32_t line, std::uint32_t pixel) const

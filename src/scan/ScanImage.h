@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 class ScanImage : public ops::CaptureSink {
 public:
@@ -32,12 +33,15 @@ public:
     void SetGeometry(const ScanGeometry &g);
 
     // Callback thread: a line-unit frame begins (its delivery starts at line 0): the image of
-    // the current geometry and the picture go blank.
+    // the current geometry and the picture go blank, and no line counts as delivered.
     void BeginFrame();
     // Callback thread, from the capture: copies the delivered lines to their place. Reads stay
     // inside the delivered bytes (lines.extent; the library's buffer holds the lines it says it
     // delivered at their pitch), writes inside the image of the current geometry; lines that do
-    // not fit are dropped. True when the picture changed.
+    // not fit are dropped. The copied lines count as delivered in the current frame (a frame-unit
+    // delivery is a frame of its own: it starts the count afresh), and go into its hash; a
+    // delivery that ends a frame tells whether it repeats the one before. True when the picture
+    // changed.
     bool TakeLines(const ops::HookDelivery &hook, const ops::Delivery &lines, std::uint32_t frame) override;
 
     // UI thread: the picture as control 1055 shows it (null before the first Start).
@@ -61,6 +65,9 @@ public:
 private:
     // Draws the lines taken since the picture was last drawn (any thread, lock_ held).
     void DrawUndrawnLocked() const;
+    void ForgetDelivered(); // lock_ held
+    void StartFrame(std::uint32_t number); // lock_ held
+    void EndFrame();                       // lock_ held
 
     mutable std::mutex lock_; // guards everything below, the buffer's contents included
     fw::ZeroBlock image_;
@@ -70,5 +77,13 @@ private:
     mutable ScanPicture picture_;
     mutable ops::LineRange undrawn_;
     bool pictureValid_ = false;
+    std::vector<std::uint8_t> delivered_; // per line of the geometry: delivered in this frame
+    // The current frame: its Start, number, hash so far, and its end; the stale rule spans frames.
+    std::uint64_t scan_ = 0;
+    std::uint32_t frameNumber_ = 0;
+    bool frameEnded_ = false, frameStale_ = false;
+    std::int64_t endedAtMs_ = 0;
+    ops::FrameHash hash_;
+    ops::StaleRule stale_;
     std::atomic<std::uint64_t> serial_{0}; // bumped under lock_ after each change
 };

@@ -64,8 +64,9 @@ TEST_F(ScanCaptureTest, ReissueAndExtentFollowTheRequestBook)
         capture.SetReissue(c.on, c.share);
         if (c.book != Book::None)
             capture.RegisterRequest(buffer.data(), uint32_t(buffer.size()));
-        if (c.book == Book::Retired)
+        if (c.book == Book::Retired) {
             EXPECT_TRUE(capture.RetireRequests(buffer.data(), buffer.data() + buffer.size()));
+        }
         ops::HookDelivery hook{HOOK_FLAG_FRAME, 0, 10, c.kind, buffer.data() + c.offset};
         EXPECT_TRUE(capture.Take(hook));
         EXPECT_EQ(CallsOf(SIM_OP_ImageRequest), c.requests);
