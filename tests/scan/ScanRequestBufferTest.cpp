@@ -150,6 +150,16 @@ TEST_F(ScanRequestBufferTest, ApBuffersGivenUpDuringScansDoNotPileUp)
             << "more than the last given-up AP buffer is kept";
         // A late delivery into the given-up buffer (shifted, so a copy would show) is neither
         // copied nor re-issued.
+        // The library calls the hook on one thread: the planted call waits until the deliveries
+        // still queued at the stop have been made (no hook call for 200 ms), or it would overlap
+        // one and the board would keep every retired buffer until its close.
+        for (std::uint64_t seen = SimHookCalls();;) {
+            fw::test::WaitUntil([] { return false; }, 200);
+            if (const std::uint64_t now = SimHookCalls(); now != seen)
+                seen = now;
+            else
+                break;
+        }
         const ScanDataCopy before = scan.CopyWholeImage();
         const std::size_t requests = JournalOf(SIM_OP_ImageRequest).size();
         OnLibraryThread([ap] {
