@@ -2,6 +2,7 @@
 // accounted for, a failing request and a board that never delivers fail with their reasons, and
 // the reports carry the picture, the snapshot and the intervals.
 #include "CheckFixture.h"
+#include "check/BoardLink.h"
 
 #include "simctl.h"
 
@@ -180,6 +181,21 @@ TEST_F(CaptureChecksTest, BusyHostWarnsWithoutFailingHealthyCaptures)
     const QJsonObject line = CaseOf(json, "scan/depth/line");
     EXPECT_EQ(line["outcome"].toString(), "warn") << scan.out;
     EXPECT_GE(line["properties"].toObject()["hostRetries"].toInt(), 2);
+}
+
+TEST_F(CaptureChecksTest, AHookCallFromASecondThreadIsNamedInTheCase)
+{
+    // A library that broke its one-thread promise: a second thread enters the hook while the
+    // delivery thread is still inside it (this stall runs inside the hook call).
+    const std::string json = Scratch("r.json");
+    std::atomic<int> delivered{0};
+    const Outcome o = RunInProcess({"video", "--seconds", "1", "--json", json}, [&delivered] {
+        if (++delivered == 5)
+            std::thread([] { check::BoardLink::HookEntry(0, 0, 0, 0, nullptr); }).join();
+    });
+    EXPECT_EQ(o.status, 0) << o.out;
+    EXPECT_NE(o.out.find("画像転送Hookが別スレッドから同時に 1 回呼ばれました"), std::string::npos) << o.out;
+    EXPECT_EQ(CaseOf(json, "video/live")["properties"].toObject()["overlappingHookCalls"].toInt(), 1);
 }
 
 TEST_F(CaptureChecksTest, VideoReportsItsFiguresAndASnapshot)
