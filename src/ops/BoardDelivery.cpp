@@ -1,5 +1,7 @@
 #include "ops/BoardDelivery.h"
 
+#include <algorithm>
+
 namespace ops {
 
 void RequestUser::Open(std::shared_ptr<BoardDelivery> delivery)
@@ -33,6 +35,7 @@ BoardDelivery::BoardDelivery(BoardHandle board, const GateWaiting &waiting) : bo
 {
     for (auto &slot : slots_)
         slot = std::make_unique<Slot>(waiting);
+    active_.reserve(kSlots);
 }
 
 BoardDelivery::~BoardDelivery() = default;
@@ -96,7 +99,7 @@ BoardDelivery::Outcome BoardDelivery::DeliverWithin(int first, int last, const D
             overlaps_.fetch_add(1);
             violated_ = true;
         }
-        active_.insert(ticket);
+        active_.push_back(ticket);
     }
     Outcome outcome;
     for (int i = first; i < last; ++i) {
@@ -113,7 +116,7 @@ BoardDelivery::Outcome BoardDelivery::DeliverWithin(int first, int last, const D
     std::vector<HeldBuffer> freeable;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        active_.erase(active_.find(ticket));
+        active_.erase(std::find(active_.begin(), active_.end(), ticket));
         for (Retired &r : retired_)
             if (r.covered && ticket > r.coveredAt)
                 r.laterReturned = true;
@@ -143,7 +146,7 @@ std::vector<HeldBuffer> BoardDelivery::TakeFreeableLocked()
     std::vector<HeldBuffer> freeable;
     if (violated_)
         return freeable;
-    const uint64_t oldestActive = active_.empty() ? UINT64_MAX : *active_.begin();
+    const uint64_t oldestActive = active_.empty() ? UINT64_MAX : active_.front();
     for (auto it = retired_.begin(); it != retired_.end();) {
         if (it->covered && it->laterReturned && it->coveredAt < oldestActive) {
             freeable.push_back(std::move(it->buffer));

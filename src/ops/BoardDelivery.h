@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -154,7 +153,10 @@ private:
 
     mutable std::mutex mutex_; // guards lastTicket_, active_, retired_ and violated_
     uint64_t lastTicket_ = 0;
-    std::multiset<uint64_t> active_; // tickets of the hook calls inside
+    // Tickets of the hook calls inside, oldest first (tickets only grow, so appending keeps the
+    // order). Room for a few is reserved up front: the hook path allocates nothing unless the
+    // library breaks its one-thread promise.
+    std::vector<uint64_t> active_;
     std::vector<Retired> retired_;
     bool violated_ = false; // hook calls overlapped once: retired buffers wait for the close
 };

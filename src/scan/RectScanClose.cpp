@@ -3,7 +3,7 @@
 
 #include "framework/MessageBox.h"
 #include "res/Resources.h"
-#include "scan/ScanToolGate.h"
+#include "scan/ScanToolLink.h"
 #include "session/RequestBuffers.h"
 #include "session/ToolProtocol.h"
 #include "tools/DumpViewDlg.h"

@@ -6,7 +6,7 @@
 #include "ops/AreaScanStart.h"
 #include "res/Resources.h"
 #include "scan/PictureInspector.h"
-#include "scan/ScanToolGate.h"
+#include "scan/ScanToolLink.h"
 #include "session/RequestBuffers.h"
 #include "tools/ShowResult.h"
 #include "tools/TransferStatsDlg.h"

@@ -5,7 +5,7 @@
 // re-issues, accounts for lines and statistics and copies into the tool's image (ScanImage).
 //
 // Threads: every handler runs on the UI thread. The board library's callback threads enter
-// through the dialog's ScanToolLink (scan/ScanToolGate.h) and call OnImageTransfer / OnScanEnded; they
+// through the dialog's ScanToolLink (scan/ScanToolLink.h) and call OnImageTransfer / OnScanEnded; they
 // never touch a widget: log text and the picture are handed to the UI thread through the
 // mailbox (scan/ScanMailbox.h), one queued wake at a time.
 #pragma once
@@ -18,7 +18,7 @@
 #include "scan/ScanImage.h"
 #include "scan/ScanMailbox.h"
 #include "scan/ScanPicture.h"
-#include "scan/ScanToolGate.h"
+#include "scan/ScanToolLink.h"
 #include "ops/ScanCapture.h"
 #include "session/RequestBuffers.h"
 #include "tools/ScanDataSource.h"

@@ -4,7 +4,7 @@
 #include "framework/Clock.h"
 #include "framework/MessageBox.h"
 #include "scan/RectScanDlg.h"
-#include "scan/ScanToolGate.h"
+#include "scan/ScanToolLink.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -104,9 +104,12 @@ TEST_F(ExecutableTest, AllChecksPassOnAHealthyBoardAndFrameFaultNamesTheStuckBit
     const Outcome healthy = RunExecutable(args, "fast-scan", 50);
     ASSERT_FALSE(healthy.timedOut);
     for (const char *name : {"open/board ... ok", "registers/read32 ... ok", "registers/read16 ... ok",
-                             "dsp/download ... ok", "memory/bank1/random ... ok", "scan/area ... ok"})
+                             "dsp/download ... ok", "memory/bank1/random ... ok"})
         EXPECT_NE(healthy.out.find(name), std::string::npos) << name << "\n" << healthy.out;
-    // A busy machine disturbs only the host's timing: at most warnings, never a failure.
+    // A busy machine disturbs only the host's timing: at most warnings (the scan's jitter, say),
+    // never a failure.
+    EXPECT_TRUE(healthy.out.find("\nscan/area ... ok") != std::string::npos
+                || healthy.out.find("\nscan/area ... WARN: ") != std::string::npos) << healthy.out;
     EXPECT_EQ(Count(healthy.out, "FAIL"), 0) << healthy.out;
     EXPECT_EQ(healthy.status, 0);
     EXPECT_NE(healthy.out.find("failed 0, skipped 0, errors 0"), std::string::npos) << healthy.out;

@@ -11,7 +11,7 @@
 #include "framework/UiThread.h"
 #include "res/Resources.h"
 #include "scan/RectScanDlg.h"
-#include "scan/ScanToolGate.h"
+#include "scan/ScanToolLink.h"
 
 #include <atomic>
 #include <chrono>

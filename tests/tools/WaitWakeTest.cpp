@@ -9,7 +9,7 @@
 #include "framework/TestDriver.h"
 #include "res/Resources.h"
 #include "scan/RectScanDlg.h"
-#include "scan/ScanToolGate.h"
+#include "scan/ScanToolLink.h"
 #include "session/RequestBuffers.h"
 
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "scan/ScanToolGate.h"
+#include "scan/ScanToolLink.h"
 
 #include "scan/RectScanDlg.h"
 
