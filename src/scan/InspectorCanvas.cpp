@@ -29,12 +29,6 @@ inline QRgb UndeliveredAt(int x, int y)
     return ((x + y) / 6) % 2 == 0 ? InspectorCanvas::kUndelivered : InspectorCanvas::kUndeliveredDark;
 }
 
-// Where a drawn value breaks into two lines (long 32-bit values), or -1.
-int BreakAt(const QString &text)
-{
-    return text.size() > 5 ? int(text.size() + 1) / 2 : -1;
-}
-
 } // namespace
 
 InspectorCanvas::InspectorCanvas(QWidget *parent) : QWidget(parent)
@@ -211,17 +205,13 @@ void InspectorCanvas::paintEvent(QPaintEvent *)
     const std::vector<DrawnValue> values = ValuesShown();
     if (!values.empty()) {
         // One size for all: the longest value of the pixel size fits a pixel.
-        const int longest = int(ValueText(frame_->MaxSample(), frame_->PixelBytes(), hex_).size());
-        const int rows = longest > 5 ? 2 : 1;
-        const int perRow = (longest + rows - 1) / rows;
-        glyphs_.Prepare(font(), perRow, rows, int(zoom_));
+        glyphs_.Prepare(font(),
+                        int(ValueText(frame_->MaxSample(), frame_->PixelBytes(), hex_).size()),
+                        int(zoom_));
         for (const DrawnValue &v : values) {
-            const int cut = BreakAt(v.text);
             const QRect cell(int(std::floor(v.cell.left())), int(std::floor(v.cell.top())),
                              int(std::lround(v.cell.width())), int(std::lround(v.cell.height())));
-            glyphs_.Draw(rendered_, cell,
-                         cut < 0 ? v.text : v.text.left(cut) + QLatin1Char('\n') + v.text.mid(cut),
-                         v.ink);
+            glyphs_.Draw(rendered_, cell, v.text, v.ink);
         }
     }
     QPainter painter(this);

@@ -19,27 +19,38 @@ int ValueGlyphs::IndexOf(QChar c)
     return -1;
 }
 
-void ValueGlyphs::Prepare(const QFont &font, int perRow, int rows, int cell)
+// The largest text size at which `rows` lines of `perRow` glyphs fit a square cell, leaving a
+// tenth of its width between neighbouring values; its glyph advance and line height.
+ValueGlyphs::Fit ValueGlyphs::FitIn(const QFont &font, int perRow, int rows, int cell)
 {
-    if (perRow == perRow_ && rows == rows_ && cell == cell_ && font.family() == font_.family())
+    QFont sized = font;
+    Fit fit;
+    for (fit.size = std::max(4, cell * 4 / (5 * rows));; --fit.size) {
+        sized.setPixelSize(fit.size);
+        const QFontMetrics metrics(sized);
+        fit.advance = 1;
+        for (int i = 0; i < 16; ++i)
+            fit.advance = std::max(fit.advance, metrics.horizontalAdvance(QLatin1Char(kChars[i])));
+        fit.height = std::max(1, metrics.height());
+        if (fit.size == 4 || (10 * fit.advance * perRow <= 9 * cell && fit.height * rows <= cell))
+            return fit;
+    }
+}
+
+void ValueGlyphs::Prepare(const QFont &font, int length, int cell)
+{
+    if (length == length_ && cell == cell_ && font.family() == font_.family())
         return;
     font_ = font;
-    perRow_ = perRow, rows_ = rows, cell_ = cell;
-    const auto widest = [](const QFontMetrics &metrics) {
-        int advance = 1;
-        for (int i = 0; i < 16; ++i)
-            advance = std::max(advance, metrics.horizontalAdvance(QLatin1Char(kChars[i])));
-        return advance;
-    };
-    // From a line height of 80 % of the cell down, until the text leaves a tenth of the width.
-    for (int size = std::max(4, cell * 4 / (5 * std::max(rows, 1)));; --size) {
-        font_.setPixelSize(size);
-        const QFontMetrics metrics(font_);
-        advance_ = widest(metrics);
-        height_ = std::max(1, metrics.height());
-        if (size == 4 || (10 * advance_ * perRow <= 9 * cell && height_ * rows <= cell))
-            break;
-    }
+    length_ = length, cell_ = cell;
+    // One line, or two where that lets the text be a quarter larger (long values, small cells).
+    const Fit one = FitIn(font, length, 1, cell);
+    const Fit two = length > 1 ? FitIn(font, (length + 1) / 2, 2, cell) : one;
+    rows_ = 4 * two.size >= 5 * one.size ? 2 : 1;
+    const Fit &fit = rows_ == 2 ? two : one;
+    font_.setPixelSize(fit.size);
+    advance_ = fit.advance;
+    height_ = fit.height;
     for (int i = 0; i < 16; ++i) {
         QImage glyph(advance_, height_, QImage::Format_Alpha8);
         glyph.fill(0);
@@ -58,16 +69,13 @@ void ValueGlyphs::Draw(QImage &target, const QRect &cell, QStringView text, QRgb
     if (cell_ == 0)
         return;
     const int inkR = qRed(ink), inkG = qGreen(ink), inkB = qBlue(ink);
-    const qsizetype rows = text.count(u'\n') + 1;
-    int top = cell.top() + (cell.height() - int(rows) * height_) / 2;
+    const qsizetype perRow = rows_ == 2 ? (length_ + 1) / 2 : length_;
+    const int rows = text.size() > perRow ? 2 : 1; // a short value stays on one line
+    const qsizetype cut = rows == 2 ? (text.size() + 1) / 2 : text.size();
+    int top = cell.top() + (cell.height() - rows * height_) / 2;
     const QRect clip = target.rect();
-    qsizetype from = 0;
-    for (qsizetype row = 0; row < rows; ++row, top += height_) {
-        qsizetype to = text.indexOf(u'\n', from);
-        if (to < 0)
-            to = text.size();
-        const QStringView line = text.mid(from, to - from);
-        from = to + 1;
+    for (int row = 0; row < rows; ++row, top += height_) {
+        const QStringView line = row == 0 ? text.first(cut) : text.sliced(cut);
         int left = cell.left() + (cell.width() - int(line.size()) * advance_) / 2;
         for (qsizetype k = 0; k < line.size(); ++k, left += advance_) {
             const int index = IndexOf(line[k]);

@@ -13,23 +13,29 @@
 
 class ValueGlyphs {
 public:
-    // Glyphs in the family of `font`, as large as lets `rows` lines of `perRow` glyphs fit a
-    // square `cell` pixels wide with a gap between neighbouring values; rendered again only when
-    // these change.
-    void Prepare(const QFont &font, int perRow, int rows, int cell);
-    // Writes the text's lines ('\n' between them) centred in cell, each glyph's coverage blended
-    // over what target holds in ink; clipped to target, which must be a 32-bit RGB image. A
-    // character without a glyph leaves a gap.
+    // Glyphs in the family of `font`, as large as lets a value of `length` characters fit a
+    // square `cell` pixels wide with a gap to its neighbours, on one line or broken in two;
+    // rendered again only when these change.
+    void Prepare(const QFont &font, int length, int cell);
+    // Writes text centred in cell (on two lines if Rows() says so), each glyph's coverage
+    // blended over what target holds in ink; clipped to target, which must be a 32-bit RGB
+    // image. A character without a glyph leaves a gap.
     void Draw(QImage &target, const QRect &cell, QStringView text, QRgb ink) const;
 
+    int Rows() const { return rows_; }
     int Advance() const { return advance_; }
     int LineHeight() const { return height_; }
 
 private:
+    struct Fit {
+        int size = 4, advance = 1, height = 1;
+    };
+    static Fit FitIn(const QFont &font, int perRow, int rows, int cell);
     static int IndexOf(QChar c); // the glyph of c, or -1
 
     QFont font_;
-    int perRow_ = 0, rows_ = 0, cell_ = 0;
+    int length_ = 0, cell_ = 0;
+    int rows_ = 1;
     int advance_ = 0; // every glyph's cell: the widest advance, so that values line up
     int height_ = 0;
     std::array<QImage, 16> glyphs_; // coverage (Alpha8), advance_ x height_

@@ -4,6 +4,7 @@
 
 #include "scan/FrameHistory.h"
 #include "scan/HistogramView.h"
+#include "scan/LineProfileView.h"
 #include "scan/PictureInspector.h"
 
 #include <QApplication>
@@ -49,8 +50,8 @@ bool Hatched(QRgb c)
 
 // A frame stopped part way (runs of 16 lines of 64): exactly the lines after the last run are
 // hatched, counted in the status line and probed as 未転送, and left out of the histogram, its
-// figures and a region's; the next frame's first run starts the count afresh; lines delivered
-// show their values.
+// figures, a region's and the column profile; the next frame's first run starts the count afresh;
+// lines delivered show their values.
 TEST_F(InspectorFramesTest, UndeliveredLinesAreMarkedCountedAndProbed)
 {
     const std::uint32_t pixels = 40, lines = 64;
@@ -117,6 +118,14 @@ TEST_F(InspectorFramesTest, UndeliveredLinesAreMarkedCountedAndProbed)
             EXPECT_EQ(probe.line, std::to_string(line));
             canvas->SetPinned(std::nullopt);
         }
+        // The column profile draws nothing over the undelivered lines (its right end).
+        canvas->SetPinned(ImagePixel{0, pixels / 2});
+        const QImage profile = inspector->ColumnProfile()->grab().toImage();
+        bool curveAtEnd = false;
+        for (int y = 0; y < profile.height(); ++y)
+            curveAtEnd = curveAtEnd || profile.pixel(profile.width() - 6, y) == qRgb(0, 0, 160);
+        EXPECT_EQ(curveAtEnd, missing == 0);
+        canvas->SetPinned(std::nullopt);
     }
     EXPECT_TRUE(sinks.boxes->boxes().empty());
 }

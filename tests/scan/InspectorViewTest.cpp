@@ -65,6 +65,20 @@ TEST(InspectorCanvasValues, EachPixelShowsItsSampleOnAGrid)
             ASSERT_EQ(qGray(picture.pixel(inside)), grey);
             ASSERT_GE(std::abs(qGray(picture.pixel(edge)) - grey), 64) << "no grid on the pixel's edge";
         }
+        // The painted view carries each value's ink inside its own pixel.
+        const QImage painted = canvas.grab().toImage();
+        for (const InspectorCanvas::DrawnValue &v : values) {
+            const QRect cell = v.cell.toRect().adjusted(2, 2, -1, -1); // inside the grid
+            if (!painted.rect().contains(cell))
+                continue;
+            const int ink = qGray(v.ink),
+                      apart = std::abs(c.window.Grey(frame->Sample(v.at.line, v.at.pixel)) - ink);
+            int inked = 0; // pixels at least halfway from the pixel's grey to the ink
+            for (int y = cell.top(); y <= cell.bottom(); ++y)
+                for (int x = cell.left(); x <= cell.right(); ++x)
+                    inked += 2 * std::abs(qGray(painted.pixel(x, y)) - ink) <= apart;
+            ASSERT_GE(inked, 1) << v.text.toStdString() << " not drawn";
+        }
     }
     // Below 16:1 nothing is written on the pixels.
     InspectorCanvas canvas;
