@@ -1,9 +1,11 @@
 // Renders the picture inspector on frames as they arrive into PNG files, so their texts can be
 // checked by eye:
-//     screenshot_frames OUTPUT_DIR    -> inspector-undelivered.png, inspector-history.png
+//     screenshot_frames OUTPUT_DIR    -> inspector-undelivered.png, inspector-history.png,
+//                                        inspector-bitshift.png
 // A line-unit scan of 8 runs a frame under the stale-frame scenario: ten frames and 5 runs of the
 // eleventh. The history stepped back one to the tenth frame, which repeats the ninth; then the
-// eleventh with its last 3 runs undelivered, the probe pinned on one of their lines.
+// eleventh with its last 3 runs undelivered (left out of the histogram), the probe pinned on one
+// of their lines; then the same frame drawn by bits 11 .. 4.
 #include "ScreenshotSupport.h"
 #include "app/BoardCallbacks.h"
 #include "framework/TestDriver.h"
@@ -101,6 +103,10 @@ int main(int argc, char **argv)
         inspector->Canvas()->SetPinned(ImagePixel{400, 320});
         fw::PumpEventsFor(100);
         SaveShot(WithCaption(inspector), dir, "inspector-undelivered");
+        inspector->SetWindow(GreyWindow::Shift(4, 0xFFFF));
+        inspector->Canvas()->SetPinned(ImagePixel{200, 320});
+        fw::PumpEventsFor(100);
+        SaveShot(WithCaption(inspector), dir, "inspector-bitshift");
         SimSetScenario("stale-frame", 0);
         SimInjectResult(SIM_OP_ScanCancel, 0, 1); // the running scan ends at once
         fw::test::Click(scan, IDC_FRAME_STOP);

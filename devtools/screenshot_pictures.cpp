@@ -1,7 +1,8 @@
 // Renders the scan tool's picture additions on the simulated board into PNG files, so their
 // texts can be checked by eye:
 //     screenshot_pictures OUTPUT_DIR    -> picture-menu.png, inspector.png,
-//                                          inspector-values.png, inspector-region.png
+//                                          inspector-values.png, inspector-values-decimal.png,
+//                                          inspector-region.png
 // A 1024 x 768 16-bit frame is captured first; the menu is drawn over the tool where a right
 // click on its picture opens it.
 #include "ScreenshotSupport.h"
@@ -87,6 +88,9 @@ int main(int argc, char **argv)
         fw::PumpEventsFor(100);
         SaveShot(WithCaption(inspector), dir, "inspector-values");
         inspector->SetHexValues(false);
+        canvas->ZoomAt(16.0, canvas->ViewPointOf(ImagePixel{300, 420})); // five digits a pixel
+        fw::PumpEventsFor(100);
+        SaveShot(WithCaption(inspector), dir, "inspector-values-decimal");
         canvas->ZoomAt(2.0, canvas->ViewPointOf(ImagePixel{300, 420}));
         canvas->SetRegion(PixelRect{200, 300, 200, 260});
         inspector->SetWindow(GreyWindow{0x2000, 0xA000});

@@ -22,6 +22,8 @@ TransferStats::TransferStats()
 {
     for (auto &slot : ring_)
         slot.store(0, kRelaxed);
+    for (auto &slot : frameRing_)
+        slot.store(0, kRelaxed);
     ClearAsRecorder();
 }
 
@@ -93,7 +95,10 @@ void TransferStats::Record(uint32_t flags, uint32_t lineCount, uint64_t bytes, C
                 intervalCount_.store(n + 1, std::memory_order_release);
             }
             lastFrameNs_.store(ns, kRelaxed);
-            Add(frames_, 1);
+            const uint64_t frames = frames_.load(kRelaxed);
+            frameRing_[frames % kRingSize].store(ns, kRelaxed);
+            // Release: a reader that sees the new count sees the time stamp written before it.
+            frames_.store(frames + 1, std::memory_order_release);
             Add(totalFrames_, 1);
         }
     }
@@ -115,7 +120,7 @@ TransferStats::Figures TransferStats::Snapshot() const
     if (runsAsked_.load(std::memory_order_acquire) != runsDone_.load(std::memory_order_acquire))
         return f; // a new run is pending: it has had no delivery yet
     f.deliveries = deliveries_.load(std::memory_order_acquire);
-    f.frames = frames_.load(kRelaxed);
+    f.frames = frames_.load(std::memory_order_acquire);
     f.lines = lines_.load(kRelaxed);
     f.bytes = bytes_.load(kRelaxed);
     f.sizeErrors = sizeErrors_.load(kRelaxed);
@@ -127,6 +132,13 @@ TransferStats::Figures TransferStats::Snapshot() const
     for (uint64_t i = count - kept; i < count; ++i)
         f.recentUs.push_back(double(ring_[i % kRingSize].load(kRelaxed)) / 1000.0);
     f.intervals = ComputeIntervalFigures(f.recentUs);
+    const uint64_t stamped = f.frames < kRingSize ? f.frames : kRingSize;
+    f.firstRecentFrame = f.frames - stamped + 1;
+    f.recentFrames.reserve(stamped);
+    for (uint64_t i = f.frames - stamped; i < f.frames; ++i) {
+        const int64_t ns = frameRing_[i % kRingSize].load(kRelaxed);
+        f.recentFrames.push_back(Clock::time_point(std::chrono::nanoseconds(ns)));
+    }
     f.intervals.count = count;
     if (count != 0) {
         f.intervals.minUs = double(minNs_.load(kRelaxed)) / 1000.0;
@@ -136,7 +148,9 @@ TransferStats::Figures TransferStats::Snapshot() const
             f.framesPerSecond = double(count) * 1e9 / double(sum);
     }
     if (f.deliveries != 0) {
-        const int64_t span = lastNs_.load(kRelaxed) - firstNs_.load(kRelaxed);
+        const int64_t firstNs = firstNs_.load(kRelaxed);
+        f.firstDelivery = Clock::time_point(std::chrono::nanoseconds(firstNs));
+        const int64_t span = lastNs_.load(kRelaxed) - firstNs;
         f.seconds = double(span) / 1e9;
         const uint64_t first = firstBytes_.load(kRelaxed);
         if (span > 0 && f.bytes >= first)

@@ -1,6 +1,7 @@
 // A cheap recorder of image deliveries: the hook calls Record on the board library's delivery
 // thread, any other thread reads the figures with Snapshot. Recording allocates nothing: plain
-// counters and a ring of the last 4096 intervals between frame completions, atomics written
+// counters, a ring of the last 4096 intervals between frame completions and one of the last 4096
+// frame completion times, atomics written
 // under a recording lock (deliveries may overlap on a library that calls back on more than one
 // thread) and read without it.
 //
@@ -51,6 +52,12 @@ public:
         // p99 over the recent intervals below.
         IntervalFigures intervals;
         std::vector<double> recentUs; // up to kRingSize latest intervals, oldest first
+        // When each of the latest frames (up to kRingSize) was delivered: the steady clock as the
+        // hook that completed it was entered, oldest first; the first is the run's frame
+        // firstRecentFrame (counted from 1). The board reports no time of its own.
+        std::vector<Clock::time_point> recentFrames;
+        uint64_t firstRecentFrame = 0;
+        Clock::time_point firstDelivery{}; // the run's first delivery (none: the epoch)
         double seconds = 0;           // from the first delivery to the last
         double framesPerSecond = 0;   // frame completions per second between the first and last
         double mbPerSecond = 0;       // 10^6 bytes per second after the first delivery
@@ -88,6 +95,8 @@ private:
     std::atomic<int64_t> firstNs_{0}, lastNs_{0}, lastFrameNs_{0}; // steady clock, ns
     std::atomic<uint64_t> firstBytes_{0};
     std::array<std::atomic<int64_t>, kRingSize> ring_;
+    // Frame completion times (steady clock, ns); slot = frame count % kRingSize.
+    std::array<std::atomic<int64_t>, kRingSize> frameRing_;
 
     std::atomic<uint64_t> resetsAsked_{0}; // Reset() calls, any thread
     std::atomic<uint64_t> resetsDone_{0};  // carried out by Record so far

@@ -35,15 +35,20 @@ void HistogramView::SetHistogram(std::vector<std::uint64_t> bins, std::uint32_t 
 
 void HistogramView::SetFigures(std::optional<SampleStats> stats, std::uint32_t pixelBytes, bool hex)
 {
-    if (!stats || stats->count == 0)
-        figures_.clear();
-    else
+    figures_.clear();
+    if (stats && stats->count != 0)
         figures_ = QStringLiteral("画素数 %1　最小 %2　最大 %3\n平均 %4　σ %5")
                        .arg(stats->count)
                        .arg(InspectorCanvas::ValueText(stats->min, pixelBytes, hex),
                             InspectorCanvas::ValueText(stats->max, pixelBytes, hex))
                        .arg(stats->mean, 0, 'f', 2)
                        .arg(stats->sigma, 0, 'f', 2);
+    if (stats && stats->undeliveredLines != 0) {
+        if (!figures_.isEmpty())
+            figures_ += QLatin1Char('\n');
+        figures_ +=
+            QStringLiteral("未転送の %1 ラインは数えていません").arg(stats->undeliveredLines);
+    }
     update();
 }
 
@@ -53,9 +58,15 @@ void HistogramView::SetWindow(std::optional<GreyWindow> w)
     update();
 }
 
+int HistogramView::FigureLines() const
+{
+    return std::max<int>(2, int(figures_.count(QLatin1Char('\n'))) + 1);
+}
+
 QRect HistogramView::Plot() const
 {
-    return QRect(kMargin, 3 * kLine + 2, width() - 2 * kMargin, height() - 5 * kLine - 6);
+    const int top = (1 + FigureLines()) * kLine + 2;
+    return QRect(kMargin, top, width() - 2 * kMargin, height() - top - 2 * kLine - 4);
 }
 
 std::uint32_t HistogramView::ValueAt(int x) const
@@ -87,7 +98,8 @@ void HistogramView::paintEvent(QPaintEvent *)
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
     const int w = width() - 2 * kMargin;
     painter.drawText(QRect(kMargin, 1, w, kLine), Qt::AlignVCenter | Qt::AlignLeft, title_);
-    painter.drawText(QRect(kMargin, 1 + kLine, w, 2 * kLine), Qt::AlignVCenter | Qt::AlignLeft, figures_);
+    painter.drawText(QRect(kMargin, 1 + kLine, w, FigureLines() * kLine),
+                     Qt::AlignVCenter | Qt::AlignLeft, figures_);
     const QRect plot = Plot();
     const QRect axis(kMargin, plot.bottom() + 2, plot.width(), kLine);
     painter.drawText(axis, Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("0"));

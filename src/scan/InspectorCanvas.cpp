@@ -29,12 +29,6 @@ inline QRgb UndeliveredAt(int x, int y)
     return ((x + y) / 6) % 2 == 0 ? InspectorCanvas::kUndelivered : InspectorCanvas::kUndeliveredDark;
 }
 
-// Where a drawn value breaks into two lines (long 32-bit values), or -1.
-int BreakAt(const QString &text)
-{
-    return text.size() > 5 ? int(text.size() + 1) / 2 : -1;
-}
-
 } // namespace
 
 InspectorCanvas::InspectorCanvas(QWidget *parent) : QWidget(parent)
@@ -160,12 +154,16 @@ void InspectorCanvas::Render(QImage &target) const
         lastSx = sx;
     }
     double lastSy = -2;
+    int sameAs = -1; // a row already converted from the same line without the grid, or -1
     auto fill = [&](auto sampleAt) {
         for (int y = 0; y < h; ++y) {
             auto *out = reinterpret_cast<QRgb *>(target.scanLine(y));
             const double sy = std::floor(origin_.y() + (y + 0.5) / zoom_);
-            const bool gridRow = grid && sy != lastSy;
+            const bool newLine = sy != lastSy;
+            const bool gridRow = grid && newLine;
             lastSy = sy;
+            if (newLine)
+                sameAs = -1;
             if (sy < 0 || sy >= frame_->Lines()) {
                 std::fill(out, out + w, kOutside);
                 continue;
@@ -173,6 +171,10 @@ void InspectorCanvas::Render(QImage &target) const
             if (!frame_->Delivered(std::uint32_t(sy))) {
                 for (int x = 0; x < w; ++x)
                     out[x] = columnByte[std::size_t(x)] < 0 ? kOutside : UndeliveredAt(x, y);
+                continue;
+            }
+            if (sameAs >= 0 && !gridRow) { // zoomed in: the rows of one line are alike
+                std::copy_n(reinterpret_cast<const QRgb *>(target.constScanLine(sameAs)), w, out);
                 continue;
             }
             const std::uint8_t *line = frame_->Line(std::uint32_t(sy));
@@ -185,6 +187,8 @@ void InspectorCanvas::Render(QImage &target) const
                 const std::uint8_t g = GreyOf(sampleAt(line + at));
                 out[x] = gridRow || gridColumn[std::size_t(x)] ? GridOn(g) : qRgb(g, g, g);
             }
+            if (!gridRow)
+                sameAs = y;
         }
     };
     if (pixelBytes == 1)
@@ -198,27 +202,23 @@ void InspectorCanvas::Render(QImage &target) const
 void InspectorCanvas::paintEvent(QPaintEvent *)
 {
     Render(rendered_);
+    const std::vector<DrawnValue> values = ValuesShown();
+    if (!values.empty()) {
+        // One size for all: the longest value of the pixel size fits a pixel.
+        glyphs_.Prepare(font(),
+                        int(ValueText(frame_->MaxSample(), frame_->PixelBytes(), hex_).size()),
+                        int(zoom_));
+        for (const DrawnValue &v : values) {
+            const QRect cell(int(std::floor(v.cell.left())), int(std::floor(v.cell.top())),
+                             int(std::lround(v.cell.width())), int(std::lround(v.cell.height())));
+            glyphs_.Draw(rendered_, cell, v.text, v.ink);
+        }
+    }
     QPainter painter(this);
     // In strips, as the scan tool paints its picture: one large conversion would run on Qt's
     // worker threads.
     for (int y = 0; y < rendered_.height(); y += kStrip)
         painter.drawImage(QPoint(0, y), rendered_, QRect(0, y, rendered_.width(), kStrip));
-    const std::vector<DrawnValue> values = ValuesShown();
-    if (!values.empty()) {
-        // One size for all: the longest value of the pixel size fits a pixel.
-        const int longest = int(ValueText(frame_->MaxSample(), frame_->PixelBytes(), hex_).size());
-        const int rows = longest > 5 ? 2 : 1;
-        const int perRow = (longest + rows - 1) / rows;
-        QFont font = painter.font();
-        font.setPixelSize(std::max(4, int(std::min(zoom_ * 0.92 / (perRow * 0.62), zoom_ * 0.8 / rows))));
-        painter.setFont(font);
-        for (const DrawnValue &v : values) {
-            painter.setPen(QColor(v.ink));
-            const int cut = BreakAt(v.text);
-            painter.drawText(v.cell, Qt::AlignCenter,
-                             cut < 0 ? v.text : v.text.left(cut) + QLatin1Char('\n') + v.text.mid(cut));
-        }
-    }
     if (region_) {
         const QPointF a = (QPointF(region_->pixel, region_->line) - origin_) * zoom_;
         const QPointF b = (QPointF(double(region_->pixel) + region_->pixels,

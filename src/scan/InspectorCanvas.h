@@ -6,6 +6,7 @@
 #pragma once
 
 #include "scan/SampleStats.h"
+#include "scan/ValueGlyphs.h"
 
 #include <QImage>
 #include <QPoint>
@@ -124,4 +125,5 @@ private:
     std::vector<std::uint8_t> lut_; // grey of each sample value (8 and 16 bits; 32 compute)
     bool hex_ = true;
     QImage rendered_; // reused between paints
+    ValueGlyphs glyphs_; // the values' glyphs at the current text size
 };

@@ -9,7 +9,7 @@
 
 void InspectorCanvas::SetWindow(GreyWindow w)
 {
-    if (w.hi <= w.lo) { // never empty, never wrapping past the top
+    if (!w.Shifted() && w.hi <= w.lo) { // never empty, never wrapping past the top
         if (w.lo == ~std::uint32_t(0))
             --w.lo;
         w.hi = w.lo + 1;

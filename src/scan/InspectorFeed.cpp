@@ -62,16 +62,18 @@ std::vector<std::uint64_t> InspectorFeed::Histogram(const ScanFrame &frame)
     const std::uint32_t pixelBytes = frame.PixelBytes();
     const std::uint32_t high = pixelBytes - 1; // the sample's most significant byte
     for (std::uint32_t y = 0; y < lines; ++y) {
-        const std::uint8_t *p = frame.Line(y) + high;
-        std::uint32_t x = 0;
-        for (; x + 4 <= pixels; x += 4, p += 4 * pixelBytes) {
-            ++part[p[0]];
-            ++part[256 + p[pixelBytes]];
-            ++part[512 + p[2 * pixelBytes]];
-            ++part[768 + p[3 * pixelBytes]];
+        if (frame.Delivered(y)) { // an undelivered line holds no sample of this frame
+            const std::uint8_t *p = frame.Line(y) + high;
+            std::uint32_t x = 0;
+            for (; x + 4 <= pixels; x += 4, p += 4 * pixelBytes) {
+                ++part[p[0]];
+                ++part[256 + p[pixelBytes]];
+                ++part[512 + p[2 * pixelBytes]];
+                ++part[768 + p[3 * pixelBytes]];
+            }
+            for (; x < pixels; ++x, p += pixelBytes)
+                ++part[*p];
         }
-        for (; x < pixels; ++x, p += pixelBytes)
-            ++part[*p];
         // A line adds at most 65535 to a table: fold them before they could overflow.
         if ((y & 0xFFF) == 0xFFF || y + 1 == lines) {
             for (int b = 0; b < InspectorSnapshot::kBins; ++b)

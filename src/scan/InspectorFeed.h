@@ -46,7 +46,8 @@ public:
     // Any thread: the feed's thread is copying or counting a frame (for the tests).
     bool Copying() const { return copying_.load(); }
 
-    // Any thread: the histogram of a frame (exposed for the tests and the benchmark).
+    // Any thread: the histogram of a frame's delivered lines (exposed for the tests and the
+    // benchmark).
     static std::vector<std::uint64_t> Histogram(const ScanFrame &frame);
 
 private:

@@ -60,11 +60,13 @@ void LineProfileView::paintEvent(QPaintEvent *)
     const std::uint32_t length = Length();
     const std::uint32_t maxSample = frame_->MaxSample();
     const double max = maxSample;
+    const bool lineMissing = byLine && !frame_->Delivered(*line_);
     painter.drawText(title, Qt::AlignVCenter | Qt::AlignLeft,
                      (byLine ? QStringLiteral("ラインプロファイル：ライン %1（%2画素）")
                              : QStringLiteral("縦のプロファイル：画素 %1（%2ライン）"))
-                         .arg(*line_)
-                         .arg(length));
+                             .arg(*line_)
+                             .arg(length) +
+                         (lineMissing ? QStringLiteral("　未転送") : QString()));
     // The value axis: its figures in the inspector's notation, at 0, half and the top.
     const QFontMetrics metrics = painter.fontMetrics();
     const int axisWidth = metrics.horizontalAdvance(InspectorCanvas::ValueText(maxSample, frame_->PixelBytes(), hex_)) + 6;
@@ -91,12 +93,17 @@ void LineProfileView::paintEvent(QPaintEvent *)
         const std::uint32_t end = std::max<std::uint32_t>(
             first + 1, std::uint32_t(std::uint64_t(x + 1) * length / plot.width()));
         std::uint32_t lo = ~0u, hi = 0;
+        bool any = false;
         for (std::uint32_t i = first; i < end && i < length; ++i) {
+            if (lineMissing || (!byLine && !frame_->Delivered(i)))
+                continue; // not this frame's samples
             const std::uint32_t v = SampleAt(i);
             lo = std::min(lo, v);
             hi = std::max(hi, v);
+            any = true;
         }
-        painter.drawLine(plot.left() + x, yOf(lo), plot.left() + x, yOf(hi));
+        if (any)
+            painter.drawLine(plot.left() + x, yOf(lo), plot.left() + x, yOf(hi));
     }
     if (marked_ && *marked_ < length) {
         const int x = plot.left() + int((double(*marked_) + 0.5) * plot.width() / length);

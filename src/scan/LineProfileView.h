@@ -1,6 +1,8 @@
 // The picture inspector's profiles: the samples of one image line (or one column) across the
 // view, each view column drawn from the lowest to the highest sample it covers (so no spike is
-// lost on a long line), with the probed pixel marked and a value axis. UI thread only.
+// lost on a long line), with the probed pixel marked and a value axis. Lines the frame did not
+// deliver have no samples to draw: the line's profile is empty, the column's has gaps there.
+// UI thread only.
 #pragma once
 
 #include "scan/ScanFrame.h"

@@ -211,6 +211,7 @@ void PictureInspector::ShowSnapshot(const InspectorSnapshot &snapshot)
             SetWindow(GreyWindow{0, 255});
         else
             AutoWindow();
+        ShowWindow(); // the choices suit the pixel size even before the window can be set
     }
     OnRegion(canvas_->Region()); // the region's figures of the new frame
     if (frame_->Empty())

@@ -25,6 +25,8 @@ class QKeyEvent;
 class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
+class QRadioButton;
+class QSpinBox;
 class QTabWidget;
 class HistogramView;
 class LineProfileView;
@@ -73,7 +75,8 @@ public:
     HistogramView *RegionHistogram() const { return regionHistogram_; }
     // Values in hex (else decimal) in the view, the probe, the figures and copied text.
     void SetHexValues(bool hex);
-    // The grey window in the view and on the histogram; Auto: from the whole image's figures.
+    // The grey window (or bit shift) in the view and on the histogram; Auto: from the whole
+    // image's figures.
     void SetWindow(GreyWindow w);
     void AutoWindow();
     const std::optional<SampleStats> &ImageStats() const { return imageStats_; }
@@ -111,8 +114,9 @@ private:
     void RefreshProbe(); // labels, profile and the dump button from the probe and the frame
     void OnRegion(std::optional<PixelRect> r);
     void CopyRegion();
-    QLayout *BuildLevelsRow(); // the window's spin boxes, 自動 and the notation toggle
-    void ShowWindow(); // the spin boxes and the histogram from the canvas's window
+    // The window's spin boxes, the bit shift, 自動 and the notation toggle.
+    QLayout *BuildLevelsRow();
+    void ShowWindow(); // the choices and the histogram from the canvas's window
 
     std::function<void(std::uint32_t)> openDump_;
     std::shared_ptr<const ScanFrame> frame_; // the copy shown
@@ -136,7 +140,10 @@ private:
     LineProfileView *columnProfile_;
     HistogramView *regionHistogram_;
     QTabWidget *charts_;
+    QRadioButton *rangeButton_, *shiftButton_;
     QDoubleSpinBox *windowLo_, *windowHi_;
+    QSpinBox *shiftBox_;
+    QLabel *shiftBits_;
     QCheckBox *hexBox_;
     QLabel *sizeLabel_;
     QLabel *frameLabel_, *historyLabel_;

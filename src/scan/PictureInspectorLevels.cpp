@@ -1,9 +1,11 @@
-// The picture inspector's grey window, notation and region. UI thread only.
+// The picture inspector's grey window (a range or a bit shift), notation and region.
+// UI thread only.
 #include "scan/HistogramView.h"
 #include "scan/LineProfileView.h"
 #include "scan/PictureInspector.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDoubleSpinBox>
@@ -11,13 +13,17 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QTabWidget>
 
 QLayout *PictureInspector::BuildLevelsRow()
 {
     auto *grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("表示範囲："), this), 0, 0);
+    rangeButton_ = new QRadioButton(QStringLiteral("表示範囲："), this);
+    rangeButton_->setChecked(true);
+    grid->addWidget(rangeButton_, 0, 0);
     windowLo_ = new QDoubleSpinBox(this);
     windowHi_ = new QDoubleSpinBox(this);
     for (QDoubleSpinBox *box : {windowLo_, windowHi_}) {
@@ -32,24 +38,53 @@ QLayout *PictureInspector::BuildLevelsRow()
     grid->addWidget(windowLo_, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("～"), this), 0, 2);
     grid->addWidget(windowHi_, 0, 3);
+
+    // Eight bits of the sample as they are, for 16 and 32-bit data.
+    shiftButton_ = new QRadioButton(QStringLiteral("ビットシフト："), this);
+    shiftButton_->setToolTip(
+        QStringLiteral("画素値を右にシフトし、下位8ビットを濃淡として表示します"));
+    grid->addWidget(shiftButton_, 1, 0);
+    shiftBox_ = new QSpinBox(this);
+    shiftBox_->setRange(0, 0);
+    shiftBox_->setKeyboardTracking(false);
+    grid->addWidget(shiftBox_, 1, 1);
+    shiftBits_ = new QLabel(this);
+    grid->addWidget(shiftBits_, 1, 2, 1, 2);
+    auto *modes = new QButtonGroup(this);
+    modes->addButton(rangeButton_);
+    modes->addButton(shiftButton_);
+    QObject::connect(shiftButton_, &QRadioButton::clicked, this, [this] {
+        SetWindow(GreyWindow::Shift(shiftBox_->value(), frame_ ? frame_->MaxSample() : 255));
+    });
+    QObject::connect(rangeButton_, &QRadioButton::clicked, this, [this] {
+        SetWindow(GreyWindow{std::uint32_t(windowLo_->value()), std::uint32_t(windowHi_->value())});
+    });
+    QObject::connect(shiftBox_, &QSpinBox::valueChanged, this, [this](int shift) {
+        SetWindow(GreyWindow::Shift(shift, frame_ ? frame_->MaxSample() : 255));
+    });
+
     auto *autoButton = new QPushButton(QStringLiteral("自動"), this);
     autoButton->setToolTip(QStringLiteral("画素の0.1%～99.9%を白黒の範囲にします"));
     QObject::connect(autoButton, &QPushButton::clicked, this, [this] { AutoWindow(); });
-    grid->addWidget(autoButton, 1, 1);
+    grid->addWidget(autoButton, 2, 1);
     hexBox_ = new QCheckBox(QStringLiteral("値を16進で表示"), this);
     hexBox_->setChecked(true);
     QObject::connect(hexBox_, &QCheckBox::toggled, this, [this](bool on) { SetHexValues(on); });
-    grid->addWidget(hexBox_, 1, 2, 1, 2);
+    grid->addWidget(hexBox_, 2, 2, 1, 2);
     return grid;
 }
 
 void PictureInspector::SetWindow(GreyWindow w)
 {
     const std::uint32_t top = frame_ ? frame_->MaxSample() : 255;
-    w.hi = std::min(w.hi, top);
-    w.lo = std::min(w.lo, top - 1);
-    if (w.hi <= w.lo)
-        w.hi = w.lo + 1;
+    if (w.Shifted()) {
+        w = GreyWindow::Shift(w.shift, top);
+    } else {
+        w.hi = std::min(w.hi, top);
+        w.lo = std::min(w.lo, top - 1);
+        if (w.hi <= w.lo)
+            w.hi = w.lo + 1;
+    }
     canvas_->SetWindow(w);
     ShowWindow();
 }
@@ -63,12 +98,28 @@ void PictureInspector::AutoWindow()
 void PictureInspector::ShowWindow()
 {
     const GreyWindow w = canvas_->Window();
-    const QSignalBlocker blockLo(windowLo_), blockHi(windowHi_);
-    const double top = frame_ ? frame_->MaxSample() : 255;
+    const QSignalBlocker blockLo(windowLo_), blockHi(windowHi_), blockShift(shiftBox_);
+    const std::uint32_t top = frame_ ? frame_->MaxSample() : 255;
     windowLo_->setRange(0, top);
     windowHi_->setRange(0, top);
-    windowLo_->setValue(w.lo);
-    windowHi_->setValue(w.hi);
+    if (!w.Shifted()) { // the range boxes keep the last range while a shift is shown
+        windowLo_->setValue(w.lo);
+        windowHi_->setValue(w.hi);
+    }
+    const int maxShift = GreyWindow::MaxShift(top);
+    if (shiftBox_->maximum() != maxShift) { // a new pixel size: its top eight bits to begin with
+        shiftBox_->setRange(0, maxShift);
+        shiftBox_->setValue(maxShift);
+    }
+    if (w.Shifted())
+        shiftBox_->setValue(w.shift);
+    const int shift = shiftBox_->value();
+    shiftBits_->setText(QStringLiteral("ビット %1～%2 を表示").arg(shift + 7).arg(shift));
+    // 8-bit samples have no bits to shift.
+    shiftButton_->setEnabled(maxShift != 0);
+    shiftBox_->setEnabled(maxShift != 0);
+    rangeButton_->setChecked(!w.Shifted());
+    shiftButton_->setChecked(w.Shifted());
     histogram_->SetWindow(w);
 }
 
@@ -119,10 +170,14 @@ QString PictureInspector::RegionValuesText() const
     const std::uint32_t pixelEnd = std::min(r->pixel + r->pixels, frame_->Pixels());
     QString text;
     for (std::uint32_t y = r->line; y < lineEnd; ++y) {
+        const bool delivered = frame_->Delivered(y); // else its bytes are not this frame's
         for (std::uint32_t x = r->pixel; x < pixelEnd; ++x) {
             if (x != r->pixel)
                 text += QLatin1Char('\t');
-            text += InspectorCanvas::ValueText(frame_->Sample(y, x), frame_->PixelBytes(), canvas_->HexValues());
+            text += delivered
+                        ? InspectorCanvas::ValueText(frame_->Sample(y, x), frame_->PixelBytes(),
+                                                     canvas_->HexValues())
+                        : QStringLiteral("未転送");
         }
         text += QLatin1Char('\n');
     }

@@ -15,7 +15,9 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <chrono>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -70,6 +72,19 @@ std::string Format(const char *format, Args... args)
 std::string Count(uint64_t n)
 {
     return Format("%llu", static_cast<unsigned long long>(n));
+}
+
+// yyyy/mm/dd hh:mm:ss.mmm in local time, as spreadsheets read a time stamp.
+std::string LocalTime(std::chrono::system_clock::time_point t)
+{
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
+    const std::time_t seconds = std::time_t(ms / 1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y/%m/%d %H:%M:%S", &local);
+    return Format("%s.%03d", text, int(ms % 1000));
 }
 
 std::string Micros(double us, uint64_t count)
@@ -290,6 +305,18 @@ std::string TransferStatsDlg::Csv(const ops::TransferStats::Figures &f) const
     csv += "\r\n番号,フレーム間隔(us)\r\n";
     for (std::size_t i = 0; i < f.recentUs.size(); ++i)
         csv += Format("%zu,%.1f\r\n", i + 1, f.recentUs[i]);
+    // When each frame came: the time the hook that completed it was entered (the host's clock;
+    // the board reports none), local time to the millisecond, and since the run's first delivery.
+    csv += "\r\nフレーム,受信時刻,開始からの時間(ms)\r\n";
+    const auto steadyNow = ops::TransferStats::Clock::now();
+    const auto wallNow = std::chrono::system_clock::now();
+    for (std::size_t i = 0; i < f.recentFrames.size(); ++i) {
+        const auto at = wallNow - std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                                      steadyNow - f.recentFrames[i]);
+        const std::chrono::duration<double, std::milli> since = f.recentFrames[i] - f.firstDelivery;
+        csv += Format("%llu,%s,%.3f\r\n", static_cast<unsigned long long>(f.firstRecentFrame + i),
+                      LocalTime(at).c_str(), since.count());
+    }
     return csv;
 }
 

@@ -90,6 +90,14 @@ TEST(TransferStats, KeepsTheLatestIntervalsAndTheWholeRunsExtremes)
     EXPECT_EQ(f.intervals.minUs, 1);                  // frame 1, long gone from the ring
     EXPECT_EQ(f.intervals.maxUs, 10 + frames - 1);
     EXPECT_GE(f.intervals.medianUs, f.recentUs.front());
+    // Each kept frame's time stamp, numbered within the run.
+    ASSERT_EQ(f.recentFrames.size(), ops::TransferStats::kRingSize);
+    EXPECT_EQ(f.firstRecentFrame, uint64_t(frames) - ops::TransferStats::kRingSize + 1);
+    EXPECT_EQ(f.recentFrames.back(), t);
+    for (std::size_t i = 1; i < f.recentFrames.size(); ++i)
+        ASSERT_EQ(f.recentFrames[i] - f.recentFrames[i - 1],
+                  microseconds(std::int64_t(f.recentUs[i])));
+    EXPECT_EQ(f.firstDelivery, t0 + microseconds(10));
 }
 
 TEST(TransferStats, ResetAndNewRunsStartAfreshWithoutSpanningTheGap)

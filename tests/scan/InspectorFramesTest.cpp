@@ -3,6 +3,8 @@
 #include "PictureSupport.h"
 
 #include "scan/FrameHistory.h"
+#include "scan/HistogramView.h"
+#include "scan/LineProfileView.h"
 #include "scan/PictureInspector.h"
 
 #include <QApplication>
@@ -47,8 +49,9 @@ bool Hatched(QRgb c)
 } // namespace
 
 // A frame stopped part way (runs of 16 lines of 64): exactly the lines after the last run are
-// hatched, counted in the status line and probed as 未転送; the next frame's first run starts
-// the count afresh; lines delivered show their values.
+// hatched, counted in the status line and probed as 未転送, and left out of the histogram, its
+// figures, a region's and the column profile; the next frame's first run starts the count afresh;
+// lines delivered show their values.
 TEST_F(InspectorFramesTest, UndeliveredLinesAreMarkedCountedAndProbed)
 {
     const std::uint32_t pixels = 40, lines = 64;
@@ -74,6 +77,26 @@ TEST_F(InspectorFramesTest, UndeliveredLinesAreMarkedCountedAndProbed)
         else
             EXPECT_NE(status.find("未転送 " + std::to_string(missing) + " ライン"), std::string::npos) << status;
         EXPECT_EQ(inspector->Frame()->UndeliveredLines(), missing);
+        canvas->SetRegion(PixelRect{0, 0, lines, pixels});
+        for (const std::optional<SampleStats> *stats :
+             {&inspector->ImageStats(), &inspector->RegionStats()}) {
+            ASSERT_TRUE(stats->has_value());
+            EXPECT_EQ((*stats)->count, std::uint64_t(c.delivered) * pixels);
+            EXPECT_EQ((*stats)->undeliveredLines, missing);
+        }
+        std::uint64_t binned = 0;
+        for (const std::uint64_t n : inspector->Histogram()->Bins())
+            binned += n;
+        EXPECT_EQ(binned, std::uint64_t(c.delivered) * pixels);
+        const std::string figures = inspector->Histogram()->FiguresText().toStdString();
+        EXPECT_EQ(figures.find("未転送の " + std::to_string(missing) + " ライン") !=
+                      std::string::npos,
+                  missing != 0)
+            << figures;
+        const QString copied = inspector->RegionValuesText();
+        EXPECT_EQ(copied.section(QLatin1Char('\n'), lines - 1, lines - 1)
+                      .startsWith(QStringLiteral("未転送\t")),
+                  missing != 0);
 
         QImage shown;
         canvas->Render(shown);
@@ -95,6 +118,14 @@ TEST_F(InspectorFramesTest, UndeliveredLinesAreMarkedCountedAndProbed)
             EXPECT_EQ(probe.line, std::to_string(line));
             canvas->SetPinned(std::nullopt);
         }
+        // The column profile draws nothing over the undelivered lines (its right end).
+        canvas->SetPinned(ImagePixel{0, pixels / 2});
+        const QImage profile = inspector->ColumnProfile()->grab().toImage();
+        bool curveAtEnd = false;
+        for (int y = 0; y < profile.height(); ++y)
+            curveAtEnd = curveAtEnd || profile.pixel(profile.width() - 6, y) == qRgb(0, 0, 160);
+        EXPECT_EQ(curveAtEnd, missing == 0);
+        canvas->SetPinned(std::nullopt);
     }
     EXPECT_TRUE(sinks.boxes->boxes().empty());
 }

@@ -65,6 +65,20 @@ TEST(InspectorCanvasValues, EachPixelShowsItsSampleOnAGrid)
             ASSERT_EQ(qGray(picture.pixel(inside)), grey);
             ASSERT_GE(std::abs(qGray(picture.pixel(edge)) - grey), 64) << "no grid on the pixel's edge";
         }
+        // The painted view carries each value's ink inside its own pixel.
+        const QImage painted = canvas.grab().toImage();
+        for (const InspectorCanvas::DrawnValue &v : values) {
+            const QRect cell = v.cell.toRect().adjusted(2, 2, -1, -1); // inside the grid
+            if (!painted.rect().contains(cell))
+                continue;
+            const int ink = qGray(v.ink),
+                      apart = std::abs(c.window.Grey(frame->Sample(v.at.line, v.at.pixel)) - ink);
+            int inked = 0; // pixels at least halfway from the pixel's grey to the ink
+            for (int y = cell.top(); y <= cell.bottom(); ++y)
+                for (int x = cell.left(); x <= cell.right(); ++x)
+                    inked += 2 * std::abs(qGray(painted.pixel(x, y)) - ink) <= apart;
+            ASSERT_GE(inked, 1) << v.text.toStdString() << " not drawn";
+        }
     }
     // Below 16:1 nothing is written on the pixels.
     InspectorCanvas canvas;
@@ -81,10 +95,25 @@ TEST(InspectorGreyWindow, MapsSamplesToGreys)
         GreyWindow w;
         std::uint32_t sample;
         int grey;
-    } cases[] = {{{0, 255}, 0, 0},         {{0, 255}, 128, 128},          {{0, 255}, 255, 255},
-                 {{100, 200}, 99, 0},      {{100, 200}, 150, 128},        {{100, 200}, 201, 255},
-                 {{0, 0xFFFF}, 0x8000, 128}, {{0x100, 0x1FF}, 0x1234, 255}, {{0x100, 0x1FF}, 0x180, 128},
-                 {{0, 0xFFFFFFFFu}, 0xFFFFFFFFu, 255}, {{0x10000000u, 0x20000000u}, 0x18000000u, 128}};
+    } cases[] = {
+        {{0, 255}, 0, 0},
+        {{0, 255}, 128, 128},
+        {{0, 255}, 255, 255},
+        {{100, 200}, 99, 0},
+        {{100, 200}, 150, 128},
+        {{100, 200}, 201, 255},
+        {{0, 0xFFFF}, 0x8000, 128},
+        {{0x100, 0x1FF}, 0x1234, 255},
+        {{0x100, 0x1FF}, 0x180, 128},
+        {{0, 0xFFFFFFFFu}, 0xFFFFFFFFu, 255},
+        {{0x10000000u, 0x20000000u}, 0x18000000u, 128},
+        // bit shifts: bits s+7 .. s, higher bits ignored; beyond the size's top bits: its top
+        {GreyWindow::Shift(8, 0xFFFF), 0x1234, 0x12},
+        {GreyWindow::Shift(4, 0xFFFF), 0x1234, 0x23},
+        {GreyWindow::Shift(0, 0xFFFF), 0x1234, 0x34},
+        {GreyWindow::Shift(9, 0xFFFF), 0xFF00, 0xFF},
+        {GreyWindow::Shift(24, 0xFFFFFFFFu), 0xAB123456u, 0xAB},
+        {GreyWindow::Shift(12, 0xFFFFFFFFu), 0xAB123456u, 0x23}};
     for (const Case &c : cases)
         EXPECT_EQ(c.w.Grey(c.sample), c.grey) << c.w.lo << ".." << c.w.hi << " at " << c.sample;
 

@@ -17,6 +17,8 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QWheelEvent>
 
 #include <atomic>
@@ -308,7 +310,8 @@ TEST_F(InspectorTest, InspectorAndToolCloseTogether)
 
 // A Ctrl drag over a 16-bit image selects the rectangle between its pixels: its figures equal
 // the samples counted directly, and its copied text lists them. The arrow keys step the pinned
-// probe, ten at a time with Shift, never off the image. A drag on the histogram sets the window.
+// probe, ten at a time with Shift, never off the image. A drag on the histogram sets the window;
+// the bit shift draws eight bits of each sample.
 TEST_F(InspectorTest, RegionFiguresKeysAndWindow)
 {
     const std::uint32_t pixels = 203, lines = 97, stride = 408;
@@ -366,6 +369,34 @@ TEST_F(InspectorTest, RegionFiguresKeysAndWindow)
     const GreyWindow dragged = canvas->Window();
     EXPECT_NEAR(dragged.lo, 0x4000, 0x1000);
     EXPECT_NEAR(dragged.hi, 0xC000, 0x1000);
+
+    // The bit shift: each pixel drawn shows bits s+7 .. s of its sample; the probe stays raw.
+    QRadioButton *shift = nullptr;
+    for (QRadioButton *button : inspector->findChildren<QRadioButton *>())
+        if (button->text() == QStringLiteral("ビットシフト："))
+            shift = button;
+    ASSERT_NE(shift, nullptr);
+    ASSERT_TRUE(shift->isEnabled());
+    shift->click();
+    for (const int s : {8, 4, 0}) {
+        SCOPED_TRACE("shift " + std::to_string(s));
+        inspector->findChild<QSpinBox *>()->setValue(s);
+        ASSERT_EQ(canvas->Window().shift, s);
+        QImage shown;
+        canvas->Render(shown);
+        for (const ImagePixel p : {ImagePixel{3, 5}, ImagePixel{50, 100}, ImagePixel{96, 202}}) {
+            const QPoint at = canvas->ViewPointOf(p).toPoint();
+            const std::optional<ImagePixel> drawn =
+                canvas->PixelAt(QPointF(at) + QPointF(0.5, 0.5));
+            ASSERT_TRUE(drawn.has_value());
+            const std::uint32_t v = SampleAt(image, drawn->line * stride + drawn->pixel * 2, 2);
+            EXPECT_EQ(qGray(shown.pixel(at)), int((v >> s) & 0xFF)) << std::hex << v;
+        }
+    }
+    canvas->SetPinned(ImagePixel{7, 9});
+    char raw[8];
+    std::snprintf(raw, sizeof raw, "%04X", SampleAt(image, 7 * stride + 9 * 2, 2));
+    EXPECT_EQ(inspector->ProbeShown().hex, raw);
 }
 
 // The histogram of each pixel size is over the size's whole range.

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -146,6 +147,26 @@ TEST_F(TransferStatsWindowTest, CsvFileAndAFailedWrite)
     EXPECT_NE(text.str().find("フレーム数,4\r\n"), std::string::npos) << text.str();
     EXPECT_NE(text.str().find("ライン数,256\r\n"), std::string::npos);
     EXPECT_NE(text.str().find("番号,フレーム間隔(us)\r\n1,"), std::string::npos);
+    // One time stamp per frame, in order: local time and milliseconds since the first delivery.
+    const std::string heading = "フレーム,受信時刻,開始からの時間(ms)\r\n";
+    const std::size_t stamps = text.str().find(heading);
+    ASSERT_NE(stamps, std::string::npos);
+    std::istringstream rows(text.str().substr(stamps + heading.size()));
+    std::string row, lastTime;
+    double lastMs = -1;
+    int frames = 0;
+    while (std::getline(rows, row) && !row.empty()) {
+        unsigned number = 0;
+        char date[16] = {}, time[16] = {};
+        double ms = 0;
+        ASSERT_EQ(std::sscanf(row.c_str(), "%u,%15s %15[0-9:.],%lf", &number, date, time, &ms), 4)
+            << row;
+        EXPECT_EQ(number, unsigned(++frames));
+        EXPECT_EQ(std::strlen(time), 12u) << row; // hh:mm:ss.mmm
+        EXPECT_TRUE(frames == 1 ? ms == 0 : ms > lastMs) << row;
+        lastMs = ms;
+    }
+    EXPECT_EQ(frames, 4);
     EXPECT_EQ(sinks.boxes->count(), 0u);
 
     // A folder that does not exist: the box, never a silent success.
