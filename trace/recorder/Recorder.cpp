@@ -167,7 +167,9 @@ void Recorder::start()
     }
     writer_->setCompressionLevel(std::atoi(envOr("PELORA_TRACE_LEVEL", "1")));
     budget_ = size_t(std::strtoull(envOr("PELORA_TRACE_BUFFER_MB", "256"), nullptr, 10)) << 20;
-    overlap_ = std::atoi(envOr("PELORA_TRACE_OVERLAP", "0")) != 0;
+    const std::string overlap = envOr("PELORA_TRACE_OVERLAP", "library");
+    overlapLibrary_ = overlap != "none";
+    overlapProgram_ = overlap == "all";
     copier_ = std::make_unique<Copier>(budget_, std::atoi(envOr("PELORA_TRACE_COPY_THREAD", "1")) != 0);
     writerThread_ = std::thread([this] { writerMain(); });
     pthread_atfork(nullptr, nullptr, [] { Recorder::get().forgetAfterFork(); });
@@ -332,6 +334,10 @@ void Recorder::shutdown()
                       double(overheadMaxNs_.load()) / 1000.0);
         note.text += figures;
     }
+    const uint64_t byThread = copier_->chunksByThread.load(), byWaiters = copier_->chunksByWaiters.load();
+    if (byThread + byWaiters > 0)
+        note.text += "; copied by the copy thread " +
+                     std::to_string(byThread * 100 / (byThread + byWaiters)) + " %";
     // Figures for programs: deliveries, not kept, bytes not kept, other data not kept, hook
     // calls timed, their overhead in ns (sum, 99 % bound, max, median bound).
     note.outputs = {deliveries_.load(), deliveriesNotKept_.load(), bytesNotKept_.load(),

@@ -86,9 +86,15 @@ public:
     bool reserve(size_t bytes);
 
     Copier &copier() { return *copier_; }
-    // PELORA_TRACE_OVERLAP=1: a hook's lines are copied while the program's hook runs (less time
-    // on the callback thread; bytes the program changes in its hook are recorded as changed).
-    bool overlapCopies() const { return overlap_; }
+    // Whether a delivery's lines are copied while the program's hook runs (less time on the
+    // callback thread) rather than before it: the library's own buffer by default (the program
+    // reads it, it never writes into it); a program buffer only with PELORA_TRACE_OVERLAP=all,
+    // since a program may write into its own buffer in its hook (the checker's line canaries)
+    // and the bytes would then be recorded as the program left them. "none": no overlap.
+    bool overlapCopies(uint32_t bufferKind) const
+    {
+        return bufferKind == HOOK_BUFFER_LIBRARY ? overlapLibrary_ : overlapProgram_;
+    }
 
     // What the recorder knows of the board, from the calls it forwarded.
     struct Shadow {
@@ -123,7 +129,7 @@ private:
     std::atomic<bool> recording_{false};
     uint64_t startNs_ = 0; // steady clock at start
     std::unique_ptr<Copier> copier_;
-    bool overlap_ = false;
+    bool overlapLibrary_ = true, overlapProgram_ = false;
     std::unique_ptr<trace::Writer> writer_; // used by the writer thread only, after start()
     std::thread writerThread_;
 
