@@ -185,8 +185,13 @@ void Recorder::forgetAfterFork()
 
 bool Recorder::reserve(size_t bytes)
 {
-    std::lock_guard lock(queueMutex_);
-    if (reservedBytes_ + bytes > budget_)
+    std::unique_lock lock(queueMutex_);
+    // Off the callback thread, a call waits for the writer to make room rather than lose its
+    // bytes (frame memory read back is what a replay answers with); a few seconds at most.
+    if (!inHook && bytes <= budget_)
+        roomCv_.wait_for(lock, std::chrono::seconds(5),
+                         [&] { return stop_ || reservedBytes_ + bytes <= budget_; });
+    if (stop_ || reservedBytes_ + bytes > budget_)
         return false;
     reservedBytes_ += bytes;
     return true;
@@ -231,7 +236,10 @@ void Recorder::submitHook(trace::Record &&record, std::shared_ptr<CopyJob> copy,
 // The writer thread: records in the order they were handed over, compressed into blocks.
 void Recorder::writerMain()
 {
-    std::vector<uint8_t> pitched; // a pitched delivery laid out as it was in the buffer
+    // A pitched delivery laid out as it was in the buffer. The bytes between lines stay zero:
+    // only the lines are written while the layout stays the same.
+    std::vector<uint8_t> pitched;
+    size_t pitchedPitch = 0, pitchedLineBytes = 0;
     uint64_t lastFlush = steadyNs();
     std::unique_lock lock(queueMutex_);
     for (;;) {
@@ -258,7 +266,12 @@ void Recorder::writerMain()
             size_t size = job.bytes();
             if (e.copyPitch != job.lineBytes && job.lines > 1) {
                 size = (job.lines - 1) * e.copyPitch + job.lineBytes;
-                pitched.assign(size, 0);
+                if (e.copyPitch != pitchedPitch || job.lineBytes != pitchedLineBytes ||
+                    pitched.size() < size) {
+                    pitched.assign(std::max(size, pitched.size()), 0);
+                    pitchedPitch = e.copyPitch;
+                    pitchedLineBytes = job.lineBytes;
+                }
                 for (size_t i = 0; i < job.lines; ++i)
                     std::memcpy(pitched.data() + i * e.copyPitch, bytes + i * job.lineBytes,
                                 job.lineBytes);
@@ -274,7 +287,10 @@ void Recorder::writerMain()
             lastFlush = steadyNs();
         }
         lock.lock();
-        reservedBytes_ -= std::min(reservedBytes_, e.bytes.size());
+        if (!e.bytes.empty()) {
+            reservedBytes_ -= std::min(reservedBytes_, e.bytes.size());
+            roomCv_.notify_all();
+        }
     }
 }
 
@@ -349,6 +365,7 @@ void Recorder::shutdown()
         stop_ = true;
     }
     queueCv_.notify_all();
+    roomCv_.notify_all();
     writerThread_.join();
     if (!writer_->finish())
         std::fprintf(stderr, "pelora2-trace: the trace is incomplete: %s\n",

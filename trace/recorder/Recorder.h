@@ -81,8 +81,9 @@ public:
     // record's data when it has some copied already.
     void submit(trace::Record &&record, std::vector<uint8_t> &&bytes = {});
     void submitHook(trace::Record &&record, std::shared_ptr<CopyJob> copy, size_t pitch);
-    // The bytes copied on a caller's thread count against the same budget as the hook copies;
-    // false: over it (the record keeps dataKept = false).
+    // Bytes copied on a caller's thread (frame memory, histories, DSP files) have a budget of
+    // their own, as large as the hook copies'; off the callback thread the call waits up to 5 s
+    // for room. False: no room (the record keeps dataKept = false).
     bool reserve(size_t bytes);
 
     Copier &copier() { return *copier_; }
@@ -134,7 +135,8 @@ private:
     std::thread writerThread_;
 
     std::mutex queueMutex_;        // guards queue_, stop_, reservedBytes_
-    std::condition_variable queueCv_; // an event was queued, or stop
+    std::condition_variable queueCv_; // stop (the writer otherwise looks every 2 ms)
+    std::condition_variable roomCv_;  // reservedBytes_ went down, or stop
     std::deque<Event> queue_;
     bool stop_ = false;
     size_t reservedBytes_ = 0; // caller-thread copies not yet written
