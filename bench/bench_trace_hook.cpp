@@ -121,6 +121,7 @@ void run(const char *self, double fps, uint32_t frames, bool record, bool progra
         if (record) {
             setenv("LD_PRELOAD", PELORA_TRACE_RECORDER, 1);
             setenv("PELORA_TRACE_OUT", out.c_str(), 1);
+            setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
         }
         execl(self, self, static_cast<char *>(nullptr));
         _exit(127);
