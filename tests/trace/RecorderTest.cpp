@@ -95,14 +95,22 @@ std::string normalised(const std::string &call)
     return out + call.substr(at);
 }
 
-// The calls the simulated board printed, and the calls `pelora2-trace dump` lists.
-std::vector<std::string> simCalls(const std::string &err)
+// The calls the simulated board printed, and the calls `pelora2-trace dump` lists. The board
+// prints a line in pieces, so two threads' lines can come out mixed: such lines are counted in
+// `mixed`, not compared.
+std::vector<std::string> simCalls(const std::string &err, size_t &mixed)
 {
+    static const std::regex whole(R"(^\[sim\] ([A-Za-z]+\((0x[0-9a-f]+(, 0x[0-9a-f]+)*)?\) = -?\d+)$)");
     std::vector<std::string> calls;
     std::istringstream in(err);
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind("[sim] ", 0) == 0)
-            calls.push_back(normalised(line.substr(6)));
+    std::smatch m;
+    mixed = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (std::regex_match(line, m, whole))
+            calls.push_back(normalised(m[1]));
+        else if (line.find("[sim] ") != std::string::npos)
+            ++mixed;
+    }
     return calls;
 }
 
@@ -146,7 +154,8 @@ TEST(Recorder, RecordsCheckerRunsAsTheBoardAnsweredThem)
 
         const Ran dump = run({PELORA2_TRACE_PATH, "dump", tracePath}, {});
         ASSERT_EQ(dump.status, 0) << dump.err;
-        std::vector<std::string> board = simCalls(rec.err), traced = tracedCalls(dump.out);
+        size_t mixed = 0;
+        std::vector<std::string> board = simCalls(rec.err, mixed), traced = tracedCalls(dump.out);
         ASSERT_FALSE(board.empty());
         // Same calls, arguments and results; the order between threads may differ by a hair
         // (the board journals a call before the recorder does).
@@ -155,7 +164,7 @@ TEST(Recorder, RecordsCheckerRunsAsTheBoardAnsweredThem)
         std::vector<std::string> onlyBoard, onlyTrace;
         std::set_difference(board.begin(), board.end(), traced.begin(), traced.end(), std::back_inserter(onlyBoard));
         std::set_difference(traced.begin(), traced.end(), board.begin(), board.end(), std::back_inserter(onlyTrace));
-        EXPECT_TRUE(onlyBoard.empty() && onlyTrace.empty())
+        EXPECT_TRUE(onlyBoard.empty() && onlyTrace.size() <= 2 * mixed)
             << onlyBoard.size() << " calls only on the board, first: " << (onlyBoard.empty() ? "" : onlyBoard[0])
             << "; " << onlyTrace.size() << " only in the trace, first: " << (onlyTrace.empty() ? "" : onlyTrace[0]);
 
