@@ -1,7 +1,9 @@
-// The recorder's copy thread: copies delivered lines out of the program's buffers while the
-// program's hook runs, so the callback thread only hands over a description of the lines.
+// The recorder's copies of delivered lines, in chunks that a copy thread and any thread that has
+// to wait for a copy share. A copy either ends before the program's hook is called, or runs
+// alongside it (the library's own buffer; see Recorder::overlapCopies).
 //
-// Rules that keep the copies safe (docs/trace.md, "Recorder"):
+// Rules that keep copies made alongside the program safe (docs/trace.md, "Staying off the
+// callback thread's back"):
 // - the library writes into a buffer again only after the program requests it again: the
 //   ImageRequest wrapper waits for pending copies out of that buffer first (waitRange);
 // - the program frees a buffer only after a clear (ImageRequestClear, BoardReset, BoardClose)
