@@ -10,7 +10,7 @@ shift
 packages=(
     build-essential cmake ninja-build ccache pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libzstd-dev
     fonts-ipafont-gothic qt6-translations-l10n
     xvfb xauth
 )

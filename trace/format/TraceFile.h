@@ -4,6 +4,8 @@
 
 #include "TraceRecord.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -27,6 +29,17 @@ public:
     bool flush();                      // ends the current block and writes it out
     uint64_t recordsWritten() const;
 
+    // As append(record), with the record's bytes taken from `data` instead of record.data (the
+    // recorder hands its copy buffers over without moving them into a vector first).
+    bool append(const Record &record, const uint8_t *data, size_t size);
+    // Writes the last block and the end mark; later appends fail. The destructor does it too;
+    // call it to learn whether the end reached the disk.
+    bool finish();
+    // zstd level of the blocks (default 1) and the bytes a block gathers before it is written
+    // (default 4 MiB).
+    void setCompressionLevel(int level);
+    void setBlockBytes(size_t bytes);
+
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
@@ -44,9 +57,15 @@ public:
     const std::string &error() const; // why not, or why reading stopped early
     const Header &header() const;
     // The next record; false at the end of the file or at the first incomplete or damaged block
-    // (then `truncated()` is true and `error()` says where).
+    // (then `truncated()` is true and `error()` says where). A trace whose recorder did not
+    // finish it (no end mark) also ends as truncated, after its last complete block.
     bool next(Record *record);
     bool truncated() const;
+
+    // Leaves the records' bytes compressed and `data` empty (the fields, dataSize and dataKept
+    // stay): listing the calls of a trace then costs a fraction of reading its pixels.
+    void setSkipData(bool skip);
+    uint64_t bytesRead() const; // file offset reached: the end of the last block read
 
 private:
     struct Impl;
