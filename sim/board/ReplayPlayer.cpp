@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace sim {
@@ -108,6 +109,14 @@ void ReplayPlayer::divergedLocked(const Divergence &d)
     requests_.dropAll();
     std::fprintf(stderr, "PEL2CTL simulator: replay of %s: %s; the board goes on live\n",
                  name_.c_str(), d.text().c_str());
+    // For pelora2-trace replay, which prints it again once the command has ended.
+    if (const char *report = std::getenv("PELORA_SIM_REPLAY_REPORT");
+        report != nullptr && *report != '\0') {
+        if (std::FILE *f = std::fopen(report, "w")) {
+            std::fprintf(f, "%s\n", d.text().c_str());
+            std::fclose(f);
+        }
+    }
     Journal::instance().record(SIM_JOURNAL_REPLAY_DIVERGENCE,
                                {d.record, static_cast<uint64_t>(d.calledOp),
                                 static_cast<uint64_t>(d.expectedOp)},
