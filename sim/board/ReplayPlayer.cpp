@@ -19,6 +19,10 @@ using Clock = std::chrono::steady_clock;
 // A delivery due while the program has no request waits this long for one, then is dropped.
 constexpr uint64_t kRequestGraceNs = 1'000'000'000;
 
+// The recorded callback a lane thread is making now, if any (calls from inside it are timed
+// from it: ReplayScript::Within).
+thread_local std::optional<ReplayScript::Within> t_within;
+
 Clock::time_point at(uint64_t ns)
 {
     return Clock::time_point(std::chrono::nanoseconds(ns));
@@ -95,7 +99,7 @@ std::optional<trace::Record> ReplayPlayer::takeLocked(int op, const std::vector<
     if (state_ != State::Scripted || !script_)
         return std::nullopt;
     Divergence d;
-    auto record = script_->takeCall(op, args, Journal::now(), &d);
+    auto record = script_->takeCall(op, args, Journal::now(), &d, t_within);
     if (!record)
         divergedLocked(d);
     laneCv_.notify_all();
@@ -333,6 +337,7 @@ void ReplayPlayer::laneMain(ReplayScript::Lane lane)
         ++callbacksMade_;
         lock.unlock();
         const auto value = static_cast<int32_t>(arg(0));
+        t_within = ReplayScript::Within{*cb.dueNs, r.timeNs};
         switch (r.op) {
         case trace::kImageTransferHook:
             if (fns.hook != nullptr)
@@ -354,6 +359,7 @@ void ReplayPlayer::laneMain(ReplayScript::Lane lane)
         default:
             break;
         }
+        t_within.reset();
         lock.lock();
         requests_.releaseSlot(slot);
         --inFlight_;

@@ -172,7 +172,8 @@ void ReplayScript::callMade(uint64_t seq, uint64_t nowNs)
 }
 
 std::optional<trace::Record> ReplayScript::takeCall(int op, const std::vector<uint64_t> &args,
-                                                    uint64_t nowNs, Divergence *divergence)
+                                                    uint64_t nowNs, Divergence *divergence,
+                                                    std::optional<Within> within)
 {
     if (diverged_)
         return std::nullopt;
@@ -184,7 +185,12 @@ std::optional<trace::Record> ReplayScript::takeCall(int op, const std::vector<ui
             const uint64_t seq = it->seq;
             trace::Record record = std::move(it->record);
             window_.erase(it);
-            callMade(seq, nowNs);
+            uint64_t madeNs = nowNs;
+            if (within)
+                madeNs = within->dueNs + scaled(record.timeNs > within->recordedNs
+                                                    ? record.timeNs - within->recordedNs
+                                                    : 0);
+            callMade(seq, madeNs);
             ++callsMatched_;
             return record;
         }

@@ -71,10 +71,18 @@ public:
     // speed: recorded times are divided by it; 0 makes every wait zero.
     ReplayScript(std::unique_ptr<RecordSource> source, double speed, uint64_t startNs);
 
+    // The callback a call was made from: callbacks that follow such a call are timed from the
+    // callback's due time and the recorded distance, so that the replay's own cost of making
+    // the callback does not add up from one delivery to the next.
+    struct Within {
+        uint64_t dueNs, recordedNs;
+    };
+
     // A call the program made at nowNs: the recorded call it matches, taken out of the script,
     // or none and *divergence filled; the script then has nothing more to give.
     std::optional<trace::Record> takeCall(int op, const std::vector<uint64_t> &args,
-                                          uint64_t nowNs, Divergence *divergence);
+                                          uint64_t nowNs, Divergence *divergence,
+                                          std::optional<Within> within = std::nullopt);
 
     // The next callback of a lane when its time is known (its call has been made), else null
     // (waiting for a call, or none left). pop() takes it out.
