@@ -128,11 +128,11 @@ void ReplayPlayer::divergedLocked(const Divergence &d)
 }
 
 // Waits out what is left of the call's recorded duration (program thread, no lock held).
-void ReplayPlayer::answered(const trace::Record &record, uint64_t calledNs) const
+void ReplayPlayer::answered(const trace::Record &record, uint64_t calledNs, double speed)
 {
-    if (speed_ <= 0)
+    if (speed <= 0)
         return;
-    const uint64_t due = calledNs + static_cast<uint64_t>(record.durationNs / speed_);
+    const uint64_t due = calledNs + static_cast<uint64_t>(record.durationNs / speed);
     if (Journal::now() < due)
         std::this_thread::sleep_until(at(due));
 }
@@ -146,6 +146,7 @@ std::optional<int32_t> ReplayPlayer::answer(int op, std::initializer_list<uint64
     const std::vector<uint64_t> argv(args);
     std::unique_lock lock(mutex_);
     auto record = takeLocked(op, argv);
+    const double speed = speed_;
     if (!record) {
         h = liveLocked(h);
         return std::nullopt;
@@ -183,7 +184,7 @@ std::optional<int32_t> ReplayPlayer::answer(int op, std::initializer_list<uint64
                 std::memcpy(out.histories[i], record->data.data() + from, n);
         }
     }
-    answered(*record, calledNs);
+    answered(*record, calledNs, speed);
     return record->result;
 }
 
@@ -196,6 +197,7 @@ std::optional<BoardHandle> ReplayPlayer::open(uint32_t index, const Callbacks &c
     const uint64_t calledNs = Journal::now();
     std::unique_lock lock(mutex_);
     auto record = takeLocked(SIM_OP_BoardOpen, std::vector<uint64_t>(args));
+    const double speed = speed_;
     if (!record)
         return std::nullopt; // the live board opens it
     const auto handle = static_cast<BoardHandle>(record->result);
@@ -220,7 +222,7 @@ std::optional<BoardHandle> ReplayPlayer::open(uint32_t index, const Callbacks &c
     }
     if (errorCode != nullptr && record->outputs.size() > 2)
         *errorCode = static_cast<uint32_t>(record->outputs[2]);
-    answered(*record, calledNs);
+    answered(*record, calledNs, speed);
     return handle;
 }
 
@@ -231,6 +233,7 @@ std::optional<int32_t> ReplayPlayer::close(BoardHandle &h)
     const uint64_t calledNs = Journal::now();
     std::unique_lock lock(mutex_);
     auto record = takeLocked(SIM_OP_BoardClose, {});
+    const double speed = speed_;
     if (!record) {
         h = liveLocked(h);
         return std::nullopt;
@@ -249,7 +252,7 @@ std::optional<int32_t> ReplayPlayer::close(BoardHandle &h)
     lock.unlock();
     if (live != BOARD_INVALID_HANDLE)
         Registry::instance().close(live);
-    answered(*record, calledNs);
+    answered(*record, calledNs, speed);
     return record->result;
 }
 

@@ -70,15 +70,14 @@ private:
     BoardHandle liveLocked(BoardHandle h) const;
     void waitIdleLocked(std::unique_lock<std::mutex> &lock);
     bool onLaneThread() const;
-    void answered(const trace::Record &record, uint64_t calledNs) const;
+    static void answered(const trace::Record &record, uint64_t calledNs, double speed);
 
     void laneMain(ReplayScript::Lane lane); // lane threads
     bool needsRequest(const trace::Record &record) const;
     bool requestReadyLocked();
     void *fillLocked(const trace::Record &record, int &slot);
 
-    std::atomic<State> state_{State::Off};
-    double speed_ = 1.0; // written only by start(), before state_ leaves Off
+    std::atomic<State> state_{State::Off}; // written under mutex_; read without it for a fast "off"
 
     // Guards everything below: the script, the requests, the callbacks and the counts.
     std::mutex mutex_;
@@ -86,6 +85,7 @@ private:
     std::condition_variable idleCv_; // no callback in progress
     std::unique_ptr<ReplayScript> script_;
     std::string name_;
+    double speed_ = 1.0;
     RequestQueue requests_;        // the program's requests, as the board would hold them
     Callbacks callbacks_;          // of the open board; empty while none is open
     std::map<BoardHandle, BoardHandle> liveHandles_; // recorded handle -> the live board's
