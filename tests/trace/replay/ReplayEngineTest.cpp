@@ -7,6 +7,8 @@
 #include "board/pel2ctl.h"
 #include "simctl.h"
 
+#include "common/Watchdog.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -147,6 +149,7 @@ void onHook(uint32_t flags, uint32_t start, uint32_t count, uint32_t kind, void 
 
 TEST(ReplayPlayer, AnswersFromTheRecordingThenGoesOnLive)
 {
+    testing_support::Watchdog watchdog("a replayed board session"); // a close that never returns
     SimReset();
     sim::ReplayPlayer::instance().start(std::make_unique<sim::MemorySource>(session()), 0, "memory");
     void *window = nullptr, *second = nullptr;

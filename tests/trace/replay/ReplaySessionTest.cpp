@@ -3,6 +3,7 @@
 // verdicts, the same board calls apart from addresses, the same pictures byte for byte; a run
 // that deviates is told where; a trace cut short replays up to its last complete record.
 #include "TraceFile.h"
+#include "common/Watchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -145,6 +146,8 @@ TEST_F(ReplaySession, ReplaysGiveTheRecordedSession)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
+        // A command that hangs (waiting for a delivery that never comes) ends the test run.
+        testing_support::Watchdog watchdog(std::string("recording and replaying ") + c.name, 300);
         Run recorded;
         const std::string trace =
             record("session.ptrace", std::string("PELORA_SIM_SCENARIO=") + c.scenario, c.check,
