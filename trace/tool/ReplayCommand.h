@@ -7,8 +7,9 @@
 
 namespace tracetool {
 
-// args: what follows "replay" on the command line. Returns the exit status: COMMAND's own, or
-// 2 (usage), 3 (unreadable trace, no simulated board, COMMAND not started).
+// args: what follows "replay" on the command line. Returns the exit status: COMMAND's own
+// (128 + the signal that ended it), 2 for bad usage, 3 for an unreadable trace or no simulated
+// board, 127 when COMMAND cannot be started.
 int replayCommand(const std::vector<std::string> &args);
 
 } // namespace tracetool
