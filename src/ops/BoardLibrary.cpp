@@ -12,6 +12,9 @@ namespace {
 // Exported by the simulated board only (its control interface for tests); looked up by name so
 // that the program neither links nor includes that interface.
 constexpr const char *kSimulatorOnlySymbol = "SimReset";
+// Exported by the session recorder (pelora2-trace record), which stands in front of the board
+// library: it names the library it forwards to, which is the one that answers.
+constexpr const char *kRecorderSymbol = "PeloraTraceForwardedLibrary";
 
 } // namespace
 
@@ -25,6 +28,14 @@ BoardLibrary LoadedBoardLibrary()
     Dl_info info{};
     if (dladdr(entry, &info) == 0 || info.dli_fname == nullptr || *info.dli_fname == '\0')
         return library;
+    if (void *handle = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD)) {
+        using Forwarded = const char *(*)();
+        const auto forwarded = reinterpret_cast<Forwarded>(dlsym(handle, kRecorderSymbol));
+        const char *target = forwarded != nullptr ? forwarded() : nullptr;
+        dlclose(handle);
+        if (target != nullptr && *target != '\0')
+            info.dli_fname = target; // stays valid: the recorder keeps it for the process
+    }
     char resolved[PATH_MAX];
     library.path = realpath(info.dli_fname, resolved) != nullptr ? resolved : info.dli_fname;
     // Asked of that very library: a simulator loaded beside a real library does not count.

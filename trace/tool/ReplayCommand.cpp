@@ -1,6 +1,10 @@
-#include "ReplayCommand.h"
+// pelora2-trace replay FILE [--speed X] -- COMMAND [ARGS...]
+// Runs COMMAND on the simulated board in replay mode (docs/trace.md, "Replay"). The exit status
+// is COMMAND's (128 + the signal that ended it); 2 for bad usage or a file that is not a readable
+// trace, 3 when the simulated board is not found or COMMAND cannot be started.
+#include "Tool.h"
 
-#include "TraceFile.h"
+#include <fcntl.h>
 
 #include <cerrno>
 #include <csignal>
@@ -16,19 +20,19 @@
 
 namespace fs = std::filesystem;
 
-namespace tracetool {
+namespace tool {
 
 namespace {
 
-constexpr const char *kUsage =
+constexpr const char *kUsageText =
     "usage: pelora2-trace replay FILE [--speed X] -- COMMAND [ARGS...]\n"
     "  runs COMMAND on the simulated board, which answers from the recording FILE;\n"
     "  --speed X divides the recorded times (10: ten times as fast, 0: no waits)\n";
 
 int usage(const std::string &why)
 {
-    std::fprintf(stderr, "pelora2-trace replay: %s\n%s", why.c_str(), kUsage);
-    return 2;
+    std::fprintf(stderr, "pelora2-trace replay: %s\n%s", why.c_str(), kUsageText);
+    return kUsage;
 }
 
 // The simulated board's folder: beside the tool in the build tree, or where it is installed.
@@ -41,7 +45,6 @@ std::string simulatorFolder()
         candidates.push_back(exe.parent_path().parent_path() / "sim");
         candidates.push_back(exe.parent_path().parent_path() / PELORA_SIM_INSTALL_DIR);
     }
-    candidates.emplace_back(PELORA_SIM_BUILD_DIR);
     for (const fs::path &dir : candidates)
         if (fs::exists(dir / "libPEL2CTL.so", ec))
             return fs::weakly_canonical(dir, ec).string();
@@ -57,8 +60,6 @@ void forward(int signal)
     if (child > 0)
         ::kill(static_cast<pid_t>(child), signal);
 }
-
-} // namespace
 
 int replayCommand(const std::vector<std::string> &args)
 {
@@ -88,17 +89,13 @@ int replayCommand(const std::vector<std::string> &args)
     if (i + 1 >= args.size())
         return usage("no command given after --");
 
-    trace::Reader reader(file);
-    if (!reader.ok()) {
-        std::fprintf(stderr, "pelora2-trace replay: %s: %s\n", file.c_str(),
-                     reader.error().c_str());
-        return 3;
-    }
+    if (!openTrace("replay", file))
+        return kUsage;
     const std::string folder = simulatorFolder();
     if (folder.empty()) {
         std::fprintf(stderr, "pelora2-trace replay: the simulated board (libPEL2CTL.so) is not "
                              "beside the tool\n");
-        return 3;
+        return kCannotRun;
     }
     std::error_code ec;
     char reportPath[] = "/tmp/pelora2-replay-XXXXXX";
@@ -122,19 +119,29 @@ int replayCommand(const std::vector<std::string> &args)
         argv.push_back(const_cast<char *>(args[k].c_str()));
     argv.push_back(nullptr);
 
+    // The child says through this pipe (closed by a successful exec) why it could not start.
+    int failed[2];
+    if (::pipe2(failed, O_CLOEXEC) != 0) {
+        std::perror("pelora2-trace replay: pipe");
+        return kCannotRun;
+    }
     std::fflush(nullptr);
     const pid_t pid = ::fork();
     if (pid < 0) {
-        std::fprintf(stderr, "pelora2-trace replay: cannot start %s: %s\n", argv[0],
-                     std::strerror(errno));
-        return 3;
+        std::perror("pelora2-trace replay: fork");
+        return kCannotRun;
     }
     if (pid == 0) {
+        ::close(failed[0]);
         ::execvp(argv[0], argv.data());
-        std::fprintf(stderr, "pelora2-trace replay: cannot start %s: %s\n", argv[0],
-                     std::strerror(errno));
-        ::_exit(127);
+        const int why = errno;
+        [[maybe_unused]] const ssize_t n = ::write(failed[1], &why, sizeof why);
+        std::_Exit(127);
     }
+    ::close(failed[1]);
+    int why = 0;
+    const bool notStarted = ::read(failed[0], &why, sizeof why) == static_cast<ssize_t>(sizeof why);
+    ::close(failed[0]);
     // Ctrl+C reaches the whole process group, the command included: the tool waits for it.
     child = pid;
     std::signal(SIGINT, SIG_IGN);
@@ -145,6 +152,12 @@ int replayCommand(const std::vector<std::string> &args)
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     child = 0;
+    if (notStarted) {
+        std::fprintf(stderr, "pelora2-trace replay: cannot start %s: %s\n", argv[0],
+                     std::strerror(why));
+        ::unlink(reportPath);
+        return kCannotRun;
+    }
 
     if (reportFd >= 0) {
         std::ifstream in(reportPath);
@@ -161,4 +174,10 @@ int replayCommand(const std::vector<std::string> &args)
     return 1;
 }
 
-} // namespace tracetool
+const Registration reg({"replay", "FILE [--speed X] -- COMMAND [ARGS...]",
+                        "runs COMMAND on the simulated board answering from the trace",
+                        replayCommand});
+
+} // namespace
+
+} // namespace tool

@@ -108,8 +108,9 @@ TEST(ReplayScript, MatchesCallsAndReportsTheFirstDivergence)
             uint64_t now = 1'000'000'000;
             for (const auto &[op, args] : c.calls) {
                 now += 1'000;
-                if (op == SIM_OP_ImageRequest)
+                if (op == SIM_OP_ImageRequest) {
                     EXPECT_EQ(script.peek(Lane::Delivery), nullptr); // waits for its request
+                }
                 if (!script.takeCall(op, args, now, &d)) {
                     diverged = static_cast<int64_t>(d.record);
                     break;

@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Run {
+struct Outcome {
     int status = -1;
     std::string out, err;
 };
@@ -52,7 +52,7 @@ protected:
 
     // Runs `tool args` in the test's folder with the environment given (and no scenario, no
     // replay, no panel otherwise).
-    static Run run(const std::string &env, const std::string &args)
+    static Outcome run(const std::string &env, const std::string &args)
     {
         static int n = 0;
         const fs::path out = dir() / ("out" + std::to_string(++n)),
@@ -62,7 +62,7 @@ protected:
                                     "PELORA_SIM_PANEL= " +
                                     env + " '" PELORA2_TRACE_PATH "' " + args + " >'" +
                                     out.string() + "' 2>'" + err.string() + "'";
-        Run r;
+        Outcome r;
         const int status = std::system(command.c_str());
         r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         r.out = slurp(out);
@@ -70,7 +70,7 @@ protected:
         return r;
     }
     static std::string record(const std::string &trace, const std::string &env,
-                              const std::string &check, Run *recorded)
+                              const std::string &check, Outcome *recorded)
     {
         *recorded = run(env + " PELORA_SIM_TRACE=1", "record -o " + trace +
                                                          " --library '" PELORA_SIM_LIBRARY
@@ -78,18 +78,19 @@ protected:
                                                          check);
         return (dir() / trace).string();
     }
-    static Run replay(const std::string &trace, const std::string &check)
+    static Outcome replay(const std::string &trace, const std::string &check)
     {
         return run("PELORA_SIM_TRACE=1",
                    "replay " + trace + " -- '" PELORA2_CHECK_PATH "' " + check);
     }
 };
 
-// case -> verdict word, from the checker's terminal lines ("scan/area ... ok (...)").
-std::map<std::string, std::string> verdicts(const std::string &out)
+// The cases that failed or could not run, with their verdict, from the checker's terminal lines
+// ("scan/area ... FAIL: ..."). Warnings come from host timing and may differ from run to run.
+std::map<std::string, std::string> failures(const std::string &out)
 {
     std::map<std::string, std::string> v;
-    static const std::regex line(R"((\S+) \.\.\. (ok|WARN|FAIL|SKIP|ERROR))");
+    static const std::regex line(R"((\S+) \.\.\. (FAIL|ERROR))");
     for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
         v[(*it)[1]] = (*it)[2];
     return v;
@@ -125,6 +126,23 @@ bool sameApartFromAddresses(const Call &a, const Call &b)
     return true;
 }
 
+// The index of the first replayed call that is not the recorded one, or -1 when the journals
+// agree. Calls that two threads raced to make may come in another order, as the replay allows:
+// each replayed call is one of the next 8 recorded calls not yet matched.
+long firstDifference(std::vector<Call> recorded, const std::vector<Call> &replayed)
+{
+    for (size_t i = 0; i < replayed.size(); ++i) {
+        const size_t n = std::min<size_t>(8, recorded.size());
+        size_t k = 0;
+        while (k < n && !sameApartFromAddresses(recorded[k], replayed[i]))
+            ++k;
+        if (k == n)
+            return static_cast<long>(i);
+        recorded.erase(recorded.begin() + static_cast<long>(k));
+    }
+    return recorded.empty() ? -1 : static_cast<long>(replayed.size());
+}
+
 TEST_F(ReplaySession, ReplaysGiveTheRecordedSession)
 {
     const std::string scan = "scan --frames 3 --timeout 1000";
@@ -148,11 +166,12 @@ TEST_F(ReplaySession, ReplaysGiveTheRecordedSession)
         SCOPED_TRACE(c.name);
         // A command that hangs (waiting for a delivery that never comes) ends the test run.
         testing_support::Watchdog watchdog(std::string("recording and replaying ") + c.name, 300);
-        Run recorded;
+        fs::remove(dir() / "pic.png");
+        Outcome recorded;
         const std::string trace =
             record("session.ptrace", std::string("PELORA_SIM_SCENARIO=") + c.scenario, c.check,
                    &recorded);
-        ASSERT_FALSE(verdicts(recorded.out).empty()) << recorded.out << recorded.err;
+        ASSERT_NE(recorded.out.find("total "), std::string::npos) << recorded.out << recorded.err;
         std::error_code noPicture;
         fs::rename(dir() / "pic.png", dir() / "recorded.png", noPicture);
 
@@ -179,19 +198,18 @@ TEST_F(ReplaySession, ReplaysGiveTheRecordedSession)
                 divergence = "first divergence at record " + std::to_string(count) + ":";
         }
 
-        const Run replayed = replay("session.ptrace", c.replayed);
+        const Outcome replayed = replay("session.ptrace", c.replayed);
         if (divergence.empty()) {
             EXPECT_EQ(replayed.err.find("divergence"), std::string::npos) << replayed.err;
             EXPECT_EQ(replayed.status, recorded.status);
-            EXPECT_EQ(verdicts(replayed.out), verdicts(recorded.out)) << replayed.out;
+            EXPECT_EQ(failures(replayed.out), failures(recorded.out)) << replayed.out;
             const auto a = journal(recorded.err), b = journal(replayed.err);
-            ASSERT_EQ(a.size(), b.size());
-            for (size_t i = 0; i < a.size(); ++i)
-                ASSERT_TRUE(sameApartFromAddresses(a[i], b[i])) << "journal entry " << i;
+            EXPECT_FALSE(a.empty());
+            EXPECT_EQ(firstDifference(a, b), -1) << "first differing journal entry";
         } else {
             // Said by the simulated board and again by the tool.
             const auto first = replayed.err.find(divergence);
-            ASSERT_NE(first, std::string::npos) << divergence << "\n" << replayed.err;
+            ASSERT_NE(first, std::string::npos) << divergence << "\n" << replayed.err << replayed.out;
             EXPECT_NE(replayed.err.find(divergence, first + 1), std::string::npos);
         }
         if (fs::exists(dir() / "recorded.png")) {

@@ -1,0 +1,217 @@
+// The recorder in front of the simulated board, recording pelora2-check runs: the trace holds
+// every call the simulated board journalled (PELORA_SIM_TRACE) with the same arguments and
+// results apart from addresses, the pixels it kept are the board's, and a run killed mid-way
+// leaves a trace that reads up to its last complete block.
+#include "common/Watchdog.h"
+#include "board/pel2ctl.h"
+#include "ops/FrameContent.h"
+#include "simctl.h"
+#include "trace/format/TraceFile.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Ran {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Runs argv with extra environment; killed after `killAfterMs` (0: never) or at 60 s.
+Ran run(const std::vector<std::string> &argv, const std::vector<std::string> &env, int killAfterMs = 0)
+{
+    const std::string base = fs::temp_directory_path() / ("trace-run-" + std::to_string(getpid()));
+    const pid_t pid = fork();
+    if (pid == 0) {
+        freopen((base + ".out").c_str(), "w", stdout);
+        freopen((base + ".err").c_str(), "w", stderr);
+        for (const std::string &e : env)
+            putenv(strdup(e.c_str()));
+        std::vector<char *> args;
+        for (const std::string &a : argv)
+            args.push_back(const_cast<char *>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    testing_support::Watchdog watchdog("a recorded run of " + argv[0], 90);
+    const auto start = std::chrono::steady_clock::now();
+    int status = 0;
+    for (;;) {
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            break;
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - start).count();
+        if ((killAfterMs > 0 && ms > killAfterMs) || ms > 60000) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    Ran r;
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = readFile(base + ".out");
+    r.err = readFile(base + ".err");
+    fs::remove(base + ".out");
+    fs::remove(base + ".err");
+    return r;
+}
+
+// "Name(0x1, 0x7ffd...) = 0" with every address (a value no 32-bit argument can have) as "addr".
+std::string normalised(const std::string &call)
+{
+    static const std::regex hex("0x[0-9a-f]+");
+    std::string out;
+    std::sregex_iterator it(call.begin(), call.end(), hex), end;
+    size_t at = 0;
+    for (; it != end; ++it) {
+        out += call.substr(at, size_t(it->position()) - at);
+        const unsigned long long v = std::stoull(it->str(), nullptr, 16);
+        out += v > 0xFFFFFFFFull ? "addr" : it->str();
+        at = size_t(it->position() + it->length());
+    }
+    return out + call.substr(at);
+}
+
+// The calls the simulated board printed, and the calls `pelora2-trace dump` lists.
+std::vector<std::string> simCalls(const std::string &err)
+{
+    std::vector<std::string> calls;
+    std::istringstream in(err);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("[sim] ", 0) == 0)
+            calls.push_back(normalised(line.substr(6)));
+    return calls;
+}
+
+std::vector<std::string> tracedCalls(const std::string &dump)
+{
+    static const std::regex call(R"(^#\d+ \S+ t\d+ ([A-Za-z]+\(.*\) = -?\d+))");
+    std::vector<std::string> calls;
+    std::istringstream in(dump);
+    std::smatch m;
+    for (std::string line; std::getline(in, line);)
+        if (std::regex_search(line, m, call))
+            calls.push_back(normalised(m[1]));
+    return calls;
+}
+
+struct Case {
+    const char *name;
+    std::vector<std::string> checkArgs;
+    uint32_t pixels, lines, bytes; // of the first scan's frames; 0: no scan
+};
+
+TEST(Recorder, RecordsCheckerRunsAsTheBoardAnsweredThem)
+{
+    const std::vector<Case> cases = {
+        {"frame units into the library's buffer", {"scan", "--frames", "3", "--pixels", "256", "--lines", "128"}, 256, 128, 1},
+        {"16-bit line runs into a program buffer",
+         {"scan", "--frames", "2", "--pixels", "200", "--lines", "96", "--pixel-size", "16", "--unit", "line",
+          "--line-interval", "32", "--buffer", "program"},
+         200, 96, 2},
+        {"frame memory written and read", {"memory", "--banks", "1", "--patterns", "address"}, 0, 0, 0},
+    };
+    const std::string dir = fs::temp_directory_path() / ("trace-rec-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string tracePath = dir + "/run.trace";
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> argv = {PELORA2_TRACE_PATH, "record", "-o", tracePath, "--", PELORA2_CHECK_PATH};
+        argv.insert(argv.end(), c.checkArgs.begin(), c.checkArgs.end());
+        const Ran rec = run(argv, {"PELORA_SIM_TRACE=1", "PELORA_SIM_SCENARIO="});
+        ASSERT_EQ(rec.status, 0) << rec.out << rec.err;
+
+        const Ran dump = run({PELORA2_TRACE_PATH, "dump", tracePath}, {});
+        ASSERT_EQ(dump.status, 0) << dump.err;
+        std::vector<std::string> board = simCalls(rec.err), traced = tracedCalls(dump.out);
+        ASSERT_FALSE(board.empty());
+        // Same calls, arguments and results; the order between threads may differ by a hair
+        // (the board journals a call before the recorder does).
+        std::sort(board.begin(), board.end());
+        std::sort(traced.begin(), traced.end());
+        std::vector<std::string> onlyBoard, onlyTrace;
+        std::set_difference(board.begin(), board.end(), traced.begin(), traced.end(), std::back_inserter(onlyBoard));
+        std::set_difference(traced.begin(), traced.end(), board.begin(), board.end(), std::back_inserter(onlyTrace));
+        EXPECT_TRUE(onlyBoard.empty() && onlyTrace.empty())
+            << onlyBoard.size() << " calls only on the board, first: " << (onlyBoard.empty() ? "" : onlyBoard[0])
+            << "; " << onlyTrace.size() << " only in the trace, first: " << (onlyTrace.empty() ? "" : onlyTrace[0]);
+
+        // Everything kept: info finds nothing to report.
+        const Ran info = run({PELORA2_TRACE_PATH, "info", tracePath}, {});
+        EXPECT_EQ(info.status, 0) << info.out << info.err;
+
+        trace::Reader reader(tracePath);
+        trace::Record r;
+        uint64_t frameBytes = 0;
+        while (reader.next(&r))
+            if (r.dataKind == trace::DataKind::FrameWrite || r.dataKind == trace::DataKind::FrameRead)
+                frameBytes += r.data.size();
+        EXPECT_FALSE(reader.truncated()) << reader.error();
+        if (c.pixels == 0) {
+            EXPECT_EQ(frameBytes, 2u * FRAME_MEMORY_BANK_SIZE); // the bank written once, read once
+            continue;
+        }
+        // The first frame the trace kept is the first frame of the first scan, pixel for pixel.
+        const std::string frames = dir + "/frames";
+        fs::remove_all(frames);
+        const Ran exported = run({PELORA2_TRACE_PATH, "frames", tracePath, "--out", frames}, {});
+        EXPECT_EQ(exported.status, 0) << exported.out << exported.err;
+        ops::Picture picture;
+        std::string error;
+        ASSERT_TRUE(ops::ReadGreyPng(frames + "/frame-000001.png", picture, error)) << error;
+        ASSERT_EQ(picture.pixels, c.pixels);
+        ASSERT_EQ(picture.lines, c.lines);
+        uint64_t wrong = 0;
+        for (uint32_t y = 0; y < c.lines; ++y)
+            for (uint32_t x = 0; x < c.pixels; ++x)
+                if (picture.View().At(x, y) != SimAreaPixel(x, y, c.pixels, c.lines, c.bytes, 0) && wrong++ < 5)
+                    ADD_FAILURE() << x << "," << y << " " << picture.View().At(x, y) << " vs " << SimAreaPixel(x, y, c.pixels, c.lines, c.bytes, 0);
+        EXPECT_EQ(wrong, 0u);
+    }
+
+    // Killed while it scans: the trace reads up to its last complete block, and says so.
+    const std::string killedPath = dir + "/killed.trace";
+    const Ran killed = run({PELORA2_CHECK_PATH, "scan", "--frames", "1000000", "--pixels", "256", "--lines", "64"},
+                           {"LD_PRELOAD=" PELORA_TRACE_RECORDER, "PELORA_TRACE_OUT=" + killedPath}, 1500);
+    EXPECT_EQ(killed.status, 128 + SIGKILL);
+    trace::Reader reader(killedPath);
+    ASSERT_TRUE(reader.ok()) << reader.error();
+    trace::Record r;
+    uint64_t records = 0, hooks = 0;
+    while (reader.next(&r)) {
+        ++records;
+        if (r.dataKind == trace::DataKind::Lines && r.dataKept) {
+            ++hooks;
+            EXPECT_EQ(r.data.size(), r.dataSize);
+        }
+    }
+    EXPECT_TRUE(reader.truncated());
+    EXPECT_GT(records, 0u);
+    EXPECT_GT(hooks, 0u);
+    fs::remove_all(dir);
+}
+
+} // namespace

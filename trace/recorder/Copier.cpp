@@ -1,0 +1,194 @@
+#include "Copier.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace rec {
+
+namespace {
+constexpr size_t kPoolKeepBytes = size_t(64) << 20; // idle buffers kept for reuse
+constexpr size_t kChunkBytes = 64 * 1024;           // a chunk: lines worth about this much
+}
+
+size_t CopyJob::chunks() const
+{
+    const size_t perChunk = std::max<size_t>(1, kChunkBytes / std::max<size_t>(1, lineBytes));
+    return (lines + perChunk - 1) / perChunk;
+}
+
+bool Copier::copyChunks(CopyJob &job)
+{
+    const size_t perChunk = std::max<size_t>(1, kChunkBytes / std::max<size_t>(1, job.lineBytes));
+    const size_t total = job.chunks();
+    bool last = false;
+    for (;;) {
+        const size_t c = job.nextChunk.fetch_add(1, std::memory_order_acq_rel);
+        if (c >= total)
+            return last;
+        const size_t first = c * perChunk, end = std::min(job.lines, first + perChunk);
+        uint8_t *out = job.buffer.get() + first * job.lineBytes;
+        if (job.pitch == job.lineBytes) {
+            std::memcpy(out, job.src + first * job.pitch, (end - first) * job.lineBytes);
+        } else {
+            for (size_t i = first; i < end; ++i, out += job.lineBytes)
+                std::memcpy(out, job.src + i * job.pitch, job.lineBytes);
+        }
+        last = job.chunksDone.fetch_add(1, std::memory_order_acq_rel) + 1 == total;
+    }
+}
+
+void Copier::finished(const std::shared_ptr<CopyJob> &job)
+{
+    if (job->done)
+        return;
+    job->done = true;
+    pending_.erase(std::find(pending_.begin(), pending_.end(), job));
+    pendingCount_.store(pending_.size(), std::memory_order_release);
+    done_.notify_all();
+}
+
+Copier::Copier(size_t budgetBytes, bool useThread)
+    : budget_(budgetBytes), useThread_(useThread), thread_([this] { run(); })
+{
+}
+
+Copier::~Copier()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    work_.notify_all();
+    thread_.join();
+}
+
+std::shared_ptr<CopyJob> Copier::submit(const uint8_t *src, size_t lineBytes, size_t pitch,
+                                        size_t lines, uint64_t jobEpoch, bool background)
+{
+    const size_t need = lineBytes * lines;
+    auto job = std::make_shared<CopyJob>();
+    job->src = src;
+    job->lineBytes = lineBytes;
+    job->pitch = pitch;
+    job->lines = lines;
+    job->lo = reinterpret_cast<uintptr_t>(src);
+    job->hi = job->lo + (lines ? (lines - 1) * pitch + lineBytes : 0);
+    job->epoch = jobEpoch;
+    {
+        std::lock_guard lock(mutex_);
+        if (stop_)
+            return nullptr;
+        // A buffer from the pool when one is large enough: no allocation on this thread.
+        auto it = std::find_if(pool_.begin(), pool_.end(),
+                               [need](const auto &b) { return b.second >= need; });
+        const size_t cap = it != pool_.end() ? it->second : need;
+        if (inFlight_ + cap > budget_)
+            return nullptr;
+        if (it != pool_.end()) {
+            job->buffer = std::move(it->first);
+            poolBytes_ -= it->second;
+            pool_.erase(it);
+        } else {
+            // Not value-initialised: the pages are first touched by the copy thread.
+            job->buffer.reset(new (std::nothrow) uint8_t[need ? need : 1]);
+            if (!job->buffer)
+                return nullptr;
+        }
+        job->capacity = cap;
+        inFlight_ += cap;
+        background = background && useThread_;
+        if (background)
+            queue_.push_back(job);
+        pending_.push_back(job);
+        pendingCount_.store(pending_.size(), std::memory_order_release);
+    }
+    if (background)
+        work_.notify_one();
+    return job;
+}
+
+// The copy thread.
+void Copier::run()
+{
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        work_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+        if (queue_.empty())
+            return; // stop, nothing left
+        std::shared_ptr<CopyJob> job = std::move(queue_.front());
+        queue_.pop_front();
+        lock.unlock();
+        const bool last = copyChunks(*job) || job->chunks() == 0;
+        lock.lock();
+        if (last)
+            finished(job);
+    }
+}
+
+template <typename Match> void Copier::helpAndWait(Match match)
+{
+    if (pendingCount_.load(std::memory_order_acquire) == 0)
+        return;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        std::shared_ptr<CopyJob> job;
+        for (const auto &j : pending_)
+            if (match(*j)) {
+                job = j;
+                break;
+            }
+        if (!job)
+            return;
+        // Chunks nobody took yet are copied here; then the ones in progress are waited for.
+        lock.unlock();
+        const bool last = copyChunks(*job);
+        lock.lock();
+        if (last)
+            finished(job);
+        done_.wait(lock, [&] { return job->done; });
+    }
+}
+
+void Copier::waitRange(uintptr_t lo, uintptr_t hi)
+{
+    helpAndWait([&](const CopyJob &j) { return j.lo < hi && lo < j.hi; });
+}
+
+void Copier::waitAll()
+{
+    helpAndWait([](const CopyJob &) { return true; });
+}
+
+void Copier::waitStale(uint64_t current)
+{
+    helpAndWait([&](const CopyJob &j) { return j.epoch < current; });
+}
+
+void Copier::waitDone(CopyJob &job)
+{
+    if (job.chunks() > 0 && copyChunks(job)) {
+        std::lock_guard lock(mutex_);
+        for (const auto &j : pending_)
+            if (j.get() == &job) {
+                finished(j);
+                break;
+            }
+    }
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [&] { return job.done; });
+}
+
+void Copier::release(CopyJob &job)
+{
+    std::lock_guard lock(mutex_);
+    if (!job.buffer)
+        return;
+    inFlight_ -= job.capacity;
+    if (poolBytes_ + job.capacity <= kPoolKeepBytes) {
+        poolBytes_ += job.capacity;
+        pool_.emplace_back(std::move(job.buffer), job.capacity);
+    }
+    job.buffer.reset();
+}
+
+} // namespace rec

@@ -1,0 +1,457 @@
+#include "Recorder.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <fstream>
+#include <pthread.h>
+#include <unistd.h>
+
+namespace rec {
+namespace {
+
+constexpr uint32_t kLiveMode = 3; // image get mode of live video
+constexpr size_t kLiveLineBytes = 640 * 3;
+constexpr size_t kLibraryBufferBytes = size_t(4096) * BOARD_LINE_PITCH;
+constexpr size_t kMaxGuessBytes = size_t(64) << 20; // a request of unknown layout
+constexpr uint64_t kFlushNs = 100'000'000;          // a block at least every 100 ms
+
+uint64_t steadyNs()
+{
+    return uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                        std::chrono::steady_clock::now().time_since_epoch())
+                        .count());
+}
+
+const char *envOr(const char *name, const char *fallback)
+{
+    const char *v = std::getenv(name);
+    return v != nullptr && *v != '\0' ? v : fallback;
+}
+
+std::string commandLine()
+{
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::string all((std::istreambuf_iterator<char>(in)), {});
+    while (!all.empty() && all.back() == '\0')
+        all.pop_back();
+    for (char &c : all)
+        if (c == '\0')
+            c = ' ';
+    return all;
+}
+
+template <typename F> bool resolve(void *handle, const char *name, F &out)
+{
+    out = reinterpret_cast<F>(dlsym(handle, name));
+    return out != nullptr;
+}
+
+} // namespace
+
+namespace {
+std::atomic<Recorder *> g_recorder{nullptr}; // set once the recorder exists
+}
+
+Recorder &Recorder::get()
+{
+    static Recorder *recorder = [] {
+        auto *r = new Recorder; // never destroyed: callbacks may outlive exit
+        g_recorder.store(r, std::memory_order_release);
+        return r;
+    }();
+    return *recorder;
+}
+
+// The latest point of the process's exit: after the program's own exit handlers and static
+// destructors, which may still close the board.
+__attribute__((destructor)) static void finishTraceAtExit()
+{
+    if (Recorder *r = g_recorder.load(std::memory_order_acquire))
+        r->shutdown();
+}
+
+uint64_t Recorder::now() const { return steadyNs() - startNs_; }
+
+thread_local bool Recorder::inHook = false;
+thread_local uint64_t Recorder::nestedNs = 0;
+
+uint32_t Recorder::threadId()
+{
+    static std::atomic<uint32_t> next{0};
+    thread_local uint32_t id = ++next;
+    return id;
+}
+
+Recorder::Recorder()
+{
+    startNs_ = steadyNs();
+    start();
+}
+
+void Recorder::start()
+{
+    // The real library: the one PELORA_TRACE_LIBRARY names, or the next definition after ours.
+    void *handle = RTLD_NEXT;
+    const char *named = std::getenv("PELORA_TRACE_LIBRARY");
+    if (named != nullptr && *named != '\0') {
+        handle = dlopen(named, RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) {
+            std::fprintf(stderr, "pelora2-trace: cannot load %s: %s\n", named, dlerror());
+            std::_Exit(127);
+        }
+    }
+    RealLibrary &r = real_;
+    bool ok = resolve(handle, "BoardOpen", r.BoardOpen) && resolve(handle, "BoardClose", r.BoardClose) &&
+              resolve(handle, "DspDownload", r.DspDownload) &&
+              resolve(handle, "IoReadLong", r.IoReadLong) && resolve(handle, "IoWriteLong", r.IoWriteLong) &&
+              resolve(handle, "StreamBufferSet", r.StreamBufferSet) &&
+              resolve(handle, "ScanDataSet", r.ScanDataSet) && resolve(handle, "ScanPrepare", r.ScanPrepare) &&
+              resolve(handle, "ImageRequest", r.ImageRequest) &&
+              resolve(handle, "ErrorInfoGet", r.ErrorInfoGet) &&
+              resolve(handle, "ImageRequestClear", r.ImageRequestClear) &&
+              resolve(handle, "ScanCancel", r.ScanCancel) && resolve(handle, "BoardReset", r.BoardReset) &&
+              resolve(handle, "ExclusiveAcquire", r.ExclusiveAcquire) &&
+              resolve(handle, "ExclusiveRelease", r.ExclusiveRelease) &&
+              resolve(handle, "FrameMemoryRead", r.FrameMemoryRead) &&
+              resolve(handle, "FrameMemoryWrite", r.FrameMemoryWrite) &&
+              resolve(handle, "IoReadShort", r.IoReadShort) && resolve(handle, "IoWriteShort", r.IoWriteShort) &&
+              resolve(handle, "OperationInfoGet", r.OperationInfoGet);
+    Dl_info self{}, target{};
+    dladdr(reinterpret_cast<void *>(&Recorder::get), &self);
+    if (ok && dladdr(reinterpret_cast<void *>(r.BoardOpen), &target) != 0 &&
+        target.dli_fbase == self.dli_fbase)
+        ok = false; // found ourselves: there is no library behind us
+    if (!ok) {
+        std::fprintf(stderr, "pelora2-trace: no board library behind the recorder (%s)\n",
+                     named != nullptr ? named : "the next one on the library path");
+        std::_Exit(127);
+    }
+    r.path = target.dli_fname != nullptr ? target.dli_fname : "";
+    if (char *resolved = realpath(r.path.c_str(), nullptr)) {
+        r.path = resolved;
+        std::free(resolved);
+    }
+
+    const char *out = std::getenv("PELORA_TRACE_OUT");
+    if (out == nullptr || *out == '\0')
+        return; // forward only
+    // The first process of the command that uses the board records; any other one (a child,
+    // a second run in a script) finds the file there and only forwards.
+    const int claim = ::open(out, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (claim < 0) {
+        std::fprintf(stderr, "pelora2-trace: %s exists; process %d is not recorded\n", out,
+                     int(getpid()));
+        return;
+    }
+    ::close(claim);
+    trace::Header header;
+    header.libraryPath = r.path;
+    header.command = commandLine();
+    header.startUnixNs = uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                      std::chrono::system_clock::now().time_since_epoch())
+                                      .count()) -
+                         now();
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    header.host = host;
+    writer_ = std::make_unique<trace::Writer>(out, header);
+    if (!writer_->ok()) {
+        std::fprintf(stderr, "pelora2-trace: %s\n", writer_->error().c_str());
+        writer_.reset();
+        return;
+    }
+    writer_->setCompressionLevel(std::atoi(envOr("PELORA_TRACE_LEVEL", "1")));
+    budget_ = size_t(std::strtoull(envOr("PELORA_TRACE_BUFFER_MB", "256"), nullptr, 10)) << 20;
+    overlap_ = std::atoi(envOr("PELORA_TRACE_OVERLAP", "0")) != 0;
+    copier_ = std::make_unique<Copier>(budget_, std::atoi(envOr("PELORA_TRACE_COPY_THREAD", "1")) != 0);
+    writerThread_ = std::thread([this] { writerMain(); });
+    pthread_atfork(nullptr, nullptr, [] { Recorder::get().forgetAfterFork(); });
+    recording_.store(true, std::memory_order_release);
+}
+
+void Recorder::forgetAfterFork()
+{
+    // The child has none of our threads: nothing may wait for them or join them (the recorder
+    // is never destroyed, so nothing does).
+    recording_.store(false, std::memory_order_release);
+}
+
+bool Recorder::reserve(size_t bytes)
+{
+    std::lock_guard lock(queueMutex_);
+    if (reservedBytes_ + bytes > budget_)
+        return false;
+    reservedBytes_ += bytes;
+    return true;
+}
+
+void Recorder::submit(trace::Record &&record, std::vector<uint8_t> &&bytes)
+{
+    if (record.dataKind != trace::DataKind::None && record.dataKind != trace::DataKind::Lines &&
+        !record.dataKept)
+        otherNotKept_.fetch_add(1, std::memory_order_relaxed);
+    {
+        std::lock_guard lock(queueMutex_);
+        if (stop_)
+            return;
+        Event &e = queue_.emplace_back();
+        e.record = std::move(record);
+        e.bytes = std::move(bytes);
+    }
+    // Not woken either (see submitHook): callbacks come here too.
+}
+
+void Recorder::submitHook(trace::Record &&record, std::shared_ptr<CopyJob> copy, size_t pitch)
+{
+    {
+        std::lock_guard lock(queueMutex_);
+        if (stop_) {
+            if (copy) {
+                copier_->waitDone(*copy);
+                copier_->release(*copy);
+            }
+            return;
+        }
+        Event &e = queue_.emplace_back();
+        e.record = std::move(record);
+        e.copy = std::move(copy);
+        e.copyPitch = pitch;
+    }
+    // No wake-up from the callback thread: a woken writer could take the processor from it.
+    // The writer looks at the queue every few milliseconds.
+}
+
+// The writer thread: records in the order they were handed over, compressed into blocks.
+void Recorder::writerMain()
+{
+    std::vector<uint8_t> pitched; // a pitched delivery laid out as it was in the buffer
+    uint64_t lastFlush = steadyNs();
+    std::unique_lock lock(queueMutex_);
+    for (;;) {
+        queueCv_.wait_for(lock, std::chrono::milliseconds(2),
+                          [this] { return stop_ || !queue_.empty(); });
+        if (queue_.empty()) {
+            if (stop_)
+                return;
+            if (steadyNs() - lastFlush >= kFlushNs) {
+                lock.unlock();
+                writer_->flush();
+                lastFlush = steadyNs();
+                lock.lock();
+            }
+            continue;
+        }
+        Event e = std::move(queue_.front());
+        queue_.pop_front();
+        lock.unlock();
+        if (e.copy) {
+            CopyJob &job = *e.copy;
+            copier_->waitDone(job);
+            const uint8_t *bytes = job.buffer.get();
+            size_t size = job.bytes();
+            if (e.copyPitch != job.lineBytes && job.lines > 1) {
+                size = (job.lines - 1) * e.copyPitch + job.lineBytes;
+                pitched.assign(size, 0);
+                for (size_t i = 0; i < job.lines; ++i)
+                    std::memcpy(pitched.data() + i * e.copyPitch, bytes + i * job.lineBytes,
+                                job.lineBytes);
+                bytes = pitched.data();
+            }
+            writer_->append(e.record, bytes, size);
+            copier_->release(job);
+        } else {
+            writer_->append(e.record, e.bytes.data(), e.bytes.size());
+        }
+        if (steadyNs() - lastFlush >= kFlushNs) {
+            writer_->flush();
+            lastFlush = steadyNs();
+        }
+        lock.lock();
+        reservedBytes_ -= std::min(reservedBytes_, e.bytes.size());
+    }
+}
+
+void Recorder::countHook(bool kept, uint64_t bytes)
+{
+    deliveries_.fetch_add(1, std::memory_order_relaxed);
+    if (!kept) {
+        deliveriesNotKept_.fetch_add(1, std::memory_order_relaxed);
+        bytesNotKept_.fetch_add(bytes, std::memory_order_relaxed);
+    }
+}
+
+void Recorder::countOverhead(uint64_t ns)
+{
+    overheadCount_.fetch_add(1, std::memory_order_relaxed);
+    overheadSumNs_.fetch_add(ns, std::memory_order_relaxed);
+    uint64_t max = overheadMaxNs_.load(std::memory_order_relaxed);
+    while (ns > max && !overheadMaxNs_.compare_exchange_weak(max, ns, std::memory_order_relaxed)) {
+    }
+    overheadBuckets_[std::min<uint64_t>(kBuckets - 1, ns / 1000)].fetch_add(1, std::memory_order_relaxed);
+}
+
+// The overhead below which `percent` % of the hook calls stayed (the upper end of its 1 us bucket).
+uint64_t Recorder::overheadQuantile(int percent) const
+{
+    const uint64_t total = overheadCount_.load();
+    uint64_t seen = 0;
+    for (int b = 0; b < kBuckets; ++b) {
+        seen += overheadBuckets_[b].load();
+        if (total > 0 && seen * 100 >= total * uint64_t(percent))
+            return uint64_t(b + 1) * 1000;
+    }
+    return 0;
+}
+
+void Recorder::shutdown()
+{
+    if (!recording_.exchange(false))
+        return;
+    copier_->waitAll();
+    trace::Record note;
+    note.kind = trace::Kind::Note;
+    note.thread = threadId();
+    note.timeNs = now();
+    note.text = "summary: deliveries " + std::to_string(deliveries_.load()) +
+                ", pixels not kept for " + std::to_string(deliveriesNotKept_.load()) + " (" +
+                std::to_string(bytesNotKept_.load()) + " bytes), other data not kept " +
+                std::to_string(otherNotKept_.load());
+    const uint64_t calls = overheadCount_.load();
+    if (calls > 0) {
+        char figures[160];
+        std::snprintf(figures, sizeof figures,
+                      "; hook overhead mean %.1f us, median under %.0f us, 99 %% under %.0f us, "
+                      "max %.1f us",
+                      double(overheadSumNs_.load()) / double(calls) / 1000.0,
+                      double(overheadQuantile(50)) / 1000.0, double(overheadQuantile(99)) / 1000.0,
+                      double(overheadMaxNs_.load()) / 1000.0);
+        note.text += figures;
+    }
+    // Figures for programs: deliveries, not kept, bytes not kept, other data not kept, hook
+    // calls timed, their overhead in ns (sum, 99 % bound, max, median bound).
+    note.outputs = {deliveries_.load(), deliveriesNotKept_.load(), bytesNotKept_.load(),
+                    otherNotKept_.load(), calls, overheadSumNs_.load(), overheadQuantile(99),
+                    overheadMaxNs_.load(), overheadQuantile(50)};
+    submit(std::move(note));
+    {
+        std::lock_guard lock(queueMutex_);
+        stop_ = true;
+    }
+    queueCv_.notify_all();
+    writerThread_.join();
+    if (!writer_->finish())
+        std::fprintf(stderr, "pelora2-trace: the trace is incomplete: %s\n",
+                     writer_->error().c_str());
+    else if (deliveriesNotKept_.load() != 0)
+        std::fprintf(stderr, "pelora2-trace: pixels of %llu of %llu deliveries not kept\n",
+                     static_cast<unsigned long long>(deliveriesNotKept_.load()),
+                     static_cast<unsigned long long>(deliveries_.load()));
+}
+
+// ---- what the recorder knows of the board ---------------------------------------------------
+
+void Recorder::noteRegisterWrite(uint32_t offset, uint32_t width, uint32_t value)
+{
+    std::lock_guard lock(shadowMutex_);
+    auto merge = [&](uint32_t reg, uint32_t &word) {
+        for (uint32_t i = 0; i < width; ++i) {
+            const uint32_t at = offset + i;
+            if (at >= reg && at < reg + 4) {
+                const uint32_t shift = 8 * (at - reg);
+                word = (word & ~(0xFFu << shift)) | (((value >> (8 * i)) & 0xFFu) << shift);
+            }
+        }
+    };
+    merge(REG_MAC_H_UDTCSR, shadow_.geometry);
+    merge(REG_DIO_IMG_GETMODE, shadow_.getMode);
+}
+
+void Recorder::notePrepare(uint32_t unitFlags, uint32_t bytesPerPixel)
+{
+    std::lock_guard lock(shadowMutex_);
+    shadow_.frameUnit = (unitFlags & SCAN_UNIT_FRAME) != 0;
+    shadow_.bytesPerPixel = bytesPerPixel;
+}
+
+uint64_t Recorder::pushRequest(void *buffer, uint32_t size)
+{
+    std::lock_guard lock(shadowMutex_);
+    const uint64_t id = nextRequestId_++;
+    requests_.push_back({id, reinterpret_cast<uintptr_t>(buffer), size});
+    return id;
+}
+
+void Recorder::dropRequest(uint64_t id)
+{
+    std::lock_guard lock(shadowMutex_);
+    for (auto it = requests_.begin(); it != requests_.end(); ++it)
+        if (it->id == id) {
+            requests_.erase(it);
+            return;
+        }
+}
+
+void Recorder::clearRequests()
+{
+    std::lock_guard lock(shadowMutex_);
+    requests_.clear();
+}
+
+// Callback thread. The library's delivery rules: a frame-unit delivery and every delivery into
+// the library's buffer put line n at n x 8192 bytes from the named address; line units into a
+// program buffer put the run's lines back to back; live video is 640 x 480 x 3 bytes packed.
+// Each delivery that writes or reports takes the oldest request.
+bool Recorder::hookExtent(uint32_t flags, uint32_t startLine, uint32_t lineCount,
+                          uint32_t bufferKind, const void *data, Extent *out)
+{
+    std::lock_guard lock(shadowMutex_);
+    Request request{0, 0, 0};
+    if ((flags & (HOOK_FLAG_FRAME | HOOK_FLAG_LINES | HOOK_FLAG_AREA_SIZE)) != 0 &&
+        !requests_.empty()) {
+        request = requests_.front();
+        requests_.pop_front();
+    }
+    if (data == nullptr || (flags & (HOOK_FLAG_FRAME | HOOK_FLAG_LINES)) == 0 || lineCount == 0)
+        return false;
+    const uintptr_t at = reinterpret_cast<uintptr_t>(data);
+    const bool library = bufferKind == HOOK_BUFFER_LIBRARY;
+    const bool matched =
+        request.buffer != 0 && at >= request.buffer && at < request.buffer + request.size;
+    Extent e;
+    const size_t lineBytes = size_t(shadow_.geometry & 0xFFFF) * shadow_.bytesPerPixel;
+    if (shadow_.getMode == kLiveMode) {
+        e.lineBytes = e.pitch = kLiveLineBytes;
+        e.lines = lineCount;
+    } else if (lineBytes == 0 || lineBytes > BOARD_LINE_PITCH) {
+        // Layout unknown: whatever the request holds; nothing when the request is not known.
+        if (!library && !matched)
+            return false;
+        e.lineBytes = e.pitch = library ? kLibraryBufferBytes : request.buffer + request.size - at;
+        e.lines = 1;
+    } else if (library || shadow_.frameUnit) {
+        e.offset = size_t(startLine) * BOARD_LINE_PITCH;
+        e.lineBytes = lineBytes;
+        e.pitch = BOARD_LINE_PITCH;
+        e.lines = lineCount;
+    } else {
+        e.lineBytes = e.pitch = lineBytes;
+        e.lines = lineCount;
+    }
+    // Never past the buffer: the request's, or the library's own; a delivery into a request the
+    // recorder did not see is read as far as the library says it wrote.
+    const size_t room = library ? kLibraryBufferBytes
+                                : matched ? size_t(request.buffer + request.size - at)
+                                          : std::min(e.offset + e.span(), kMaxGuessBytes);
+    if (e.offset >= room || e.lineBytes > room - e.offset)
+        return false;
+    e.lines = std::min(e.lines, (room - e.offset - e.lineBytes) / e.pitch + 1);
+    *out = e;
+    return true;
+}
+
+} // namespace rec
