@@ -18,10 +18,13 @@ using Clock = std::chrono::steady_clock;
 
 // A delivery due while the program has no request waits this long for one, then is dropped.
 constexpr uint64_t kRequestGraceNs = 1'000'000'000;
+// A call waits at most this long for the callbacks that began before it in the recording.
+constexpr auto kOrderWait = std::chrono::seconds(1);
 
 // The recorded callback a lane thread is making now, if any (calls from inside it are timed
 // from it: ReplayScript::Within).
 thread_local std::optional<ReplayScript::Within> t_within;
+thread_local std::optional<ReplayScript::Lane> t_lane; // set on the lane threads
 
 Clock::time_point at(uint64_t ns)
 {
@@ -69,6 +72,7 @@ void ReplayPlayer::stop()
     std::unique_lock lock(mutex_);
     state_ = State::Off;
     script_.reset();
+    madeCv_.notify_all();
     callbacks_ = {};
     requests_.dropAll();
     liveHandles_.clear();
@@ -94,15 +98,28 @@ BoardHandle ReplayPlayer::liveLocked(BoardHandle h) const
     return it == liveHandles_.end() ? h : it->second;
 }
 
-std::optional<trace::Record> ReplayPlayer::takeLocked(int op, const std::vector<uint64_t> &args)
+std::optional<trace::Record> ReplayPlayer::takeLocked(std::unique_lock<std::mutex> &lock, int op,
+                                                      const std::vector<uint64_t> &args)
 {
     if (state_ != State::Scripted || !script_)
         return std::nullopt;
     Divergence d;
     auto record = script_->takeCall(op, args, Journal::now(), &d, t_within);
-    if (!record)
+    if (!record) {
         divergedLocked(d);
+        laneCv_.notify_all();
+        return record;
+    }
     laneCv_.notify_all();
+    // Threads race: a call that came after a callback in the recording (a clear after the
+    // delivery the program waited for) is answered only once that callback has begun, so the
+    // program sees them in the recorded order. Bounded, in case the program never makes the
+    // call the callback waits for.
+    const uint64_t recordedNs = record->timeNs;
+    madeCv_.wait_for(lock, kOrderWait, [&] {
+        return state_ != State::Scripted || !script_ ||
+               !script_->callbackPendingBefore(recordedNs, t_lane);
+    });
     return record;
 }
 
@@ -110,6 +127,7 @@ void ReplayPlayer::divergedLocked(const Divergence &d)
 {
     state_ = State::Live;
     divergence_ = d;
+    madeCv_.notify_all();
     requests_.dropAll();
     std::fprintf(stderr, "PEL2CTL simulator: replay of %s: %s; the board goes on live\n",
                  name_.c_str(), d.text().c_str());
@@ -145,7 +163,7 @@ std::optional<int32_t> ReplayPlayer::answer(int op, std::initializer_list<uint64
     const uint64_t calledNs = Journal::now();
     const std::vector<uint64_t> argv(args);
     std::unique_lock lock(mutex_);
-    auto record = takeLocked(op, argv);
+    auto record = takeLocked(lock, op, argv);
     const double speed = speed_;
     if (!record) {
         h = liveLocked(h);
@@ -196,7 +214,7 @@ std::optional<BoardHandle> ReplayPlayer::open(uint32_t index, const Callbacks &c
         return std::nullopt;
     const uint64_t calledNs = Journal::now();
     std::unique_lock lock(mutex_);
-    auto record = takeLocked(SIM_OP_BoardOpen, std::vector<uint64_t>(args));
+    auto record = takeLocked(lock, SIM_OP_BoardOpen, std::vector<uint64_t>(args));
     const double speed = speed_;
     if (!record)
         return std::nullopt; // the live board opens it
@@ -232,7 +250,7 @@ std::optional<int32_t> ReplayPlayer::close(BoardHandle &h)
         return std::nullopt;
     const uint64_t calledNs = Journal::now();
     std::unique_lock lock(mutex_);
-    auto record = takeLocked(SIM_OP_BoardClose, {});
+    auto record = takeLocked(lock, SIM_OP_BoardClose, {});
     const double speed = speed_;
     if (!record) {
         h = liveLocked(h);
@@ -298,6 +316,7 @@ void *ReplayPlayer::fillLocked(const trace::Record &record, int &slot)
 
 void ReplayPlayer::laneMain(ReplayScript::Lane lane)
 {
+    t_lane = lane;
     std::unique_lock lock(mutex_);
     for (;;) {
         const ReplayScript::Callback *next =
@@ -326,9 +345,11 @@ void ReplayPlayer::laneMain(ReplayScript::Lane lane)
                              static_cast<unsigned long long>(next->record.number));
             droppedSaid_ = true;
             script_->pop(lane);
+            madeCv_.notify_all();
             continue;
         }
         const ReplayScript::Callback cb = script_->pop(lane);
+        madeCv_.notify_all();
         const Callbacks fns = callbacks_;
         const trace::Record &r = cb.record;
         auto arg = [&](size_t i) { return i < r.args.size() ? r.args[i] : 0; };

@@ -65,7 +65,8 @@ private:
     enum class State { Off, Scripted, Live };
 
     // All with mutex_ held.
-    std::optional<trace::Record> takeLocked(int op, const std::vector<uint64_t> &args);
+    std::optional<trace::Record> takeLocked(std::unique_lock<std::mutex> &lock, int op,
+                                            const std::vector<uint64_t> &args);
     void divergedLocked(const Divergence &d);
     BoardHandle liveLocked(BoardHandle h) const;
     void waitIdleLocked(std::unique_lock<std::mutex> &lock);
@@ -83,6 +84,7 @@ private:
     std::mutex mutex_;
     std::condition_variable laneCv_; // a call was made, a request came, the script changed
     std::condition_variable idleCv_; // no callback in progress
+    std::condition_variable madeCv_; // a callback was taken out of the script
     std::unique_ptr<ReplayScript> script_;
     std::string name_;
     double speed_ = 1.0;

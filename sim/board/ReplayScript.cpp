@@ -110,19 +110,22 @@ ReplayScript::Lane ReplayScript::laneOf(const trace::Record &record)
 
 void ReplayScript::readAhead()
 {
-    while (!exhausted_ && !diverged_) {
-        const bool windowFull = !window_.empty() && nextSeq_ - window_.front().seq >= kWindow;
-        if (windowFull || aheadBytes_ >= kMaxAheadBytes)
-            return;
-        trace::Record r;
-        if (!source_->next(&r)) {
-            exhausted_ = true;
-            stopReason_ = source_->stopReason();
-            return;
-        }
-        ++recordsRead_;
-        load(std::move(r));
+    while (!exhausted_ && !diverged_ && window_.size() < kMaxAheadCalls &&
+           aheadBytes_ < kMaxAheadBytes && readOne()) {
     }
+}
+
+bool ReplayScript::readOne()
+{
+    trace::Record r;
+    if (!source_->next(&r)) {
+        exhausted_ = true;
+        stopReason_ = source_->stopReason();
+        return false;
+    }
+    ++recordsRead_;
+    load(std::move(r));
+    return true;
 }
 
 void ReplayScript::load(trace::Record &&record)
@@ -130,8 +133,9 @@ void ReplayScript::load(trace::Record &&record)
     if (record.kind == trace::Kind::Call) {
         const uint64_t seq = nextSeq_++;
         recent_.push_back(Made{seq, record.timeNs, std::nullopt});
-        if (recent_.size() > 4 * kWindow)
+        if (recent_.size() > kMaxAheadCalls + 64)
             recent_.pop_front();
+        aheadBytes_ += record.data.size();
         window_.push_back(Call{seq, std::move(record)});
         return;
     }
@@ -177,30 +181,27 @@ std::optional<trace::Record> ReplayScript::takeCall(int op, const std::vector<ui
 {
     if (diverged_)
         return std::nullopt;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        readAhead();
-        for (auto it = window_.begin(); it != window_.end(); ++it) {
-            if (it->record.op != op || !sameCall(op, it->record.args, args))
-                continue;
-            const uint64_t seq = it->seq;
-            trace::Record record = std::move(it->record);
-            window_.erase(it);
-            uint64_t madeNs = nowNs;
-            if (within)
-                madeNs = within->dueNs + scaled(record.timeNs > within->recordedNs
-                                                    ? record.timeNs - within->recordedNs
-                                                    : 0);
-            callMade(seq, madeNs);
-            ++callsMatched_;
-            return record;
-        }
-        // The call may lie behind callbacks read ahead up to the limit: read on past it once.
-        if (aheadBytes_ < kMaxAheadBytes)
-            break;
-        const uint64_t held = aheadBytes_;
-        aheadBytes_ = 0;
-        readAhead();
-        aheadBytes_ += held;
+    readAhead();
+    // The oldest calls not yet made are read whatever data was read ahead before them.
+    while (window_.size() < kWindow && !exhausted_ && readOne()) {
+    }
+    const size_t span = std::min(kWindow, window_.size());
+    for (size_t i = 0; i < span; ++i) {
+        auto it = window_.begin() + static_cast<std::ptrdiff_t>(i);
+        if (it->record.op != op || !sameCall(op, it->record.args, args))
+            continue;
+        const uint64_t seq = it->seq;
+        trace::Record record = std::move(it->record);
+        window_.erase(it);
+        aheadBytes_ -= std::min<uint64_t>(aheadBytes_, record.data.size());
+        uint64_t madeNs = nowNs;
+        if (within)
+            madeNs = within->dueNs + scaled(record.timeNs > within->recordedNs
+                                                ? record.timeNs - within->recordedNs
+                                                : 0);
+        callMade(seq, madeNs);
+        ++callsMatched_;
+        return record;
     }
     diverged_ = true;
     Divergence d;
@@ -241,6 +242,20 @@ ReplayScript::Callback ReplayScript::pop(Lane lane)
     q.pop_front();
     aheadBytes_ -= std::min<uint64_t>(aheadBytes_, cb.record.data.size());
     return cb;
+}
+
+bool ReplayScript::callbackPendingBefore(uint64_t recordedNs, std::optional<Lane> except) const
+{
+    if (diverged_)
+        return false;
+    for (int i = 0; i < 2; ++i) {
+        if (except && static_cast<int>(*except) == i)
+            continue;
+        for (const Callback &cb : lanes_[i])
+            if (cb.record.timeNs < recordedNs)
+                return true;
+    }
+    return false;
 }
 
 bool ReplayScript::finished()

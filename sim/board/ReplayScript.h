@@ -53,11 +53,14 @@ struct Divergence {
 
 class ReplayScript {
 public:
-    // Calls of other threads race: a call may be matched up to this many recorded calls ahead of
-    // the oldest one not yet made.
+    // Calls of other threads race: a call is matched among this many of the oldest recorded
+    // calls not yet made.
     static constexpr size_t kWindow = 8;
-    // Callback data read ahead of the callbacks being made (beyond it, reading waits).
-    static constexpr uint64_t kMaxAheadBytes = 256ull << 20;
+    // Reading runs ahead of the program by up to this many calls and bytes of data: far enough
+    // to find the callbacks that were recorded after calls the program makes only once it has
+    // seen them (records are in the order they returned).
+    static constexpr size_t kMaxAheadCalls = 4096;
+    static constexpr uint64_t kMaxAheadBytes = 64ull << 20;
 
     enum class Lane { Delivery, Events }; // hook and scan end; buffer free and DSP interrupt
 
@@ -89,6 +92,9 @@ public:
     const Callback *peek(Lane lane);
     Callback pop(Lane lane);
     static Lane laneOf(const trace::Record &record);
+    // A callback read but not yet made began before `recordedNs` in the recording (callbacks of
+    // lane `except` aside: the lane a call is made from cannot move on before it returns).
+    bool callbackPendingBefore(uint64_t recordedNs, std::optional<Lane> except) const;
 
     bool diverged() const { return diverged_; }
     // Everything read and taken.
@@ -108,6 +114,7 @@ private:
     };
 
     void readAhead();
+    bool readOne();
     void load(trace::Record &&record);
     void callMade(uint64_t seq, uint64_t nowNs);
     uint64_t scaled(uint64_t ns) const;
