@@ -201,10 +201,15 @@ int32_t FrameMemoryRead(BoardHandle h, uint32_t bank, uint32_t offset, uint32_t 
 int32_t FrameMemoryWrite(BoardHandle h, uint32_t bank, uint32_t offset, uint32_t count,
                          const void *buffer)
 {
-    return dispatch(SIM_OP_FrameMemoryWrite, bank, {bank, offset, count, arg(buffer)}, h,
-                    [&](Board &b) {
-                        return b.frameMemory(true, bank, offset, count, const_cast<void *>(buffer));
-                    });
+    ReplayOutputs io;
+    io.written = static_cast<const uint8_t *>(buffer);
+    io.writtenCount = buffer == nullptr ? 0 : count;
+    return dispatch(
+        SIM_OP_FrameMemoryWrite, bank, {bank, offset, count, arg(buffer)}, h,
+        [&](Board &b) {
+            return b.frameMemory(true, bank, offset, count, const_cast<void *>(buffer));
+        },
+        io);
 }
 
 int32_t IoReadShort(BoardHandle h, uint32_t offset, uint32_t *value)

@@ -55,7 +55,7 @@ void ReplayPlayer::start(std::unique_ptr<RecordSource> source, double speed,
     liveHandles_.clear();
     divergence_.reset();
     callbacksMade_ = deliveriesDropped_ = bytesNotKept_ = 0;
-    droppedSaid_ = false;
+    droppedSaid_ = readNotKeptSaid_ = false;
     state_ = State::Scripted;
     // The lanes start with the first replay and then serve every later one (the player lives as
     // long as the process).
@@ -99,12 +99,16 @@ BoardHandle ReplayPlayer::liveLocked(BoardHandle h) const
 }
 
 std::optional<trace::Record> ReplayPlayer::takeLocked(std::unique_lock<std::mutex> &lock, int op,
-                                                      const std::vector<uint64_t> &args)
+                                                      const std::vector<uint64_t> &args,
+                                                      const ReplayOutputs *io)
 {
     if (state_ != State::Scripted || !script_)
         return std::nullopt;
     Divergence d;
-    auto record = script_->takeCall(op, args, Journal::now(), &d, t_within);
+    std::optional<ReplayScript::Written> written;
+    if (io != nullptr && io->written != nullptr)
+        written = ReplayScript::Written{io->written, io->writtenCount};
+    auto record = script_->takeCall(op, args, Journal::now(), &d, t_within, written);
     if (!record) {
         divergedLocked(d);
         laneCv_.notify_all();
@@ -163,11 +167,19 @@ std::optional<int32_t> ReplayPlayer::answer(int op, std::initializer_list<uint64
     const uint64_t calledNs = Journal::now();
     const std::vector<uint64_t> argv(args);
     std::unique_lock lock(mutex_);
-    auto record = takeLocked(lock, op, argv);
+    auto record = takeLocked(lock, op, argv, &out);
     const double speed = speed_;
     if (!record) {
         h = liveLocked(h);
         return std::nullopt;
+    }
+    if (op == SIM_OP_FrameMemoryRead && record->result == 0 && !record->dataKept) {
+        bytesNotKept_ += record->dataSize;
+        if (!readNotKeptSaid_)
+            std::fprintf(stderr, "PEL2CTL simulator: replay of %s: record %llu: the recording did "
+                                 "not keep the bytes of this frame memory read; zeros given\n",
+                         name_.c_str(), static_cast<unsigned long long>(record->number));
+        readNotKeptSaid_ = true;
     }
     // The requests the recorded deliveries will be written into.
     if (record->result == 0) {

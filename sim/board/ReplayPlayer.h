@@ -30,8 +30,10 @@ struct SimReplayInfo;
 
 namespace sim {
 
-// Where a replayed call puts the recorded outputs.
+// Where a replayed call puts the recorded outputs (and what it hands in that matters).
 struct ReplayOutputs {
+    const uint8_t *written = nullptr; // FrameMemoryWrite: the caller's bytes ...
+    size_t writtenCount = 0;          // ... and how many
     std::array<void *, 5> words{}; // 32-bit outputs, in the order the record keeps them
     uint8_t *bytes = nullptr;      // FrameMemoryRead: the caller's buffer ...
     size_t byteCount = 0;          // ... and the bytes it asked for
@@ -66,7 +68,8 @@ private:
 
     // All with mutex_ held.
     std::optional<trace::Record> takeLocked(std::unique_lock<std::mutex> &lock, int op,
-                                            const std::vector<uint64_t> &args);
+                                            const std::vector<uint64_t> &args,
+                                            const ReplayOutputs *io = nullptr);
     void divergedLocked(const Divergence &d);
     BoardHandle liveLocked(BoardHandle h) const;
     void waitIdleLocked(std::unique_lock<std::mutex> &lock);
@@ -94,7 +97,7 @@ private:
     int inFlight_ = 0;             // callbacks running now
     std::optional<Divergence> divergence_;
     uint64_t callbacksMade_ = 0, deliveriesDropped_ = 0, bytesNotKept_ = 0;
-    bool droppedSaid_ = false;
+    bool droppedSaid_ = false, readNotKeptSaid_ = false;
     std::array<std::thread, 2> lanes_;
     std::array<std::thread::id, 2> laneIds_;
 };

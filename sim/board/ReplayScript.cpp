@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 
 namespace sim {
 
@@ -177,7 +178,8 @@ void ReplayScript::callMade(uint64_t seq, uint64_t nowNs)
 
 std::optional<trace::Record> ReplayScript::takeCall(int op, const std::vector<uint64_t> &args,
                                                     uint64_t nowNs, Divergence *divergence,
-                                                    std::optional<Within> within)
+                                                    std::optional<Within> within,
+                                                    std::optional<Written> written)
 {
     if (diverged_)
         return std::nullopt;
@@ -186,10 +188,18 @@ std::optional<trace::Record> ReplayScript::takeCall(int op, const std::vector<ui
     while (window_.size() < kWindow && !exhausted_ && readOne()) {
     }
     const size_t span = std::min(kWindow, window_.size());
+    bool otherBytes = false;
     for (size_t i = 0; i < span; ++i) {
         auto it = window_.begin() + static_cast<std::ptrdiff_t>(i);
         if (it->record.op != op || !sameCall(op, it->record.args, args))
             continue;
+        const trace::Record &r = it->record;
+        if (written && r.dataKind == trace::DataKind::FrameWrite && r.dataKept &&
+            (r.data.size() != written->size ||
+             (written->size != 0 && std::memcmp(r.data.data(), written->bytes, written->size) != 0))) {
+            otherBytes = true;
+            continue;
+        }
         const uint64_t seq = it->seq;
         trace::Record record = std::move(it->record);
         window_.erase(it);
@@ -206,7 +216,7 @@ std::optional<trace::Record> ReplayScript::takeCall(int op, const std::vector<ui
     diverged_ = true;
     Divergence d;
     d.calledOp = op;
-    d.called = describeCall(op, args);
+    d.called = describeCall(op, args) + (otherBytes ? " writing other bytes" : "");
     if (window_.empty()) {
         d.record = recordsRead_;
         d.expected = "the end of the recording";

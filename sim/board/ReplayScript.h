@@ -81,11 +81,18 @@ public:
         uint64_t dueNs, recordedNs;
     };
 
+    // The bytes a FrameMemoryWrite hands in: they matter too, where the recording kept them.
+    struct Written {
+        const uint8_t *bytes;
+        size_t size;
+    };
+
     // A call the program made at nowNs: the recorded call it matches, taken out of the script,
     // or none and *divergence filled; the script then has nothing more to give.
     std::optional<trace::Record> takeCall(int op, const std::vector<uint64_t> &args,
                                           uint64_t nowNs, Divergence *divergence,
-                                          std::optional<Within> within = std::nullopt);
+                                          std::optional<Within> within = std::nullopt,
+                                          std::optional<Written> written = std::nullopt);
 
     // The next callback of a lane when its time is known (its call has been made), else null
     // (waiting for a call, or none left). pop() takes it out.

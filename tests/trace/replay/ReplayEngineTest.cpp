@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <tuple>
 
 namespace {
 
@@ -129,6 +130,31 @@ TEST(ReplayScript, MatchesCallsAndReportsTheFirstDivergence)
                 EXPECT_EQ(script.peek(Lane::Delivery), nullptr); // nothing scripted after it
             }
         }
+    }
+}
+
+TEST(ReplayScript, FrameMemoryWritesMatchByTheirBytesWhereKept)
+{
+    Record write = call(SIM_OP_FrameMemoryWrite, {0, 0x10, 4, 0x9000});
+    write.dataKind = trace::DataKind::FrameWrite;
+    write.data = {1, 2, 3, 4};
+    Record unkept = write; // the recorder could not keep these: any bytes match
+    unkept.dataKept = false;
+    unkept.data.clear();
+    const uint8_t same[] = {1, 2, 3, 4}, other[] = {1, 2, 3, 5};
+    const std::vector<uint64_t> args{0, 0x10, 4, 0x1234};
+    for (const auto &[recorded, bytes, matches] :
+         {std::tuple{write, same, true}, {write, other, false}, {unkept, other, true}}) {
+        sim::ReplayScript script(std::make_unique<sim::MemorySource>(numbered({recorded})), 1, 0);
+        sim::Divergence d;
+        EXPECT_EQ(script.takeCall(SIM_OP_FrameMemoryWrite, args, 0, &d, std::nullopt,
+                                  sim::ReplayScript::Written{bytes, 4})
+                      .has_value(),
+                  matches);
+        if (!matches)
+            EXPECT_EQ(d.text(), "first divergence at record 0: the program called "
+                                "FrameMemoryWrite(0x0, 0x10, 0x4, *) writing other bytes, the "
+                                "recording has FrameMemoryWrite(0x0, 0x10, 0x4, *)");
     }
 }
 
