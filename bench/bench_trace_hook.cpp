@@ -1,5 +1,5 @@
 // What recording costs the board's callback thread: 1024 x 1024 x 8-bit frames from the
-// simulated board into its own buffer, with a hook that does what the program's does (copies the
+// simulated board into its own buffer and into program buffers, with a hook that does what the program's does (copies the
 // frame out, issues the next request), at the full rate (as fast as the hook takes them) and at
 // 30 frames per second, each without and with the recorder in front of the library. The figures
 // with the recorder come from the trace's summary (the recorder times every hook call: the time
@@ -32,6 +32,8 @@ std::mutex g_mutex;              // guards g_ended
 std::condition_variable g_cv;
 bool g_ended = false;
 BoardHandle g_board = BOARD_INVALID_HANDLE;
+bool g_programBuffers = false; // requests name buffers of the program, not the library's
+constexpr uint32_t kProgramBufferBytes = kLines * BOARD_LINE_PITCH;
 
 // The library's callback thread.
 void hook(uint32_t flags, uint32_t, uint32_t lineCount, uint32_t, void *data)
@@ -42,7 +44,8 @@ void hook(uint32_t flags, uint32_t, uint32_t lineCount, uint32_t, void *data)
         for (uint32_t y = 0; y < lineCount && y < kLines; ++y)
             std::memcpy(g_frame.data() + size_t(y) * kPixels, src + size_t(y) * BOARD_LINE_PITCH, kPixels);
     }
-    ImageRequest(g_board, nullptr, 0);
+    // The buffer just delivered goes back to the board.
+    ImageRequest(g_board, g_programBuffers ? data : nullptr, g_programBuffers ? kProgramBufferBytes : 0);
     g_serviceUs.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
 }
 
@@ -73,8 +76,11 @@ int child(double fps, uint32_t frames)
     IoWriteLong(g_board, REG_MAC_H_UDTCSR, kLines << 16 | kPixels);
     ScanPrepare(g_board, SCAN_KIND_AREA, SCAN_UNIT_FRAME | SCAN_NO_MASK_OPEN_DELAY, 1, 0);
     IoWriteLong(g_board, REG_DIO_IMG_GETMODE, 0);
-    for (int i = 0; i < 3; ++i)
-        ImageRequest(g_board, nullptr, 0);
+    std::vector<std::vector<uint8_t>> buffers(3);
+    for (auto &b : buffers) {
+        b.assign(g_programBuffers ? kProgramBufferBytes : 0, 0);
+        ImageRequest(g_board, g_programBuffers ? b.data() : nullptr, g_programBuffers ? kProgramBufferBytes : 0);
+    }
     dspWrite(DSP_PARAM_BLOCK + 0, kPixels);
     dspWrite(DSP_PARAM_BLOCK + 1, kLines);
     dspWrite(DSP_PARAM_BLOCK + 2, 0);
@@ -101,7 +107,7 @@ int child(double fps, uint32_t frames)
     return 0;
 }
 
-void run(const char *self, double fps, uint32_t frames, bool record)
+void run(const char *self, double fps, uint32_t frames, bool record, bool program)
 {
     const std::string out = "/tmp/bench-trace-hook-" + std::to_string(getpid()) + ".trace";
     std::remove(out.c_str());
@@ -111,9 +117,11 @@ void run(const char *self, double fps, uint32_t frames, bool record)
     if (pid == 0) {
         setenv("BENCH_TRACE_CHILD", std::to_string(fps).c_str(), 1);
         setenv("BENCH_TRACE_FRAMES", std::to_string(frames).c_str(), 1);
+        setenv("BENCH_TRACE_PROGRAM", program ? "1" : "0", 1);
         if (record) {
             setenv("LD_PRELOAD", PELORA_TRACE_RECORDER, 1);
             setenv("PELORA_TRACE_OUT", out.c_str(), 1);
+            setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
         }
         execl(self, self, static_cast<char *>(nullptr));
         _exit(127);
@@ -145,13 +153,18 @@ void run(const char *self, double fps, uint32_t frames, bool record)
 
 int main(int, char **argv)
 {
-    if (const char *fps = std::getenv("BENCH_TRACE_CHILD"))
+    if (const char *fps = std::getenv("BENCH_TRACE_CHILD")) {
+        g_programBuffers = std::atoi(std::getenv("BENCH_TRACE_PROGRAM")) != 0;
         return child(std::atof(fps), uint32_t(std::atoi(std::getenv("BENCH_TRACE_FRAMES"))));
-    std::printf("1024 x 1024 x 8-bit frames into the library's buffer; the hook copies each frame "
-                "out and issues the next request\n");
-    for (bool record : {false, true})
-        run(argv[0], 0, 600, record);
-    for (bool record : {false, true})
-        run(argv[0], 30, 150, record);
+    }
+    for (bool program : {false, true}) {
+        std::printf("1024 x 1024 x 8-bit frames into %s; the hook copies each frame out and issues "
+                    "the next request\n",
+                    program ? "three program buffers" : "the library's buffer");
+        for (bool record : {false, true})
+            run(argv[0], 0, 600, record, program);
+        for (bool record : {false, true})
+            run(argv[0], 30, 150, record, program);
+    }
     return 0;
 }

@@ -95,14 +95,22 @@ std::string normalised(const std::string &call)
     return out + call.substr(at);
 }
 
-// The calls the simulated board printed, and the calls `pelora2-trace dump` lists.
-std::vector<std::string> simCalls(const std::string &err)
+// The calls the simulated board printed, and the calls `pelora2-trace dump` lists. The board
+// prints a line in pieces, so two threads' lines can come out mixed: such lines are counted in
+// `mixed`, not compared.
+std::vector<std::string> simCalls(const std::string &err, size_t &mixed)
 {
+    static const std::regex whole(R"(^\[sim\] ([A-Za-z]+\((0x[0-9a-f]+(, 0x[0-9a-f]+)*)?\) = -?\d+)$)");
     std::vector<std::string> calls;
     std::istringstream in(err);
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind("[sim] ", 0) == 0)
-            calls.push_back(normalised(line.substr(6)));
+    std::smatch m;
+    mixed = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (std::regex_match(line, m, whole))
+            calls.push_back(normalised(m[1]));
+        else if (line.find("[sim] ") != std::string::npos)
+            ++mixed;
+    }
     return calls;
 }
 
@@ -146,7 +154,8 @@ TEST(Recorder, RecordsCheckerRunsAsTheBoardAnsweredThem)
 
         const Ran dump = run({PELORA2_TRACE_PATH, "dump", tracePath}, {});
         ASSERT_EQ(dump.status, 0) << dump.err;
-        std::vector<std::string> board = simCalls(rec.err), traced = tracedCalls(dump.out);
+        size_t mixed = 0;
+        std::vector<std::string> board = simCalls(rec.err, mixed), traced = tracedCalls(dump.out);
         ASSERT_FALSE(board.empty());
         // Same calls, arguments and results; the order between threads may differ by a hair
         // (the board journals a call before the recorder does).
@@ -155,13 +164,20 @@ TEST(Recorder, RecordsCheckerRunsAsTheBoardAnsweredThem)
         std::vector<std::string> onlyBoard, onlyTrace;
         std::set_difference(board.begin(), board.end(), traced.begin(), traced.end(), std::back_inserter(onlyBoard));
         std::set_difference(traced.begin(), traced.end(), board.begin(), board.end(), std::back_inserter(onlyTrace));
-        EXPECT_TRUE(onlyBoard.empty() && onlyTrace.empty())
+        EXPECT_TRUE(onlyBoard.empty() && onlyTrace.size() <= 2 * mixed)
             << onlyBoard.size() << " calls only on the board, first: " << (onlyBoard.empty() ? "" : onlyBoard[0])
             << "; " << onlyTrace.size() << " only in the trace, first: " << (onlyTrace.empty() ? "" : onlyTrace[0]);
 
-        // Everything kept: info finds nothing to report.
+        // Everything kept: info finds nothing to report. A trace equals itself; a cut of it
+        // lacks the rest, which diff names.
         const Ran info = run({PELORA2_TRACE_PATH, "info", tracePath}, {});
         EXPECT_EQ(info.status, 0) << info.out << info.err;
+        EXPECT_EQ(run({PELORA2_TRACE_PATH, "diff", tracePath, tracePath}, {}).status, 0);
+        const std::string cutPath = dir + "/cut.trace";
+        EXPECT_EQ(run({PELORA2_TRACE_PATH, "cut", tracePath, "--from", "0", "--to", "9", "-o", cutPath}, {}).status, 0);
+        const Ran cutDiff = run({PELORA2_TRACE_PATH, "diff", tracePath, cutPath}, {});
+        EXPECT_EQ(cutDiff.status, 1);
+        EXPECT_NE(cutDiff.out.find("only in A"), std::string::npos) << cutDiff.out;
 
         trace::Reader reader(tracePath);
         trace::Record r;
@@ -187,15 +203,17 @@ TEST(Recorder, RecordsCheckerRunsAsTheBoardAnsweredThem)
         uint64_t wrong = 0;
         for (uint32_t y = 0; y < c.lines; ++y)
             for (uint32_t x = 0; x < c.pixels; ++x)
-                if (picture.View().At(x, y) != SimAreaPixel(x, y, c.pixels, c.lines, c.bytes, 0) && wrong++ < 5)
-                    ADD_FAILURE() << x << "," << y << " " << picture.View().At(x, y) << " vs " << SimAreaPixel(x, y, c.pixels, c.lines, c.bytes, 0);
+                if (picture.View().At(x, y) != SimAreaPixel(x, y, c.pixels, c.lines, c.bytes, 0) && wrong++ < 3)
+                    ADD_FAILURE() << "pixel " << x << "," << y << ": " << picture.View().At(x, y);
         EXPECT_EQ(wrong, 0u);
     }
 
     // Killed while it scans: the trace reads up to its last complete block, and says so.
     const std::string killedPath = dir + "/killed.trace";
     const Ran killed = run({PELORA2_CHECK_PATH, "scan", "--frames", "1000000", "--pixels", "256", "--lines", "64"},
-                           {"LD_PRELOAD=" PELORA_TRACE_RECORDER, "PELORA_TRACE_OUT=" + killedPath}, 1500);
+                           {"LD_PRELOAD=" PELORA_TRACE_RECORDER, "PELORA_TRACE_OUT=" + killedPath,
+                            "ASAN_OPTIONS=verify_asan_link_order=0"},
+                           1500);
     EXPECT_EQ(killed.status, 128 + SIGKILL);
     trace::Reader reader(killedPath);
     ASSERT_TRUE(reader.ok()) << reader.error();

@@ -35,12 +35,13 @@ void onHook(ImageTransferHookFn program, uint32_t flags, uint32_t startLine, uin
     std::shared_ptr<CopyJob> job;
     if (lines) {
         job = copier.submit(static_cast<const uint8_t *>(data) + e.offset, e.lineBytes, e.pitch,
-                            e.lines, epoch, r.overlapCopies());
+                            e.lines, epoch, true);
         // The program may write into the lines it was handed (the checker puts a canary at the
         // end of each line it has read, to tell later which lines the board did not write): the
-        // bytes the board delivered are copied before the program sees them, unless the copy is
-        // asked to overlap the program's hook.
-        if (job && !r.overlapCopies())
+        // bytes the board delivered are copied before the program sees them, this thread and the
+        // copy thread sharing the chunks, unless the copy overlaps the program's hook (see
+        // Recorder::overlapCopies).
+        if (job && !r.overlapCopies(bufferKind))
             copier.waitDone(*job);
     }
     Recorder::nestedNs = 0;

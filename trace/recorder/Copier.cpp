@@ -1,6 +1,7 @@
 #include "Copier.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace rec {
@@ -8,6 +9,23 @@ namespace rec {
 namespace {
 constexpr size_t kPoolKeepBytes = size_t(64) << 20; // idle buffers kept for reuse
 constexpr size_t kChunkBytes = 64 * 1024;           // a chunk: lines worth about this much
+constexpr uint64_t kMaxPacedNs = 200'000'000;       // slower paces: no polling
+constexpr uint64_t kPollEarlyNs = 1'000'000;        // polling starts this long before a job is due
+constexpr uint64_t kPollLateNs = 2'000'000;         // and ends this long after
+
+uint64_t steadyNs()
+{
+    return uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                        std::chrono::steady_clock::now().time_since_epoch())
+                        .count());
+}
+
+inline void cpuRelax()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
 }
 
 size_t CopyJob::chunks() const
@@ -16,7 +34,7 @@ size_t CopyJob::chunks() const
     return (lines + perChunk - 1) / perChunk;
 }
 
-bool Copier::copyChunks(CopyJob &job)
+bool Copier::copyChunks(CopyJob &job, bool copyThread)
 {
     const size_t perChunk = std::max<size_t>(1, kChunkBytes / std::max<size_t>(1, job.lineBytes));
     const size_t total = job.chunks();
@@ -33,6 +51,7 @@ bool Copier::copyChunks(CopyJob &job)
             for (size_t i = first; i < end; ++i, out += job.lineBytes)
                 std::memcpy(out, job.src + i * job.pitch, job.lineBytes);
         }
+        (copyThread ? chunksByThread : chunksByWaiters).fetch_add(1, std::memory_order_relaxed);
         last = job.chunksDone.fetch_add(1, std::memory_order_acq_rel) + 1 == total;
     }
 }
@@ -97,8 +116,17 @@ std::shared_ptr<CopyJob> Copier::submit(const uint8_t *src, size_t lineBytes, si
         job->capacity = cap;
         inFlight_ += cap;
         background = background && useThread_;
-        if (background)
+        if (background) {
             queue_.push_back(job);
+            queued_.store(true, std::memory_order_release);
+            const uint64_t now = steadyNs();
+            if (lastQueuedNs_ != 0) {
+                const uint64_t interval = now - lastQueuedNs_;
+                periodNs_ = periodNs_ == 0 ? interval : (periodNs_ * 7 + interval) / 8;
+            }
+            lastQueuedNs_ = now;
+            background = sleeping_; // a spinning copy thread needs no wake-up call
+        }
         pending_.push_back(job);
         pendingCount_.store(pending_.size(), std::memory_order_release);
     }
@@ -107,18 +135,48 @@ std::shared_ptr<CopyJob> Copier::submit(const uint8_t *src, size_t lineBytes, si
     return job;
 }
 
+// Copy thread, mutex_ held, queue empty: sleeps until a job comes. When deliveries come at a
+// steady pace, it wakes shortly before the next one is due and polls for it, so that the copy
+// starts the moment the hook hands it over instead of a wake-up later.
+void Copier::idle(std::unique_lock<std::mutex> &lock)
+{
+    auto ready = [this] { return stop_ || !queue_.empty(); };
+    const uint64_t period = periodNs_, due = lastQueuedNs_ + periodNs_;
+    if (period > 0 && period <= kMaxPacedNs) {
+        const uint64_t now = steadyNs();
+        sleeping_ = true;
+        if (now + kPollEarlyNs < due)
+            work_.wait_for(lock, std::chrono::nanoseconds(due - kPollEarlyNs - now), ready);
+        sleeping_ = false;
+        if (ready())
+            return;
+        lock.unlock();
+        const uint64_t until = std::max(due, steadyNs()) + kPollLateNs;
+        while (!queued_.load(std::memory_order_acquire) && steadyNs() < until)
+            cpuRelax();
+        lock.lock();
+        if (ready())
+            return;
+    }
+    sleeping_ = true;
+    work_.wait(lock, ready);
+    sleeping_ = false;
+}
+
 // The copy thread.
 void Copier::run()
 {
     std::unique_lock lock(mutex_);
     for (;;) {
-        work_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+        if (queue_.empty() && !stop_)
+            idle(lock);
         if (queue_.empty())
             return; // stop, nothing left
         std::shared_ptr<CopyJob> job = std::move(queue_.front());
         queue_.pop_front();
+        queued_.store(!queue_.empty(), std::memory_order_release);
         lock.unlock();
-        const bool last = copyChunks(*job) || job->chunks() == 0;
+        const bool last = copyChunks(*job, true) || job->chunks() == 0;
         lock.lock();
         if (last)
             finished(job);
@@ -141,7 +199,7 @@ template <typename Match> void Copier::helpAndWait(Match match)
             return;
         // Chunks nobody took yet are copied here; then the ones in progress are waited for.
         lock.unlock();
-        const bool last = copyChunks(*job);
+        const bool last = copyChunks(*job, false);
         lock.lock();
         if (last)
             finished(job);
@@ -166,7 +224,7 @@ void Copier::waitStale(uint64_t current)
 
 void Copier::waitDone(CopyJob &job)
 {
-    if (job.chunks() > 0 && copyChunks(job)) {
+    if (job.chunks() > 0 && copyChunks(job, false)) {
         std::lock_guard lock(mutex_);
         for (const auto &j : pending_)
             if (j.get() == &job) {

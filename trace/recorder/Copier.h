@@ -1,7 +1,9 @@
-// The recorder's copy thread: copies delivered lines out of the program's buffers while the
-// program's hook runs, so the callback thread only hands over a description of the lines.
+// The recorder's copies of delivered lines, in chunks that a copy thread and any thread that has
+// to wait for a copy share. A copy either ends before the program's hook is called, or runs
+// alongside it (the library's own buffer; see Recorder::overlapCopies).
 //
-// Rules that keep the copies safe (docs/trace.md, "Recorder"):
+// Rules that keep copies made alongside the program safe (docs/trace.md, "Staying off the
+// callback thread's back"):
 // - the library writes into a buffer again only after the program requests it again: the
 //   ImageRequest wrapper waits for pending copies out of that buffer first (waitRange);
 // - the program frees a buffer only after a clear (ImageRequestClear, BoardReset, BoardClose)
@@ -64,18 +66,23 @@ public:
     void release(CopyJob &job);
 
     std::atomic<uint64_t> epoch{0}; // bumped by every clear (see above)
+    // Chunks copied by the copy thread and by threads that waited for a copy (figures).
+    std::atomic<uint64_t> chunksByThread{0}, chunksByWaiters{0};
 
 private:
     void run(); // the copy thread
+    void idle(std::unique_lock<std::mutex> &lock); // the copy thread, waiting for work
     // Copies chunks of `job` not yet taken; true when this call finished the last one.
-    bool copyChunks(CopyJob &job);
+    bool copyChunks(CopyJob &job, bool copyThread);
     void finished(const std::shared_ptr<CopyJob> &job); // mutex_ held
     // Helps with and waits for every pending copy `match` selects.
     template <typename Match> void helpAndWait(Match match);
 
     const size_t budget_;
     const bool useThread_;
-    std::mutex mutex_; // guards queue_, pending_, pool_, inFlight_, poolBytes_, stop_, every job's done
+    // Guards queue_, pending_, pool_, inFlight_, poolBytes_, stop_, sleeping_, lastQueuedNs_,
+    // periodNs_ and every job's done.
+    std::mutex mutex_;
     std::condition_variable work_; // a job was queued, or stop
     std::condition_variable done_; // a job finished
     std::deque<std::shared_ptr<CopyJob>> queue_;   // not yet taken by the copy thread
@@ -85,6 +92,10 @@ private:
     size_t poolBytes_ = 0;
     size_t inFlight_ = 0; // bytes of buffers held by jobs not yet released
     bool stop_ = false;
+    bool sleeping_ = false;      // the copy thread waits on work_ (else it runs or polls)
+    uint64_t lastQueuedNs_ = 0;  // when the last background job was queued
+    uint64_t periodNs_ = 0;      // average time between background jobs
+    std::atomic<bool> queued_{false}; // queue_ not empty, polled without the lock
     std::thread thread_;
 };
 

@@ -50,8 +50,8 @@ struct Call {
     {
         rec.dataKind = kind;
         rec.dataSize = size;
-        rec.dataKept = from != nullptr && r.reserve(size);
-        if (rec.dataKept)
+        rec.dataKept = size == 0 || (from != nullptr && r.reserve(size));
+        if (rec.dataKept && size != 0)
             bytes.assign(static_cast<const uint8_t *>(from), static_cast<const uint8_t *>(from) + size);
     }
 };

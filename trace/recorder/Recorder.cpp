@@ -14,10 +14,6 @@
 namespace rec {
 namespace {
 
-constexpr uint32_t kLiveMode = 3; // image get mode of live video
-constexpr size_t kLiveLineBytes = 640 * 3;
-constexpr size_t kLibraryBufferBytes = size_t(4096) * BOARD_LINE_PITCH;
-constexpr size_t kMaxGuessBytes = size_t(64) << 20; // a request of unknown layout
 constexpr uint64_t kFlushNs = 100'000'000;          // a block at least every 100 ms
 
 uint64_t steadyNs()
@@ -167,7 +163,9 @@ void Recorder::start()
     }
     writer_->setCompressionLevel(std::atoi(envOr("PELORA_TRACE_LEVEL", "1")));
     budget_ = size_t(std::strtoull(envOr("PELORA_TRACE_BUFFER_MB", "256"), nullptr, 10)) << 20;
-    overlap_ = std::atoi(envOr("PELORA_TRACE_OVERLAP", "0")) != 0;
+    const std::string overlap = envOr("PELORA_TRACE_OVERLAP", "library");
+    overlapLibrary_ = overlap != "none";
+    overlapProgram_ = overlap == "all";
     copier_ = std::make_unique<Copier>(budget_, std::atoi(envOr("PELORA_TRACE_COPY_THREAD", "1")) != 0);
     writerThread_ = std::thread([this] { writerMain(); });
     pthread_atfork(nullptr, nullptr, [] { Recorder::get().forgetAfterFork(); });
@@ -183,8 +181,13 @@ void Recorder::forgetAfterFork()
 
 bool Recorder::reserve(size_t bytes)
 {
-    std::lock_guard lock(queueMutex_);
-    if (reservedBytes_ + bytes > budget_)
+    std::unique_lock lock(queueMutex_);
+    // Off the callback thread, a call waits for the writer to make room rather than lose its
+    // bytes (frame memory read back is what a replay answers with); a few seconds at most.
+    if (!inHook && bytes <= budget_)
+        roomCv_.wait_for(lock, std::chrono::seconds(5),
+                         [&] { return stop_ || reservedBytes_ + bytes <= budget_; });
+    if (stop_ || reservedBytes_ + bytes > budget_)
         return false;
     reservedBytes_ += bytes;
     return true;
@@ -229,7 +232,10 @@ void Recorder::submitHook(trace::Record &&record, std::shared_ptr<CopyJob> copy,
 // The writer thread: records in the order they were handed over, compressed into blocks.
 void Recorder::writerMain()
 {
-    std::vector<uint8_t> pitched; // a pitched delivery laid out as it was in the buffer
+    // A pitched delivery laid out as it was in the buffer. The bytes between lines stay zero:
+    // only the lines are written while the layout stays the same.
+    std::vector<uint8_t> pitched;
+    size_t pitchedPitch = 0, pitchedLineBytes = 0;
     uint64_t lastFlush = steadyNs();
     std::unique_lock lock(queueMutex_);
     for (;;) {
@@ -256,7 +262,12 @@ void Recorder::writerMain()
             size_t size = job.bytes();
             if (e.copyPitch != job.lineBytes && job.lines > 1) {
                 size = (job.lines - 1) * e.copyPitch + job.lineBytes;
-                pitched.assign(size, 0);
+                if (e.copyPitch != pitchedPitch || job.lineBytes != pitchedLineBytes ||
+                    pitched.size() < size) {
+                    pitched.assign(std::max(size, pitched.size()), 0);
+                    pitchedPitch = e.copyPitch;
+                    pitchedLineBytes = job.lineBytes;
+                }
                 for (size_t i = 0; i < job.lines; ++i)
                     std::memcpy(pitched.data() + i * e.copyPitch, bytes + i * job.lineBytes,
                                 job.lineBytes);
@@ -272,7 +283,10 @@ void Recorder::writerMain()
             lastFlush = steadyNs();
         }
         lock.lock();
-        reservedBytes_ -= std::min(reservedBytes_, e.bytes.size());
+        if (!e.bytes.empty()) {
+            reservedBytes_ -= std::min(reservedBytes_, e.bytes.size());
+            roomCv_.notify_all();
+        }
     }
 }
 
@@ -332,6 +346,10 @@ void Recorder::shutdown()
                       double(overheadMaxNs_.load()) / 1000.0);
         note.text += figures;
     }
+    const uint64_t byThread = copier_->chunksByThread.load(), byWaiters = copier_->chunksByWaiters.load();
+    if (byThread + byWaiters > 0)
+        note.text += "; copied by the copy thread " +
+                     std::to_string(byThread * 100 / (byThread + byWaiters)) + " %";
     // Figures for programs: deliveries, not kept, bytes not kept, other data not kept, hook
     // calls timed, their overhead in ns (sum, 99 % bound, max, median bound).
     note.outputs = {deliveries_.load(), deliveriesNotKept_.load(), bytesNotKept_.load(),
@@ -343,6 +361,7 @@ void Recorder::shutdown()
         stop_ = true;
     }
     queueCv_.notify_all();
+    roomCv_.notify_all();
     writerThread_.join();
     if (!writer_->finish())
         std::fprintf(stderr, "pelora2-trace: the trace is incomplete: %s\n",
@@ -351,107 +370,6 @@ void Recorder::shutdown()
         std::fprintf(stderr, "pelora2-trace: pixels of %llu of %llu deliveries not kept\n",
                      static_cast<unsigned long long>(deliveriesNotKept_.load()),
                      static_cast<unsigned long long>(deliveries_.load()));
-}
-
-// ---- what the recorder knows of the board ---------------------------------------------------
-
-void Recorder::noteRegisterWrite(uint32_t offset, uint32_t width, uint32_t value)
-{
-    std::lock_guard lock(shadowMutex_);
-    auto merge = [&](uint32_t reg, uint32_t &word) {
-        for (uint32_t i = 0; i < width; ++i) {
-            const uint32_t at = offset + i;
-            if (at >= reg && at < reg + 4) {
-                const uint32_t shift = 8 * (at - reg);
-                word = (word & ~(0xFFu << shift)) | (((value >> (8 * i)) & 0xFFu) << shift);
-            }
-        }
-    };
-    merge(REG_MAC_H_UDTCSR, shadow_.geometry);
-    merge(REG_DIO_IMG_GETMODE, shadow_.getMode);
-}
-
-void Recorder::notePrepare(uint32_t unitFlags, uint32_t bytesPerPixel)
-{
-    std::lock_guard lock(shadowMutex_);
-    shadow_.frameUnit = (unitFlags & SCAN_UNIT_FRAME) != 0;
-    shadow_.bytesPerPixel = bytesPerPixel;
-}
-
-uint64_t Recorder::pushRequest(void *buffer, uint32_t size)
-{
-    std::lock_guard lock(shadowMutex_);
-    const uint64_t id = nextRequestId_++;
-    requests_.push_back({id, reinterpret_cast<uintptr_t>(buffer), size});
-    return id;
-}
-
-void Recorder::dropRequest(uint64_t id)
-{
-    std::lock_guard lock(shadowMutex_);
-    for (auto it = requests_.begin(); it != requests_.end(); ++it)
-        if (it->id == id) {
-            requests_.erase(it);
-            return;
-        }
-}
-
-void Recorder::clearRequests()
-{
-    std::lock_guard lock(shadowMutex_);
-    requests_.clear();
-}
-
-// Callback thread. The library's delivery rules: a frame-unit delivery and every delivery into
-// the library's buffer put line n at n x 8192 bytes from the named address; line units into a
-// program buffer put the run's lines back to back; live video is 640 x 480 x 3 bytes packed.
-// Each delivery that writes or reports takes the oldest request.
-bool Recorder::hookExtent(uint32_t flags, uint32_t startLine, uint32_t lineCount,
-                          uint32_t bufferKind, const void *data, Extent *out)
-{
-    std::lock_guard lock(shadowMutex_);
-    Request request{0, 0, 0};
-    if ((flags & (HOOK_FLAG_FRAME | HOOK_FLAG_LINES | HOOK_FLAG_AREA_SIZE)) != 0 &&
-        !requests_.empty()) {
-        request = requests_.front();
-        requests_.pop_front();
-    }
-    if (data == nullptr || (flags & (HOOK_FLAG_FRAME | HOOK_FLAG_LINES)) == 0 || lineCount == 0)
-        return false;
-    const uintptr_t at = reinterpret_cast<uintptr_t>(data);
-    const bool library = bufferKind == HOOK_BUFFER_LIBRARY;
-    const bool matched =
-        request.buffer != 0 && at >= request.buffer && at < request.buffer + request.size;
-    Extent e;
-    const size_t lineBytes = size_t(shadow_.geometry & 0xFFFF) * shadow_.bytesPerPixel;
-    if (shadow_.getMode == kLiveMode) {
-        e.lineBytes = e.pitch = kLiveLineBytes;
-        e.lines = lineCount;
-    } else if (lineBytes == 0 || lineBytes > BOARD_LINE_PITCH) {
-        // Layout unknown: whatever the request holds; nothing when the request is not known.
-        if (!library && !matched)
-            return false;
-        e.lineBytes = e.pitch = library ? kLibraryBufferBytes : request.buffer + request.size - at;
-        e.lines = 1;
-    } else if (library || shadow_.frameUnit) {
-        e.offset = size_t(startLine) * BOARD_LINE_PITCH;
-        e.lineBytes = lineBytes;
-        e.pitch = BOARD_LINE_PITCH;
-        e.lines = lineCount;
-    } else {
-        e.lineBytes = e.pitch = lineBytes;
-        e.lines = lineCount;
-    }
-    // Never past the buffer: the request's, or the library's own; a delivery into a request the
-    // recorder did not see is read as far as the library says it wrote.
-    const size_t room = library ? kLibraryBufferBytes
-                                : matched ? size_t(request.buffer + request.size - at)
-                                          : std::min(e.offset + e.span(), kMaxGuessBytes);
-    if (e.offset >= room || e.lineBytes > room - e.offset)
-        return false;
-    e.lines = std::min(e.lines, (room - e.offset - e.lineBytes) / e.pitch + 1);
-    *out = e;
-    return true;
 }
 
 } // namespace rec

@@ -81,14 +81,21 @@ public:
     // record's data when it has some copied already.
     void submit(trace::Record &&record, std::vector<uint8_t> &&bytes = {});
     void submitHook(trace::Record &&record, std::shared_ptr<CopyJob> copy, size_t pitch);
-    // The bytes copied on a caller's thread count against the same budget as the hook copies;
-    // false: over it (the record keeps dataKept = false).
+    // Bytes copied on a caller's thread (frame memory, histories, DSP files) have a budget of
+    // their own, as large as the hook copies'; off the callback thread the call waits up to 5 s
+    // for room. False: no room (the record keeps dataKept = false).
     bool reserve(size_t bytes);
 
     Copier &copier() { return *copier_; }
-    // PELORA_TRACE_OVERLAP=1: a hook's lines are copied while the program's hook runs (less time
-    // on the callback thread; bytes the program changes in its hook are recorded as changed).
-    bool overlapCopies() const { return overlap_; }
+    // Whether a delivery's lines are copied while the program's hook runs (less time on the
+    // callback thread) rather than before it: the library's own buffer by default (the program
+    // reads it, it never writes into it); a program buffer only with PELORA_TRACE_OVERLAP=all,
+    // since a program may write into its own buffer in its hook (the checker's line canaries)
+    // and the bytes would then be recorded as the program left them. "none": no overlap.
+    bool overlapCopies(uint32_t bufferKind) const
+    {
+        return bufferKind == HOOK_BUFFER_LIBRARY ? overlapLibrary_ : overlapProgram_;
+    }
 
     // What the recorder knows of the board, from the calls it forwarded.
     struct Shadow {
@@ -123,12 +130,13 @@ private:
     std::atomic<bool> recording_{false};
     uint64_t startNs_ = 0; // steady clock at start
     std::unique_ptr<Copier> copier_;
-    bool overlap_ = false;
+    bool overlapLibrary_ = true, overlapProgram_ = false;
     std::unique_ptr<trace::Writer> writer_; // used by the writer thread only, after start()
     std::thread writerThread_;
 
     std::mutex queueMutex_;        // guards queue_, stop_, reservedBytes_
-    std::condition_variable queueCv_; // an event was queued, or stop
+    std::condition_variable queueCv_; // stop (the writer otherwise looks every 2 ms)
+    std::condition_variable roomCv_;  // reservedBytes_ went down, or stop
     std::deque<Event> queue_;
     bool stop_ = false;
     size_t reservedBytes_ = 0; // caller-thread copies not yet written

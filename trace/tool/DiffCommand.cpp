@@ -21,7 +21,14 @@ struct Item {
     std::string text; // what is printed
 };
 
-// The record without what changes from run to run.
+std::string hex(uint64_t v)
+{
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(v));
+    return text;
+}
+
+// The record without what changes from run to run, numbers as `dump` shows them.
 std::string keyOf(const trace::Record &r)
 {
     std::string k = opName(r);
@@ -32,13 +39,15 @@ std::string keyOf(const trace::Record &r)
         if (argIsAddress(r, i))
             k += r.args[i] ? "addr" : "0";
         else
-            k += std::to_string(r.args[i]);
+            k += hex(r.args[i]);
     }
     k += ')';
     if (r.kind == trace::Kind::Call)
         k += " = " + std::to_string(r.result);
+    if (!r.outputs.empty())
+        k += " ->";
     for (size_t i = 0; i < r.outputs.size(); ++i)
-        k += outputIsAddress(r, i) ? (r.outputs[i] ? " addr" : " 0") : " " + std::to_string(r.outputs[i]);
+        k += outputIsAddress(r, i) ? (r.outputs[i] ? " addr" : " 0") : " " + hex(r.outputs[i]);
     if (r.dataKind != trace::DataKind::None) {
         k += " data " + std::to_string(int(r.dataKind)) + ":" + std::to_string(r.dataSize) + "@" +
              std::to_string(r.dataOffset);

@@ -82,6 +82,11 @@ int record(const std::vector<std::string> &args)
     }
     setenv("PELORA_TRACE_OUT", outPath.c_str(), 1);
     setenv("LD_PRELOAD", prepend("LD_PRELOAD", recorder).c_str(), 1);
+    // An AddressSanitizer build of the command would refuse a preloaded library that comes
+    // before its runtime; the runtime is loaded with the command all the same.
+    const char *asan = std::getenv("ASAN_OPTIONS");
+    setenv("ASAN_OPTIONS",
+           (std::string(asan && *asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0").c_str(), 1);
     if (!library.empty()) {
         if (!fs::exists(library, ec)) {
             std::fprintf(stderr, "pelora2-trace record: %s does not exist\n", library.c_str());
