@@ -1,12 +1,13 @@
 // The twenty operations of the board control library. Each one is journalled with its
-// arguments, may be answered by an injected result, and otherwise goes to the open board.
-// Called on any thread of the program.
+// arguments; in replay mode it is answered from the recording; otherwise it may be answered by
+// an injected result, and else goes to the open board. Called on any thread of the program.
 #include "pel2ctl.h"
 
 #include "Injector.h"
 #include "Journal.h"
 #include "PanelLoader.h"
 #include "Registry.h"
+#include "ReplayPlayer.h"
 #include "Status.h"
 
 #include <cstring>
@@ -18,11 +19,13 @@ namespace {
 // Runs `work` on the board of `h` unless an injection answers first; journals the call.
 template <typename Work>
 int32_t dispatch(int op, uint32_t firstArg, std::initializer_list<uint64_t> args, BoardHandle h,
-                 Work &&work)
+                 Work &&work, const ReplayOutputs &outputs = {})
 {
     const uint64_t t = Journal::now();
     int32_t result;
-    if (auto injected = Injector::instance().take(op, firstArg)) {
+    if (auto replayed = ReplayPlayer::instance().answer(op, args, outputs, h)) {
+        result = *replayed;
+    } else if (auto injected = Injector::instance().take(op, firstArg)) {
         result = *injected;
     } else if (auto board = Registry::instance().find(h)) {
         result = work(*board);
@@ -39,8 +42,11 @@ int32_t readRegister(int op, BoardHandle h, uint32_t offset, uint32_t width, uin
 {
     if (value != nullptr)
         *value = 0;
-    return dispatch(op, offset, {offset, arg(value)}, h,
-                    [&](Board &b) { return b.readRegister(offset, width, value); });
+    ReplayOutputs outputs;
+    outputs.words[0] = value;
+    return dispatch(
+        op, offset, {offset, arg(value)}, h,
+        [&](Board &b) { return b.readRegister(offset, width, value); }, outputs);
 }
 
 int32_t writeRegister(int op, BoardHandle h, uint32_t offset, uint32_t width, uint32_t value)
@@ -62,21 +68,24 @@ BoardHandle BoardOpen(uint32_t boardIndex, ImageTransferHookFn imageTransferHook
 {
     showPanelIfAsked();
     const uint64_t t = Journal::now();
+    const Callbacks callbacks{imageTransferHook, scanBufferFree, dspInterrupt, scanEnd};
+    const std::initializer_list<uint64_t> args{
+        boardIndex,          argFn(imageTransferHook), argFn(scanBufferFree),
+        argFn(dspInterrupt), argFn(scanEnd),           arg(firstAddress),
+        arg(secondAddress),  arg(errorCode)};
     BoardHandle h;
-    if (auto injected = Injector::instance().take(SIM_OP_BoardOpen, boardIndex)) {
+    if (auto replayed = ReplayPlayer::instance().open(boardIndex, callbacks, args, firstAddress,
+                                                      secondAddress, errorCode)) {
+        h = *replayed;
+    } else if (auto injected = Injector::instance().take(SIM_OP_BoardOpen, boardIndex)) {
         if (errorCode != nullptr)
             *errorCode = static_cast<uint32_t>(*injected);
         h = BOARD_INVALID_HANDLE;
     } else {
-        h = Registry::instance().open(
-            boardIndex, Callbacks{imageTransferHook, scanBufferFree, dspInterrupt, scanEnd},
-            firstAddress, secondAddress, errorCode);
+        h = Registry::instance().open(boardIndex, callbacks, firstAddress, secondAddress,
+                                      errorCode);
     }
-    Journal::instance().record(SIM_OP_BoardOpen,
-                               {boardIndex, argFn(imageTransferHook), argFn(scanBufferFree),
-                                argFn(dspInterrupt), argFn(scanEnd), arg(firstAddress),
-                                arg(secondAddress), arg(errorCode)},
-                               static_cast<int32_t>(h), t);
+    Journal::instance().record(SIM_OP_BoardOpen, args, static_cast<int32_t>(h), t);
     return h;
 }
 
@@ -84,7 +93,9 @@ int32_t BoardClose(BoardHandle h)
 {
     const uint64_t t = Journal::now();
     int32_t result;
-    if (auto injected = Injector::instance().take(SIM_OP_BoardClose, 0))
+    if (auto replayed = ReplayPlayer::instance().close(h))
+        result = *replayed;
+    else if (auto injected = Injector::instance().take(SIM_OP_BoardClose, 0))
         result = *injected;
     else
         result = Registry::instance().close(h);
@@ -141,8 +152,11 @@ int32_t ErrorInfoGet(BoardHandle h, int32_t *notifiedNoRequest, int32_t *notifie
         *notifiedNoRequest = 0;
     if (notifiedHookBusy != nullptr)
         *notifiedHookBusy = 0;
-    return dispatch(SIM_OP_ErrorInfoGet, 0, {arg(notifiedNoRequest), arg(notifiedHookBusy)}, h,
-                    [&](Board &b) { return b.errorInfo(notifiedNoRequest, notifiedHookBusy); });
+    ReplayOutputs outputs;
+    outputs.words = {notifiedNoRequest, notifiedHookBusy};
+    return dispatch(
+        SIM_OP_ErrorInfoGet, 0, {arg(notifiedNoRequest), arg(notifiedHookBusy)}, h,
+        [&](Board &b) { return b.errorInfo(notifiedNoRequest, notifiedHookBusy); }, outputs);
 }
 
 int32_t ImageRequestClear(BoardHandle h)
@@ -176,17 +190,26 @@ int32_t ExclusiveRelease(BoardHandle h)
 
 int32_t FrameMemoryRead(BoardHandle h, uint32_t bank, uint32_t offset, uint32_t count, void *buffer)
 {
-    return dispatch(SIM_OP_FrameMemoryRead, bank, {bank, offset, count, arg(buffer)}, h,
-                    [&](Board &b) { return b.frameMemory(false, bank, offset, count, buffer); });
+    ReplayOutputs outputs;
+    outputs.bytes = static_cast<uint8_t *>(buffer);
+    outputs.byteCount = buffer == nullptr ? 0 : count;
+    return dispatch(
+        SIM_OP_FrameMemoryRead, bank, {bank, offset, count, arg(buffer)}, h,
+        [&](Board &b) { return b.frameMemory(false, bank, offset, count, buffer); }, outputs);
 }
 
 int32_t FrameMemoryWrite(BoardHandle h, uint32_t bank, uint32_t offset, uint32_t count,
                          const void *buffer)
 {
-    return dispatch(SIM_OP_FrameMemoryWrite, bank, {bank, offset, count, arg(buffer)}, h,
-                    [&](Board &b) {
-                        return b.frameMemory(true, bank, offset, count, const_cast<void *>(buffer));
-                    });
+    ReplayOutputs io;
+    io.written = static_cast<const uint8_t *>(buffer);
+    io.writtenCount = buffer == nullptr ? 0 : count;
+    return dispatch(
+        SIM_OP_FrameMemoryWrite, bank, {bank, offset, count, arg(buffer)}, h,
+        [&](Board &b) {
+            return b.frameMemory(true, bank, offset, count, const_cast<void *>(buffer));
+        },
+        io);
 }
 
 int32_t IoReadShort(BoardHandle h, uint32_t offset, uint32_t *value)
@@ -203,14 +226,23 @@ int32_t OperationInfoGet(BoardHandle h, uint32_t *first, uint32_t *history1, uin
                          uint32_t *history2, uint32_t *index2, uint32_t *history3, uint32_t *index3,
                          uint32_t *history4, uint32_t *index4)
 {
-    return dispatch(SIM_OP_OperationInfoGet, 0,
-                    {arg(first), arg(history1), arg(index1), arg(history2), arg(index2),
-                     arg(history3), arg(index3), arg(history4), arg(index4)},
-                    h, [&](Board &b) {
-                        uint32_t *histories[4] = {history1, history2, history3, history4};
-                        uint32_t *indices[4] = {index1, index2, index3, index4};
-                        return b.operationInfo(first, histories, indices);
-                    });
+    ReplayOutputs outputs;
+    outputs.words = {first, index1, index2, index3, index4};
+    outputs.histories[0] = history1;
+    outputs.histories[1] = history2;
+    outputs.histories[2] = history3;
+    outputs.histories[3] = history4;
+    return dispatch(
+        SIM_OP_OperationInfoGet, 0,
+        {arg(first), arg(history1), arg(index1), arg(history2), arg(index2), arg(history3),
+         arg(index3), arg(history4), arg(index4)},
+        h,
+        [&](Board &b) {
+            uint32_t *histories[4] = {history1, history2, history3, history4};
+            uint32_t *indices[4] = {index1, index2, index3, index4};
+            return b.operationInfo(first, histories, indices);
+        },
+        outputs);
 }
 
 } // extern "C"

@@ -36,11 +36,14 @@ void Journal::record(int op, std::initializer_list<uint64_t> args, int32_t resul
         return v != nullptr && *v != '\0' && *v != '0';
     }();
     if (trace) {
-        std::fprintf(stderr, "[sim] %s(", SimOpName(op));
+        // One write per line: calls of several threads must not interleave within a line.
+        char line[512];
+        int n = std::snprintf(line, sizeof line, "[sim] %s(", SimOpName(op));
         for (int i = 0; i < call.argCount; ++i)
-            std::fprintf(stderr, i == 0 ? "0x%llx" : ", 0x%llx",
-                         static_cast<unsigned long long>(call.args[i]));
-        std::fprintf(stderr, ") = %d\n", static_cast<int>(result));
+            n += std::snprintf(line + n, sizeof line - n, i == 0 ? "0x%llx" : ", 0x%llx",
+                               static_cast<unsigned long long>(call.args[i]));
+        std::snprintf(line + n, sizeof line - n, ") = %d\n", static_cast<int>(result));
+        std::fputs(line, stderr);
     }
     std::lock_guard lock(mutex_);
     if (calls_.size() == kCapacity)

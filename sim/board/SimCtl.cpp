@@ -5,6 +5,7 @@
 #include "Journal.h"
 #include "Memory.h"
 #include "Registry.h"
+#include "ReplayPlayer.h"
 #include "Scenario.h"
 #include "Settings.h"
 #include "SimGlobals.h"
@@ -29,6 +30,7 @@ extern "C" {
 
 void SimReset(void)
 {
+    ReplayPlayer::instance().stop();
     Registry::instance().closeAll();
     StepGate::instance().reset();
     Injector::instance().clear();
@@ -174,6 +176,8 @@ const char *SimOpName(int op)
                                                     "IoReadShort",
                                                     "IoWriteShort",
                                                     "OperationInfoGet"};
+    if (op == SIM_JOURNAL_REPLAY_DIVERGENCE)
+        return "ReplayDivergence";
     return op > 0 && op < SIM_OP_COUNT ? names[op] : "";
 }
 

@@ -165,6 +165,38 @@ void SimSetLineRateFollowsFrames(void);
  * may be null. */
 void SimGetRates(double *framesPerSecond, double *linesPerSecond, double *videoFramesPerSecond);
 
+/* ---- Replay of a recorded session (PELORA_SIM_REPLAY; docs/trace.md, "Replay") ------------- */
+
+/* The journal entry that marks a replay's first divergence: args[0] the record number the
+ * recording has there, args[1] the operation the program called, args[2] the operation the
+ * recording expected (0: the recording had ended); result -1. */
+#define SIM_JOURNAL_REPLAY_DIVERGENCE 0x100
+
+typedef struct SimReplayInfo {
+    int diverged;               /* the program made a call the recording does not have */
+    int finished;               /* every record was replayed, no divergence */
+    uint64_t recordsRead;       /* records read from the recording so far */
+    uint64_t callsMatched;      /* calls answered from the recording */
+    uint64_t callbacksMade;     /* recorded callbacks made */
+    uint64_t deliveriesDropped; /* recorded deliveries the program had no request for */
+    uint64_t bytesNotKept;      /* delivered bytes the recording did not keep (not written) */
+    uint64_t divergenceRecord;  /* number of the record the recording has at the divergence */
+    char name[256];             /* the recording */
+    char called[160];           /* the call the program made there */
+    char expected[160];         /* what the recording has there */
+} SimReplayInfo;
+
+/* Replays a recording from now on, as PELORA_SIM_REPLAY does at load (no board may be open);
+ * speed divides the recorded times (0: no waits). 0 when the file could be read. SimReset and
+ * SimReplayStop end the replay. */
+int SimReplayStart(const char *path, double speed);
+void SimReplayStop(void);
+/* 0 and *out filled while a replay runs (also after it diverged), -1 without one. */
+int SimReplayStatus(SimReplayInfo *out);
+/* 1 when the replay diverged (record number and the report's text filled, text may be null),
+ * 0 while it follows the recording, -1 without a replay. */
+int SimReplayDivergence(uint64_t *record, char *text, size_t size);
+
 #ifdef __cplusplus
 }
 #endif

@@ -2,6 +2,7 @@
 
 #include "FailureBox.h"
 #include "RateBox.h"
+#include "ReplayBox.h"
 #include "ScenarioBox.h"
 
 #include <QHBoxLayout>
@@ -21,6 +22,7 @@ SimPanel::SimPanel(QWidget *parent) : QWidget(parent, Qt::Window), status_(new Q
     scenarios_ = new ScenarioBox(report, [this] { rates_->load(); }, this);
     failure_ = new FailureBox(report, [this] { scenarios_->refresh(); }, this);
     rates_ = new RateBox(report, this);
+    replay_ = new ReplayBox(this);
 
     auto *intro = new QLabel(QStringLiteral("模擬ボードの振る舞いを、プログラムを動かしたまま"
                                             "変えられます。変更はすぐに効きます。"),
@@ -36,6 +38,7 @@ SimPanel::SimPanel(QWidget *parent) : QWidget(parent, Qt::Window), status_(new Q
     layout->addWidget(intro);
     layout->addWidget(scenarios_);
     layout->addLayout(lower);
+    layout->addWidget(replay_);
     layout->addWidget(status_);
 }
 
@@ -43,6 +46,7 @@ void SimPanel::refresh()
 {
     scenarios_->refresh();
     rates_->load();
+    replay_->refresh();
 }
 
 void SimPanel::report(const QString &line)

@@ -1,5 +1,5 @@
 // The simulator's own window (PELORA_SIM_PANEL=1): switches for the named scenarios, a failing
-// operation, the rates. Not part of the program: it talks to the simulated board only through
+// operation, the rates, and a replay in progress. Not part of the program: it talks to the simulated board only through
 // simctl.h and overlayctl.h. UI thread only.
 #pragma once
 
@@ -11,6 +11,7 @@ namespace simpanel {
 
 class FailureBox;
 class RateBox;
+class ReplayBox;
 class ScenarioBox;
 
 class SimPanel : public QWidget {
@@ -26,6 +27,7 @@ private:
     ScenarioBox *scenarios_;
     FailureBox *failure_;
     RateBox *rates_;
+    ReplayBox *replay_;
     QLabel *status_;
 };
 
