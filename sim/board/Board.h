@@ -157,6 +157,7 @@ private:
     Wake waitForProgram(std::unique_lock<std::mutex> &lock, Seen seen,
                         std::chrono::steady_clock::time_point deadline);
     bool changedLocked(Seen seen) const;
+    void wakeEngineForProgramLocked();
     std::chrono::nanoseconds eventDurationLocked() const;
     std::chrono::nanoseconds areaDurationLocked() const;
     void recordBacklogLocked();
@@ -202,6 +203,7 @@ private:
     uint32_t liveFrame_ = 0;
     std::chrono::steady_clock::time_point nextDue_;
     bool pacedEvent_ = false; // the event in progress came from the board's own clock
+    bool engineOnClock_ = false; // the engine sleeps until its clock's next event
     RequestQueue requests_;
     DeliveryQueue deliveries_;
     ScanDataLoop loop_;

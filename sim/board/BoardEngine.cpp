@@ -67,6 +67,15 @@ bool Board::changedLocked(Seen seen) const
     return stop_ || modeSerial_ != seen.mode || wakeSerial_ != seen.wake;
 }
 
+// Board lock held: a request came or the hook returned. An engine waiting for its clock looks
+// at neither (it decides when the event is due), so it is not woken for them: at video rate
+// that would be two wake-ups for nothing per frame.
+void Board::wakeEngineForProgramLocked()
+{
+    if (!engineOnClock_)
+        engineCv_.notify_all();
+}
+
 // Engine thread.
 void Board::engineMain()
 {
@@ -146,7 +155,9 @@ Board::Wake Board::waitForClock(std::unique_lock<std::mutex> &lock, Seen seen,
                                 Clock::time_point deadline, std::chrono::nanoseconds duration)
 {
     const Clock::time_point due = nextDue_ + duration;
+    engineOnClock_ = true;
     engineCv_.wait_until(lock, std::min(due, deadline), [&] { return changedLocked(seen); });
+    engineOnClock_ = false;
     if (changedLocked(seen))
         return Wake::Again;
     const auto now = Clock::now();
