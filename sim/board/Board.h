@@ -168,9 +168,10 @@ private:
     void advanceAreaLocked(const Run &run, uint64_t serial);
     void liveEvent(std::unique_lock<std::mutex> &lock, bool stepped);
     void loopEvent(bool stepped);
+    enum class WakeDelivery { UnderLock, AfterUnlock };
     template <typename Fill>
     bool fillAndQueue(std::unique_lock<std::mutex> &lock, const RequestQueue::Request &r,
-                      ImageDelivery d, Fill &&fill);
+                      ImageDelivery d, Fill &&fill, WakeDelivery wake = WakeDelivery::UnderLock);
 
     // Callback threads (Board.cpp).
     void deliveryMain(); // delivery thread: ImageTransferHook and ScanEndCallback

@@ -193,11 +193,13 @@ void Board::recordBacklogLocked()
         stats_.recordOverrun(static_cast<uint32_t>(backlog));
 }
 
-// Engine thread, board lock held; released while a buffer is filled (`fill(base)`). Queues
-// the delivery unless its request was dropped meanwhile; true when queued.
+// Engine thread, board lock held; released while a buffer is filled (`fill(base)`), and with
+// WakeDelivery::AfterUnlock while the delivery thread is woken (for an event that changes
+// nothing after its delivery: the hook may run at once). Queues the delivery unless its request
+// was dropped meanwhile; true when queued.
 template <typename Fill>
 bool Board::fillAndQueue(std::unique_lock<std::mutex> &lock, const RequestQueue::Request &r,
-                         ImageDelivery d, Fill &&fill)
+                         ImageDelivery d, Fill &&fill, WakeDelivery wake)
 {
     uint8_t *base = r.buffer;
     int slot = -1;
@@ -218,9 +220,18 @@ bool Board::fillAndQueue(std::unique_lock<std::mutex> &lock, const RequestQueue:
         requests_.releaseSlot(slot); // dropped by a clear, reset or close meanwhile
     }
     deliveries_.endFill();
-    if (!deliveries_.empty())
-        deliveryCv_.notify_all();
     idleCv_.notify_all();
+    if (!deliveries_.empty()) {
+        if (wake == WakeDelivery::AfterUnlock) {
+            // Woken while this thread holds the lock, the delivery thread would at once wait
+            // for it again: one more sleep and wake-up per delivery.
+            lock.unlock();
+            deliveryCv_.notify_all();
+            lock.lock();
+        } else {
+            deliveryCv_.notify_all();
+        }
+    }
     return queued;
 }
 
@@ -349,7 +360,8 @@ void Board::liveEvent(std::unique_lock<std::mutex> &lock, bool stepped)
         } else {
             const ImageDelivery d{HOOK_FLAG_FRAME, 0, kLiveHeight, kind, nullptr, -1, stepped};
             delivered =
-                fillAndQueue(lock, r, d, [&](uint8_t *base) { synthLiveFrame(base, frame); });
+                fillAndQueue(lock, r, d, [&](uint8_t *base) { synthLiveFrame(base, frame); },
+                             WakeDelivery::AfterUnlock);
         }
     }
     if (stepped && !delivered)
