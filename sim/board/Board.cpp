@@ -99,7 +99,7 @@ void Board::deliveryMain()
             deliveries_.hookReturned();
             if (const auto *image = std::get_if<ImageDelivery>(&*d))
                 requests_.releaseSlot(image->librarySlot);
-            engineCv_.notify_all();
+            wakeEngineForProgramLocked();
         }
         if (stepCounted(*d))
             StepGate::instance().done();
@@ -175,7 +175,7 @@ int32_t Board::imageRequest(void *buffer, uint32_t size)
     std::lock_guard lock(mutex_);
     const int32_t result = requests_.add(buffer, size);
     if (result == kOk)
-        engineCv_.notify_all();
+        wakeEngineForProgramLocked();
     return result;
 }
 

@@ -157,6 +157,7 @@ private:
     Wake waitForProgram(std::unique_lock<std::mutex> &lock, Seen seen,
                         std::chrono::steady_clock::time_point deadline);
     bool changedLocked(Seen seen) const;
+    void wakeEngineForProgramLocked();
     std::chrono::nanoseconds eventDurationLocked() const;
     std::chrono::nanoseconds areaDurationLocked() const;
     void recordBacklogLocked();
@@ -167,9 +168,10 @@ private:
     void advanceAreaLocked(const Run &run, uint64_t serial);
     void liveEvent(std::unique_lock<std::mutex> &lock, bool stepped);
     void loopEvent(bool stepped);
+    enum class WakeDelivery { UnderLock, AfterUnlock };
     template <typename Fill>
     bool fillAndQueue(std::unique_lock<std::mutex> &lock, const RequestQueue::Request &r,
-                      ImageDelivery d, Fill &&fill);
+                      ImageDelivery d, Fill &&fill, WakeDelivery wake = WakeDelivery::UnderLock);
 
     // Callback threads (Board.cpp).
     void deliveryMain(); // delivery thread: ImageTransferHook and ScanEndCallback
@@ -202,6 +204,7 @@ private:
     uint32_t liveFrame_ = 0;
     std::chrono::steady_clock::time_point nextDue_;
     bool pacedEvent_ = false; // the event in progress came from the board's own clock
+    bool engineOnClock_ = false; // the engine sleeps until its clock's next event
     RequestQueue requests_;
     DeliveryQueue deliveries_;
     ScanDataLoop loop_;

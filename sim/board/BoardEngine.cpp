@@ -67,6 +67,15 @@ bool Board::changedLocked(Seen seen) const
     return stop_ || modeSerial_ != seen.mode || wakeSerial_ != seen.wake;
 }
 
+// Board lock held: a request came or the hook returned. An engine waiting for its clock looks
+// at neither (it decides when the event is due), so it is not woken for them: at video rate
+// that would be two wake-ups for nothing per frame.
+void Board::wakeEngineForProgramLocked()
+{
+    if (!engineOnClock_)
+        engineCv_.notify_all();
+}
+
 // Engine thread.
 void Board::engineMain()
 {
@@ -146,7 +155,9 @@ Board::Wake Board::waitForClock(std::unique_lock<std::mutex> &lock, Seen seen,
                                 Clock::time_point deadline, std::chrono::nanoseconds duration)
 {
     const Clock::time_point due = nextDue_ + duration;
+    engineOnClock_ = true;
     engineCv_.wait_until(lock, std::min(due, deadline), [&] { return changedLocked(seen); });
+    engineOnClock_ = false;
     if (changedLocked(seen))
         return Wake::Again;
     const auto now = Clock::now();
@@ -182,11 +193,13 @@ void Board::recordBacklogLocked()
         stats_.recordOverrun(static_cast<uint32_t>(backlog));
 }
 
-// Engine thread, board lock held; released while a buffer is filled (`fill(base)`). Queues
-// the delivery unless its request was dropped meanwhile; true when queued.
+// Engine thread, board lock held; released while a buffer is filled (`fill(base)`), and with
+// WakeDelivery::AfterUnlock while the delivery thread is woken (for an event that changes
+// nothing after its delivery: the hook may run at once). Queues the delivery unless its request
+// was dropped meanwhile; true when queued.
 template <typename Fill>
 bool Board::fillAndQueue(std::unique_lock<std::mutex> &lock, const RequestQueue::Request &r,
-                         ImageDelivery d, Fill &&fill)
+                         ImageDelivery d, Fill &&fill, WakeDelivery wake)
 {
     uint8_t *base = r.buffer;
     int slot = -1;
@@ -207,9 +220,18 @@ bool Board::fillAndQueue(std::unique_lock<std::mutex> &lock, const RequestQueue:
         requests_.releaseSlot(slot); // dropped by a clear, reset or close meanwhile
     }
     deliveries_.endFill();
-    if (!deliveries_.empty())
-        deliveryCv_.notify_all();
     idleCv_.notify_all();
+    if (!deliveries_.empty()) {
+        if (wake == WakeDelivery::AfterUnlock) {
+            // Woken while this thread holds the lock, the delivery thread would at once wait
+            // for it again: one more sleep and wake-up per delivery.
+            lock.unlock();
+            deliveryCv_.notify_all();
+            lock.lock();
+        } else {
+            deliveryCv_.notify_all();
+        }
+    }
     return queued;
 }
 
@@ -338,7 +360,8 @@ void Board::liveEvent(std::unique_lock<std::mutex> &lock, bool stepped)
         } else {
             const ImageDelivery d{HOOK_FLAG_FRAME, 0, kLiveHeight, kind, nullptr, -1, stepped};
             delivered =
-                fillAndQueue(lock, r, d, [&](uint8_t *base) { synthLiveFrame(base, frame); });
+                fillAndQueue(lock, r, d, [&](uint8_t *base) { synthLiveFrame(base, frame); },
+                             WakeDelivery::AfterUnlock);
         }
     }
     if (stepped && !delivered)

@@ -102,9 +102,7 @@ void CNtscViewDlg::Show(const std::uint8_t *frame)
         return;
     }
     // Bitmap mode: the UI thread draws the display buffer; one wake queued at a time.
-    if (m_frameWake.Post(m_capture.FramesCopied()) &&
-        !fw::Dialog::PostMessage(m_hWnd.load(), WM_NTSC_FRAME, 0, 0))
-        m_frameWake.WakeFailed();
+    m_frameWake.Post(m_capture.FramesCopied());
 }
 
 QPoint CNtscViewDlg::OverlayPosition() const

@@ -73,10 +73,6 @@ CNtscViewDlg::CNtscViewDlg() : fw::Dialog(res::IDD_NTSC_VIEW)
     bind(IDC_BMP, &CNtscViewDlg::OnBitmap);
     for (int id : kKeyFields)
         OnCommand(id, fw::EN_CHANGE, [this] { OnKeyChanged(); });
-    OnMessage(WM_NTSC_FRAME, [this](std::uintptr_t, std::intptr_t) -> std::intptr_t {
-        OnFrameWake();
-        return 0;
-    });
     // Additions beside the template: the picture's context menu.
     AddContextMenu(IDC_PICTURE, [this](QPoint) {
         return std::vector<fw::ContextMenuEntry>{PngSaveEntry()};
@@ -115,11 +111,12 @@ bool CNtscViewDlg::OnInitDialog()
     m_bBusy = false;
     m_bCloseRequested = false;
     m_bRequestsIssued = false;
-    m_hWnd = GetSafeHwnd();
     // The picture is drawn over no background of its own: the window fills the rest itself.
     widget()->setAttribute(Qt::WA_OpaquePaintEvent);
     m_capture.Stats().Reset(); // the statistics' totals count from this opening
-    m_frameWake.Open();
+    // Bitmap mode's frame wake runs on the UI thread; once closed, a wake still queued does nothing.
+    m_frameWake.Open([](std::function<void()> wake) { fw::PostToUi(std::move(wake)); },
+                     [this] { OnFrameWake(); });
     m_requestUser.Open(session::DeliveryOf(m_hBoard));
     m_originWatcher = std::make_unique<ScreenOriginWatcher>(widget(), m_screenOrigin);
     m_repaintTimer = std::make_unique<QTimer>();
@@ -327,7 +324,6 @@ void CNtscViewDlg::CloseSequence()
     m_requestUser.Close();
     if (m_bOverlay)
         DestroySurface();
-    m_hWnd = 0;
     m_frameWake.Close();
     if (m_repaintTimer)
         m_repaintTimer->stop();

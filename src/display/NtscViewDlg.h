@@ -102,8 +102,6 @@ private:
     QRect PictureRect() const; // inside the border of control 1023, in dialog pixels
     static void ToPicture(const std::uint8_t *frame, QImage &picture, QSize shown);
 
-    static constexpr unsigned WM_NTSC_FRAME = fw::WM_USER + 0x30; // a frame waits to be drawn
-
     // UI-thread state.
     std::uint32_t m_dwBufferSize = 0;
     ops::RequestUser m_requestUser; // open from initialisation to the close sequence
@@ -121,8 +119,9 @@ private:
     fw::ZeroBlock m_pBufferB;
 
     // The thread's events belong to the dialog, so a late signal never reaches a released one.
-    // m_hFrameEvent is published by the thread while it waits for frames; the hook signals it.
-    fw::AutoResetEvent m_frameEvent;
+    // m_hFrameEvent is published by the thread while it waits for frames; the hook signals it,
+    // and only the thread waits for it.
+    fw::AutoResetEvent m_frameEvent{fw::AutoResetEvent::Waiters::WorkersOnly};
     fw::AutoResetEvent m_stopEvent;
     std::atomic<fw::AutoResetEvent *> m_hFrameEvent{nullptr};
     std::unique_ptr<ImageRequestThread> m_hThread; // after the events it uses
@@ -131,9 +130,9 @@ private:
     std::atomic<bool> m_bOverlay{false};
     std::atomic<std::uint32_t> m_keyField[3]{192, 192, 192}; // fields 1071-1073, mirrored on edit
     std::atomic<std::uint32_t> m_nKeyRed{192}, m_nKeyGreen{192}, m_nKeyBlue{192};
-    std::atomic<fw::WindowHandle> m_hWnd{0};
     std::atomic<std::uint64_t> m_screenOrigin{0}; // client (0, 0) on the screen, x and y packed
-    // Bitmap mode: the frames copied when the last frame was, one wake queued at a time.
+    // Bitmap mode: the frames copied when the last frame was, one wake queued at a time to the
+    // UI thread; open from initialisation to the close sequence.
     ops::LatestMailbox<std::uint64_t> m_frameWake;
 
     // The frames delivered while running: statistics, re-issue, the copy into the display

@@ -288,6 +288,13 @@ QWidget *DialogWindow::makeControl(const ControlTemplate &c, QButtonGroup *&radi
     if (!w)
         return nullptr;
     w->setGeometry(rect);
+    if (auto *f = qobject_cast<QFrame *>(w); f && c.kind == ControlKind::Frame) {
+        // A frame control is its border alone, as on the classic platform: masked to it, the
+        // frame is not repainted with what its owner draws inside (a picture at video rate).
+        const QRegion border = QRegion(f->rect()) - f->contentsRect();
+        if (!border.isEmpty())
+            f->setMask(border);
+    }
     w->setEnabled(!(c.style & style::Disabled));
     w->setFocusPolicy((c.style & style::TabStop) ? Qt::StrongFocus
                                                  : (c.kind == ControlKind::Static ||

@@ -29,7 +29,8 @@ void AutoResetEvent::Set()
         signalled_ = true;
     }
     eventCondition().notify_all();
-    NotifyUiWaiters(); // a pumping wait may be looking at this event
+    if (waiters_ == Waiters::Any)
+        NotifyUiWaiters(); // a pumping wait may be looking at this event
 }
 
 void AutoResetEvent::Reset()

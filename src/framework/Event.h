@@ -7,7 +7,12 @@ namespace fw {
 
 class AutoResetEvent {
 public:
-    AutoResetEvent() = default;
+    // Who waits for the event. Any: a pumping wait on the UI thread may look at it, so Set
+    // wakes such waits too. WorkersOnly: only worker threads wait for it (WaitForAny, Wait), so
+    // Set leaves the UI thread asleep; for an event set at frame rate.
+    enum class Waiters { Any, WorkersOnly };
+
+    explicit AutoResetEvent(Waiters waiters = Waiters::Any) : waiters_(waiters) {}
     AutoResetEvent(const AutoResetEvent &) = delete;
     AutoResetEvent &operator=(const AutoResetEvent &) = delete;
 
@@ -17,6 +22,7 @@ public:
 
 private:
     friend int WaitForAny(std::initializer_list<AutoResetEvent *>, int);
+    const Waiters waiters_;
     bool signalled_ = false; // guarded by the events' shared mutex
 };
 

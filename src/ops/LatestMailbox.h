@@ -1,10 +1,13 @@
-// A hand-over of the latest value from producer threads to one consumer, with one wake at a time:
-// a producer stores its value over any not yet taken and learns whether it is to queue the wake
-// (none is on its way); the consumer takes the latest value when woken, after which the next
-// post queues a wake again. Closed, it drops what it holds and refuses posts, so a wake still
-// queued finds nothing. Any thread may call anything; the lock is held for a move of the value.
+// A hand-over of the latest value from producer threads to one consumer thread, with one queued
+// wake at a time (OneWake): a post stores its value over any not yet taken and queues the wake
+// unless one is on its way; the woken consumer takes the latest value, after which the next post
+// queues a wake again. Closed, it drops what it holds and refuses posts, and a wake still queued
+// finds nothing. The lock is held for a move of the value.
 #pragma once
 
+#include "ops/OneWake.h"
+
+#include <functional>
 #include <mutex>
 #include <utility>
 
@@ -13,35 +16,51 @@ namespace ops {
 template <typename T>
 class LatestMailbox {
 public:
-    // Any thread: `value` replaces any value not yet taken. True when the caller is to queue the
-    // wake; false while one is on its way, or when the mailbox is closed (the value is dropped).
+    // The consumer's thread: from now on posts are taken, and their wake runs onWake on the
+    // consumer's thread through post. Closed until then.
+    void Open(OneWake::Poster post, std::function<void()> onWake)
+    {
+        wake_.Open(std::move(post), std::move(onWake)); // first: every accepted post can wake
+        std::lock_guard<std::mutex> lock(lock_);
+        open_ = true;
+    }
+
+    // The consumer's thread: drops the value and refuses posts until Open; wakes still queued
+    // find nothing.
+    void Close()
+    {
+        wake_.Close();
+        T dropped{};
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            open_ = false;
+            hasValue_ = false;
+            std::swap(dropped, value_);
+        }
+        // `dropped` goes after the unlock: releasing it may take long.
+    }
+
+    // Any thread: `value` replaces any value not yet taken, and the consumer is woken unless a
+    // wake is on its way. False when the mailbox is closed (the value is dropped).
     bool Post(T value)
     {
-        std::lock_guard<std::mutex> lock(lock_);
-        if (!open_)
-            return false;
-        value_ = std::move(value);
-        hasValue_ = true;
-        if (wakePending_)
-            return false;
-        wakePending_ = true;
-        return true;
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            if (!open_)
+                return false;
+            value_ = std::move(value);
+            hasValue_ = true;
+        }
+        // After the value is in: a wake that begins later finds it.
+        return wake_.Wake();
     }
 
-    // Any thread, after a Post that returned true: the wake could not be queued, so the next
-    // post queues one.
-    void WakeFailed()
-    {
-        std::lock_guard<std::mutex> lock(lock_);
-        wakePending_ = false;
-    }
-
-    // The consumer, when woken: a post after this queues another wake. The latest value, or T{}
-    // when none has come since the last take.
+    // The consumer, when woken: the latest value, or T{} when none has come since the last
+    // take. A post after this brings another wake.
     T Take()
     {
+        wake_.BeginWake();
         std::lock_guard<std::mutex> lock(lock_);
-        wakePending_ = false;
         hasValue_ = false;
         return std::exchange(value_, T{});
     }
@@ -53,34 +72,12 @@ public:
         return hasValue_;
     }
 
-    // Any thread: drops the value and refuses posts until Open.
-    void Close()
-    {
-        T dropped{};
-        {
-            std::lock_guard<std::mutex> lock(lock_);
-            open_ = false;
-            wakePending_ = false;
-            hasValue_ = false;
-            std::swap(dropped, value_);
-        }
-        // `dropped` goes after the unlock: releasing it may take long.
-    }
-
-    // Any thread: posts are taken again, and the next one queues a wake.
-    void Open()
-    {
-        std::lock_guard<std::mutex> lock(lock_);
-        open_ = true;
-        wakePending_ = false;
-    }
-
 private:
+    OneWake wake_; // the queued wake; open from Open to Close
     mutable std::mutex lock_; // guards everything below
     T value_{};
     bool hasValue_ = false;
-    bool wakePending_ = false; // a wake is on its way to the consumer
-    bool open_ = true;
+    bool open_ = false;
 };
 
 } // namespace ops

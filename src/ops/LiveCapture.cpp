@@ -45,7 +45,10 @@ bool LiveCapture::MakeFrame()
 {
     std::lock_guard<std::mutex> lock(frameLock_);
     if (!frame_) {
-        frame_.reset(new (std::nothrow) uint8_t[kVideoFrameBytes]());
+        void *block = ::operator new[](kVideoFrameBytes, kFrameAlignment, std::nothrow);
+        if (block != nullptr)
+            std::memset(block, 0, kVideoFrameBytes);
+        frame_.reset(static_cast<uint8_t *>(block));
         framed_ = false;
     }
     return bool(frame_);
@@ -53,7 +56,7 @@ bool LiveCapture::MakeFrame()
 
 void LiveCapture::DropFrame()
 {
-    std::unique_ptr<uint8_t[]> dropped;
+    std::unique_ptr<uint8_t[], AlignedDelete> dropped;
     std::lock_guard<std::mutex> lock(frameLock_);
     dropped = std::move(frame_);
     framed_ = false;

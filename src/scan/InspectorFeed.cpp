@@ -6,9 +6,11 @@
 #include <algorithm>
 
 InspectorFeed::InspectorFeed(const ScanImage &image, std::function<void()> onReady)
-    : image_(image), target_(std::make_shared<Target>(Target{std::move(onReady), true})),
-      thread_([this] { Run(); }, [this] { RequestQuit(); })
+    : image_(image), thread_([this] { Run(); }, [this] { RequestQuit(); })
 {
+    // The thread posts nothing before the first Request.
+    ready_.Open([](std::function<void()> wake) { fw::PostToUi(std::move(wake)); },
+                std::move(onReady));
 }
 
 InspectorFeed::~InspectorFeed()
@@ -42,7 +44,6 @@ void InspectorFeed::Stop()
 
 void InspectorFeed::RequestQuit()
 {
-    target_->open = false;
     {
         std::lock_guard<std::mutex> lock(lock_);
         quit_ = true;
@@ -116,10 +117,6 @@ void InspectorFeed::Run()
         copying_ = false;
 
         // Once stopped the mailbox drops the snapshot, and the next turn ends the thread.
-        if (ready_.Post(std::move(snapshot)))
-            fw::PostToUi([wake = target_] {
-                if (wake->open)
-                    wake->onReady();
-            });
+        ready_.Post(std::move(snapshot));
     }
 }

@@ -51,23 +51,18 @@ public:
     static std::vector<std::uint64_t> Histogram(const ScanFrame &frame);
 
 private:
-    struct Target {
-        std::function<void()> onReady;
-        bool open = true; // UI thread only
-    };
     void Run();         // the feed's thread
     void RequestQuit(); // the first stop, on the UI thread
 
     const ScanImage &image_;
-    // Set once; copied into queued wakes by the feed's thread. Its open flag is UI thread only.
-    const std::shared_ptr<Target> target_;
 
     std::mutex lock_; // guards requested_, forced_, quit_
     std::condition_variable cv_;
     bool requested_ = false;
     bool forced_ = false;
     bool quit_ = false;
-    // The newest snapshot, one wake queued at a time; closed once stopped.
+    // The newest snapshot, one wake queued at a time (onReady on the UI thread); closed once
+    // stopped.
     ops::LatestMailbox<std::shared_ptr<const InspectorSnapshot>> ready_;
 
     std::uint64_t lastSerial_ = ~std::uint64_t(0); // feed thread only

@@ -1,11 +1,13 @@
-// The latest-value mailbox: when a post asks for the wake, what a take returns, a wake that
-// could not be queued, closing; and producers racing one consumer without a wake lost.
+// The latest-value mailbox: which posts queue a wake, what a take returns, what closing drops
+// (wakes still queued included); and producers racing one consumer without a wake lost.
 #include "common/Watchdog.h"
 #include "ops/LatestMailbox.h"
 
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -15,36 +17,53 @@ namespace {
 
 TEST(LatestMailbox, OneWakeForTheLatestValue)
 {
-    enum Step { kPost, kTake, kWakeFailed, kClose, kOpen };
+    enum Step { kPost, kRunWakes, kClose, kOpen };
     struct Action {
         Step step;
-        int value;  // posted, or expected from a take
-        bool wake;  // a post: whether it asks for the wake
+        int value;  // a post: its value; running the wakes: the values the wakes took
+        int queued; // wakes queued after the step
     };
     const Action script[] = {
-        {kTake, 0, false},                        // nothing yet
-        {kPost, 1, true}, {kPost, 2, false},      // one wake for both
-        {kTake, 2, false}, {kTake, 0, false},     // the latest, once
-        {kPost, 3, true}, {kWakeFailed, 0, false},
-        {kPost, 4, true},                         // the failed wake is asked for again
-        {kClose, 0, false}, {kTake, 0, false},    // closing drops the value
-        {kPost, 5, false}, {kTake, 0, false},     // and refuses posts
-        {kOpen, 0, false}, {kPost, 6, true}, {kTake, 6, false},
+        {kPost, 1, 0},                                 // closed until opened
+        {kOpen, 0, 0},
+        {kPost, 1, 1}, {kPost, 2, 1},                  // one wake for both
+        {kRunWakes, 2, 0},                             // which takes the latest
+        {kPost, 3, 1}, {kRunWakes, 3, 0},
+        {kPost, 4, 1}, {kClose, 0, 1},                 // closing drops the value
+        {kRunWakes, -1, 0},                            // and the queued wake finds nothing
+        {kPost, 5, 0},                                 // posts are refused
+        {kOpen, 0, 0}, {kPost, 6, 1}, {kRunWakes, 6, 0},
     };
     ops::LatestMailbox<int> box;
+    std::vector<std::function<void()>> queue;
+    int taken = -1; // what the last wake took; -1 when no wake ran
+    auto open = [&] {
+        box.Open([&](std::function<void()> wake) { queue.push_back(std::move(wake)); },
+                 [&] { taken = box.Take(); });
+    };
     int i = 0;
     for (const Action &a : script) {
         SCOPED_TRACE(i++);
         switch (a.step) {
-        case kPost: EXPECT_EQ(box.Post(a.value), a.wake); break;
-        case kTake: EXPECT_EQ(box.Take(), a.value); break;
-        case kWakeFailed: box.WakeFailed(); break;
-        case kClose: box.Close(); break;
-        case kOpen: box.Open(); break;
+        case kPost: EXPECT_EQ(box.Post(a.value), a.queued != 0); break;
+        case kRunWakes: {
+            taken = -1;
+            auto wakes = std::move(queue);
+            queue.clear();
+            for (auto &wake : wakes)
+                wake();
+            EXPECT_EQ(taken, a.value);
+            EXPECT_FALSE(box.HasValue());
+            break;
         }
+        case kClose: box.Close(); break;
+        case kOpen: open(); break;
+        }
+        EXPECT_EQ(int(queue.size()), a.queued);
     }
     // A value that owns memory goes with the close.
     ops::LatestMailbox<std::shared_ptr<int>> shared;
+    shared.Open([](std::function<void()>) {}, [] {});
     auto value = std::make_shared<int>(7);
     EXPECT_TRUE(shared.Post(value));
     shared.Close();
@@ -52,37 +71,41 @@ TEST(LatestMailbox, OneWakeForTheLatestValue)
 }
 
 // No value is left behind without a wake on its way: once the producers have finished and every
-// wake they asked for has been taken, the mailbox is empty.
+// wake they queued has run, the mailbox is empty.
 TEST(LatestMailbox, NoWakeLostBetweenProducersAndTheConsumer)
 {
-    testing_support::Watchdog watchdog("the consumer to take the producers' wakes");
+    testing_support::Watchdog watchdog("the consumer to run the producers' wakes");
     constexpr int kProducers = 3, kPosts = 20000;
     ops::LatestMailbox<int> box;
     std::mutex lock; // guards wakes and done
     std::condition_variable cv;
-    int wakes = 0, done = 0;
+    std::deque<std::function<void()>> wakes;
+    int done = 0, taken = 0;
+    box.Open(
+        [&](std::function<void()> wake) {
+            std::lock_guard<std::mutex> g(lock);
+            wakes.push_back(std::move(wake));
+            cv.notify_one();
+        },
+        [&] { taken += box.Take() != 0 ? 1 : 0; });
     std::vector<std::thread> producers;
     for (int p = 0; p < kProducers; ++p)
         producers.emplace_back([&] {
             for (int i = 1; i <= kPosts; ++i)
-                if (box.Post(i)) {
-                    std::lock_guard<std::mutex> g(lock);
-                    ++wakes;
-                    cv.notify_one();
-                }
+                box.Post(i);
             std::lock_guard<std::mutex> g(lock);
             ++done;
             cv.notify_one();
         });
-    int taken = 0;
     for (;;) {
         std::unique_lock<std::mutex> g(lock);
-        cv.wait(g, [&] { return wakes > 0 || done == kProducers; });
-        if (wakes == 0)
+        cv.wait(g, [&] { return !wakes.empty() || done == kProducers; });
+        if (wakes.empty())
             break;
-        --wakes;
+        std::function<void()> wake = std::move(wakes.front());
+        wakes.pop_front();
         g.unlock();
-        taken += box.Take() != 0 ? 1 : 0;
+        wake();
     }
     for (std::thread &t : producers)
         t.join();
