@@ -180,7 +180,10 @@ TEST_F(CaptureChecksTest, BusyHostWarnsWithoutFailingHealthyCaptures)
     EXPECT_EQ(scan.status, 0) << scan.out;
     const QJsonObject line = CaseOf(json, "scan/depth/line");
     EXPECT_EQ(line["outcome"].toString(), "warn") << scan.out;
-    EXPECT_GE(line["properties"].toObject()["hostRetries"].toInt(), 2);
+    // In a slow (sanitizer) build the two sweeps before it can use up the sweeps' time limit: the
+    // line sweep is then cut short, and its warning says that instead.
+    if (!line["warning"].toString().contains("時間の上限"))
+        EXPECT_GE(line["properties"].toObject()["hostRetries"].toInt(), 2) << scan.out;
 }
 
 TEST_F(CaptureChecksTest, AHookCallFromASecondThreadIsNamedInTheCase)

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -163,8 +164,11 @@ int replayCommand(const std::vector<std::string> &args)
         std::ifstream in(reportPath);
         std::stringstream text;
         text << in.rdbuf();
-        if (!text.str().empty())
-            std::fprintf(stderr, "pelora2-trace replay: %s", text.str().c_str());
+        std::string said = text.str();
+        if (!said.empty() && said.back() != '\n')
+            said += '\n'; // the report file holds the line without its end
+        if (said.size() > 1)
+            std::fprintf(stderr, "pelora2-trace replay: %s", said.c_str());
         ::unlink(reportPath);
     }
     if (WIFEXITED(status))
