@@ -10,6 +10,7 @@
 #include "Settings.h"
 #include "SimGlobals.h"
 #include "Synth.h"
+#include "trace/format/Names.h"
 
 using namespace sim;
 
@@ -155,30 +156,10 @@ void SimJournalClear(void)
 
 const char *SimOpName(int op)
 {
-    static const char *const names[SIM_OP_COUNT] = {"",
-                                                    "BoardOpen",
-                                                    "BoardClose",
-                                                    "DspDownload",
-                                                    "IoReadLong",
-                                                    "IoWriteLong",
-                                                    "StreamBufferSet",
-                                                    "ScanDataSet",
-                                                    "ScanPrepare",
-                                                    "ImageRequest",
-                                                    "ErrorInfoGet",
-                                                    "ImageRequestClear",
-                                                    "ScanCancel",
-                                                    "BoardReset",
-                                                    "ExclusiveAcquire",
-                                                    "ExclusiveRelease",
-                                                    "FrameMemoryRead",
-                                                    "FrameMemoryWrite",
-                                                    "IoReadShort",
-                                                    "IoWriteShort",
-                                                    "OperationInfoGet"};
     if (op == SIM_JOURNAL_REPLAY_DIVERGENCE)
         return "ReplayDivergence";
-    return op > 0 && op < SIM_OP_COUNT ? names[op] : "";
+    static_assert(SIM_OP_COUNT == trace::kOperationCount + 1, "the trace numbers operations as SimOp");
+    return trace::OperationName(op);
 }
 
 uint32_t SimReadDspMemory(uint32_t address)

@@ -3,6 +3,7 @@
 #include "Tool.h"
 
 #include "pel2ctl.h"
+#include "trace/format/Names.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -30,29 +31,6 @@ void printUsage(FILE *to)
                      "2 bad usage or unreadable trace, 3 the command could not be started\n");
 }
 
-const char *const kOps[] = {"?",
-                            "BoardOpen",
-                            "BoardClose",
-                            "DspDownload",
-                            "IoReadLong",
-                            "IoWriteLong",
-                            "StreamBufferSet",
-                            "ScanDataSet",
-                            "ScanPrepare",
-                            "ImageRequest",
-                            "ErrorInfoGet",
-                            "ImageRequestClear",
-                            "ScanCancel",
-                            "BoardReset",
-                            "ExclusiveAcquire",
-                            "ExclusiveRelease",
-                            "FrameMemoryRead",
-                            "FrameMemoryWrite",
-                            "IoReadShort",
-                            "IoWriteShort",
-                            "OperationInfoGet"};
-const char *const kCallbacks[] = {"?", "ImageTransferHook", "ScanBufferFree", "DspInterrupt",
-                                  "ScanEnd"};
 
 char *hex(char *p, uint64_t v)
 {
@@ -104,11 +82,10 @@ int endOfTrace(const std::string &subcommand, const trace::Reader &reader)
 
 const char *opName(const trace::Record &r)
 {
-    if (r.kind == trace::Kind::Call)
-        return r.op >= 1 && r.op <= 20 ? kOps[r.op] : kOps[0];
-    if (r.kind == trace::Kind::Callback)
-        return r.op >= 1 && r.op <= 4 ? kCallbacks[r.op] : kCallbacks[0];
-    return "Note";
+    const char *name = r.kind == trace::Kind::Call       ? trace::OperationName(r.op)
+                       : r.kind == trace::Kind::Callback ? trace::CallbackName(r.op)
+                                                         : "Note";
+    return *name != '\0' ? name : "?";
 }
 
 bool argIsAddress(const trace::Record &r, size_t i)
