@@ -72,6 +72,27 @@ int32_t clearing(Call &c, int32_t result)
     return c.done(result);
 }
 
+// The register calls, one of each for the 32-bit and the 16-bit width.
+using ReadFn = int32_t (*)(BoardHandle, uint32_t, uint32_t *);
+using WriteFn = int32_t (*)(BoardHandle, uint32_t, uint32_t);
+
+int32_t readRegister(int op, ReadFn real, BoardHandle h, uint32_t offset, uint32_t *value)
+{
+    Call c(op, {offset, addr(value)});
+    const int32_t result = real(h, offset, value);
+    c.rec.outputs = {out(value)};
+    return c.done(result);
+}
+
+int32_t writeRegister(int op, WriteFn real, uint32_t width, BoardHandle h, uint32_t offset, uint32_t value)
+{
+    Call c(op, {offset, value});
+    const int32_t result = real(h, offset, value);
+    if (c.on && result == BOARD_STATUS_OK)
+        c.r.noteRegisterWrite(offset, width, value);
+    return c.done(result);
+}
+
 } // namespace
 
 extern "C" {
@@ -117,19 +138,12 @@ int32_t DspDownload(BoardHandle h, const char *path)
 
 int32_t IoReadLong(BoardHandle h, uint32_t offset, uint32_t *value)
 {
-    Call c(4, {offset, addr(value)});
-    const int32_t result = c.r.real().IoReadLong(h, offset, value);
-    c.rec.outputs = {out(value)};
-    return c.done(result);
+    return readRegister(4, Recorder::get().real().IoReadLong, h, offset, value);
 }
 
 int32_t IoWriteLong(BoardHandle h, uint32_t offset, uint32_t value)
 {
-    Call c(5, {offset, value});
-    const int32_t result = c.r.real().IoWriteLong(h, offset, value);
-    if (c.on && result == BOARD_STATUS_OK)
-        c.r.noteRegisterWrite(offset, 4, value);
-    return c.done(result);
+    return writeRegister(5, Recorder::get().real().IoWriteLong, 4, h, offset, value);
 }
 
 int32_t StreamBufferSet(BoardHandle h, uint32_t a, uint32_t b, uint32_t cc, uint32_t d)
@@ -240,19 +254,12 @@ int32_t FrameMemoryWrite(BoardHandle h, uint32_t bank, uint32_t offset, uint32_t
 
 int32_t IoReadShort(BoardHandle h, uint32_t offset, uint32_t *value)
 {
-    Call c(18, {offset, addr(value)});
-    const int32_t result = c.r.real().IoReadShort(h, offset, value);
-    c.rec.outputs = {out(value)};
-    return c.done(result);
+    return readRegister(18, Recorder::get().real().IoReadShort, h, offset, value);
 }
 
 int32_t IoWriteShort(BoardHandle h, uint32_t offset, uint32_t value)
 {
-    Call c(19, {offset, value});
-    const int32_t result = c.r.real().IoWriteShort(h, offset, value);
-    if (c.on && result == BOARD_STATUS_OK)
-        c.r.noteRegisterWrite(offset, 2, value);
-    return c.done(result);
+    return writeRegister(19, Recorder::get().real().IoWriteShort, 2, h, offset, value);
 }
 
 int32_t OperationInfoGet(BoardHandle h, uint32_t *first, uint32_t *history1, uint32_t *index1,
