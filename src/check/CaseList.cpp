@@ -76,7 +76,7 @@ std::string CaseListText(const CheckOptions &o)
         text += Row("scan/cycles", "開始・中止・再開 3 回");
         text += Row("scan/queued-stop", "要求 8 件を残して中止");
         for (const char *depth : {"driver", "program", "line"})
-            text += Row(std::string("scan/depth/") + depth, "256 x 64、要求 1〜89 件で各 3 フレーム（上限 6 s）");
+            text += Row(std::string("scan/depth/") + depth, "256 x 64、要求 1〜89 件で各 3 フレーム（上限 " + N(s.depthSeconds) + " s）");
         text += Row("exclusive/right", "排他権の取得と解放");
         text += Row("scandata/sequence", "走査データセット試験");
     }

@@ -194,6 +194,8 @@ std::string ValidateOptions(CheckOptions &o, const std::vector<std::string> &pat
             return RangeError("ライン数", s.lines, 1, kMaxScanLines);
         if (s.lineUnit && s.lineInterval > s.lines)
             return RangeError("LineInt間隔", s.lineInterval, 0, s.lines);
+        if (s.depthSeconds < 1 || s.depthSeconds > 3600)
+            return RangeError("要求数の試験の時間の上限（秒）", s.depthSeconds, 1, 3600);
         if (std::string e = ReferenceError(o); !e.empty())
             return e;
     } else if (!o.scan.referenceFile.empty() || !o.scan.saveReferenceFile.empty()) {

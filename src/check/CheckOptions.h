@@ -44,6 +44,9 @@ struct ScanSettings {
     uint32_t pixelBits = 8;     // 8, 16 or 32
     bool programBuffer = false; // false: the library's (driver) buffers
     uint32_t lineInterval = 0;  // line units: lines per run (0: the whole frame)
+    // Wall time the three request-depth sweeps may take together; depths not reached by then
+    // are named in a warning. A slow host (or a replay of a recorded run) may want more.
+    uint32_t depthSeconds = 6;
     CaptureLimits limits{kDefaultScanMinFps, std::nullopt, kDefaultMaxJitterMs};
     // A picture of a known target: the last frame kept is compared with it (--reference), or
     // saved as one (--save-reference). A pixel differs when it is off by more than the tolerance

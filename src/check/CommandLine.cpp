@@ -359,6 +359,7 @@ std::string ListText(const std::vector<std::string> &patternNames)
            "              （既定 0）: 許容する画素値の差、scan.referenceMaxShare（既定 0）: 違ってよい画素の割合\n"
            "              計画の scan.minFps（既定 20）、scan.minMBps（既定 minFps x 1フレームのバイト数）:\n"
            "              下回れば不合格。scan.maxJitterMs（既定 10）: 到着間隔のジッタ、超えれば警告\n"
+           "              scan.depthSeconds（既定 6）: 要求数を変える試験 3 つの時間の上限（秒）\n"
            "  video       NTSCライブ取り込み\n"
            "              --seconds N          秒数（既定 10）\n"
            "              計画の video.minFps（既定 27）: 下回れば不合格。video.maxJitterMs（既定 10）:\n"

@@ -10,9 +10,6 @@ namespace {
 
 constexpr uint32_t kDepths[] = {1, 2, 3, 5, 8, 13, 21, 34, 55, 89};
 constexpr uint32_t kFrames = 3;
-// All three sweeps together; a healthy board at 30 fps needs about 3 s, a slow one is cut short
-// (the depths not reached are named in a warning).
-constexpr std::chrono::seconds kBudget{6};
 
 // Forwards the link's callbacks to the run (delivery thread). A test's stall comes before the
 // run sees the delivery, as when the host schedules the delivery thread late.
@@ -58,6 +55,8 @@ struct Sweep {
     bool lineUnit;
 };
 
+// All three sweeps together share the plan's scan.depthSeconds (6 s: a healthy board at 30 fps
+// needs about 3 s); a slow one is cut short and the depths not reached are named in a warning.
 void RunSweep(CheckContext &ctx, const Sweep &sweep, std::chrono::steady_clock::time_point deadline)
 {
     CaseResult c = ctx.BeginCase(std::string("scan/depth/") + sweep.name);
@@ -68,7 +67,7 @@ void RunSweep(CheckContext &ctx, const Sweep &sweep, std::chrono::steady_clock::
         if (ctx.cancelled())
             break;
         if (std::chrono::steady_clock::now() >= deadline) {
-            c.Warn("時間の上限 (" + std::to_string(kBudget.count()) + " s) のため要求 " + std::to_string(depth)
+            c.Warn("時間の上限 (" + std::to_string(ctx.options.scan.depthSeconds) + " s) のため要求 " + std::to_string(depth)
                    + " 件からは実行していません");
             break;
         }
@@ -123,7 +122,7 @@ void RunSweep(CheckContext &ctx, const Sweep &sweep, std::chrono::steady_clock::
 
 void RunDepthChecks(CheckContext &ctx, bool areaPassed)
 {
-    const auto deadline = std::chrono::steady_clock::now() + kBudget;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(ctx.options.scan.depthSeconds);
     for (const Sweep &s : {Sweep{"driver", true, false}, Sweep{"program", false, false}, Sweep{"line", true, true}}) {
         const std::string name = std::string("scan/depth/") + s.name;
         if (!areaPassed)

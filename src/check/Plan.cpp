@@ -319,7 +319,7 @@ std::string ReadPlanText(const std::string &json, CheckOptions &o)
     const QJsonObject scan = r.Section(root, "scan");
     r.Keys(scan, "scan.", {"frames", "pixels", "lines", "unit", "pixelSize", "buffer", "lineInterval", "minFps",
                            "minMBps", "maxJitterMs", "reference", "saveReference", "referenceTolerance",
-                           "referenceMaxShare"});
+                           "referenceMaxShare", "depthSeconds"});
     r.Limit(scan, "minFps", o.scan.limits.minFps, "scan.");
     if (scan.contains("minMBps")) {
         double mbps = 0;
@@ -332,6 +332,7 @@ std::string ReadPlanText(const std::string &json, CheckOptions &o)
     r.U32(scan, "lines", o.scan.lines, "scan.", "1〜4096");
     r.U32(scan, "pixelSize", o.scan.pixelBits, "scan.", "8, 16, 32 ビット");
     r.U32(scan, "lineInterval", o.scan.lineInterval, "scan.", "0〜4096");
+    r.U32(scan, "depthSeconds", o.scan.depthSeconds, "scan.", "1〜3600");
     std::string unit = o.scan.lineUnit ? "line" : "frame";
     std::string buffer = o.scan.programBuffer ? "program" : "driver";
     r.Text(scan, "unit", unit, "scan.");
