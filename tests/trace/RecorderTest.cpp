@@ -229,6 +229,30 @@ TEST(Recorder, RecordsCheckerRunsAsTheBoardAnsweredThem)
     EXPECT_TRUE(reader.truncated());
     EXPECT_GT(records, 0u);
     EXPECT_GT(hooks, 0u);
+
+    // Destinations that are not a new name in a writable folder or an earlier trace are refused
+    // before the command runs or anything is written; the file there is left as it was.
+    const std::string other = dir + "/notes.txt";
+    std::ofstream(other) << "keep me";
+    const struct {
+        std::vector<std::string> args;
+        const char *why;
+    } refused[] = {
+        {{"record", "-o", other, "--", "/bin/true"}, "exists and is not a trace file"},
+        {{"record", "-o", dir, "--", "/bin/true"}, "is not a regular file"},
+        {{"record", "-o", dir + "/none/x.trace", "--", "/bin/true"}, "in a folder that does not exist"},
+        {{"cut", killedPath, "--from", "0", "-o", killedPath}, "is also the trace read"},
+        {{"cut", killedPath, "--from", "0", "-o", other}, "exists and is not a trace file"},
+    };
+    for (const auto &c : refused) {
+        std::vector<std::string> argv = {PELORA2_TRACE_PATH};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        const Ran r = run(argv, {});
+        EXPECT_EQ(r.status, 2) << c.why;
+        EXPECT_NE(r.err.find(c.why), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(readFile(other), "keep me");
+    EXPECT_TRUE(trace::Reader(killedPath).ok());
     fs::remove_all(dir);
 }
 

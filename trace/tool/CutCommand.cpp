@@ -42,7 +42,7 @@ int cut(const std::vector<std::string> &args)
     if (from > to)
         return usageError("cut", "--from is after --to");
     auto reader = openTrace("cut", file);
-    if (!reader)
+    if (!reader || !traceDestinationOk("cut", out, {file}))
         return kUsage;
     trace::Header header = reader->header();
     trace::Writer writer(out, header);

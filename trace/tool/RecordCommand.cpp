@@ -66,6 +66,8 @@ int record(const std::vector<std::string> &args)
         return usageError("record", "-o FILE is missing");
     if (i + 1 >= args.size())
         return usageError("record", "the command to record is missing (after --)");
+    if (!traceDestinationOk("record", out))
+        return kUsage;
     const std::string recorder = findRecorder();
     if (recorder.empty()) {
         std::fprintf(stderr, "pelora2-trace record: the recording library is not installed "
@@ -74,7 +76,8 @@ int record(const std::vector<std::string> &args)
     }
     std::error_code ec;
     const std::string outPath = fs::absolute(out, ec).string();
-    // The recorder claims the file by creating it: an old one goes first.
+    // The recorder claims the file by creating it: an old trace goes first (anything else was
+    // refused above).
     if (fs::exists(outPath, ec) && !fs::remove(outPath, ec)) {
         std::fprintf(stderr, "pelora2-trace record: cannot replace %s: %s\n", outPath.c_str(),
                      ec.message().c_str());

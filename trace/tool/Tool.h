@@ -32,6 +32,11 @@ const std::vector<Subcommand> &subcommands();
 int usageError(const std::string &subcommand, const std::string &why);
 // Opens a trace; null (and a message on stderr) when it is not a readable trace.
 std::unique_ptr<trace::Reader> openTrace(const std::string &subcommand, const std::string &path);
+// Whether `path` may receive a new trace: a new name in a writable folder, or an earlier trace
+// (replaced). Anything else (a folder, a file that is not a trace, one of `inputs`) is refused
+// with a message on stderr before anything is run or written, so no other file is lost.
+bool traceDestinationOk(const std::string &subcommand, const std::string &path,
+                        const std::vector<std::string> &inputs = {});
 // The status after reading a trace to its end: kFinding (and a message) when it was truncated.
 int endOfTrace(const std::string &subcommand, const trace::Reader &reader);
 

@@ -9,6 +9,8 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <unistd.h>
 
 namespace tool {
 namespace {
@@ -69,6 +71,34 @@ std::unique_ptr<trace::Reader> openTrace(const std::string &subcommand, const st
         return reader;
     std::fprintf(stderr, "pelora2-trace %s: %s\n", subcommand.c_str(), reader->error().c_str());
     return nullptr;
+}
+
+bool traceDestinationOk(const std::string &subcommand, const std::string &path,
+                        const std::vector<std::string> &inputs)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::string why;
+    const fs::path target = fs::absolute(path, ec);
+    const fs::path folder = target.parent_path();
+    const fs::file_status status = fs::status(target, ec);
+    if (fs::exists(status)) {
+        if (!fs::is_regular_file(status))
+            why = "is not a regular file";
+        else if (!trace::Reader(target.string()).ok())
+            why = "exists and is not a trace file: it is not replaced";
+        for (const std::string &input : inputs)
+            if (why.empty() && fs::equivalent(target, input, ec))
+                why = "is also the trace read";
+    } else if (!fs::is_directory(folder, ec)) {
+        why = "is in a folder that does not exist";
+    } else if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        why = "is in a folder that cannot be written";
+    }
+    if (why.empty())
+        return true;
+    std::fprintf(stderr, "pelora2-trace %s: %s %s\n", subcommand.c_str(), path.c_str(), why.c_str());
+    return false;
 }
 
 int endOfTrace(const std::string &subcommand, const trace::Reader &reader)
