@@ -140,7 +140,11 @@ std::vector<Result> ScanCapture::Account(const HookDelivery &hook)
 
 bool ScanCapture::Take(const HookDelivery &hook)
 {
-    const bool reissueLast = checks_ || order_ == ReissueOrder::AfterCopy;
+    // A program buffer asked for again may be written by the board while the copy still reads
+    // it (one request in flight, line runs back to back): its lines are copied first. The
+    // library's own buffer is the library's again only once this hook call has returned, so
+    // its early re-issue keeps the board fed without that hazard.
+    const bool reissueLast = checks_ || order_ == ReissueOrder::AfterCopy || !hook.library();
     if (!reissueLast)
         Reissue(hook.bufferKind, hook.data);
     const uint32_t frame = frames_.load(std::memory_order_relaxed);

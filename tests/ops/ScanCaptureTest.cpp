@@ -19,10 +19,12 @@ public:
     {
         extent = lines.extent;
         seen = lines.data != nullptr ? lines.data[probe] : 0;
+        requestsBeforeCopy = CallsOf(SIM_OP_ImageRequest).size();
         return true;
     }
     uint64_t extent = 0;
     uint8_t seen = 0;
+    size_t requestsBeforeCopy = 0; // re-issues made before the lines were copied
     size_t probe = 0;
 };
 
@@ -71,6 +73,8 @@ TEST_F(ScanCaptureTest, ReissueAndExtentFollowTheRequestBook)
         EXPECT_TRUE(capture.Take(hook));
         EXPECT_EQ(CallsOf(SIM_OP_ImageRequest), c.requests);
         EXPECT_EQ(sink.extent, c.extent);
+        // The library's buffer is asked for again at once; a program buffer once it is copied.
+        EXPECT_EQ(sink.requestsBeforeCopy, c.kind == HOOK_BUFFER_LIBRARY ? c.requests.size() : 0u);
         EXPECT_EQ(capture.Frames(), 1u);
         EXPECT_EQ(ImageRequestClear(board), 0); // no request outlives its buffer
     }
