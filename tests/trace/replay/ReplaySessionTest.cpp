@@ -152,6 +152,7 @@ TEST_F(ReplaySession, ReplaysGiveTheRecordedSession)
     const std::string scan = check + "scan --frames 3 --timeout 1000 --plan plan.json";
     // The scan tool's picture and its log without times, written into the test's folder.
     const std::string tool = "'" PELORA_SCAN_DRIVER_PATH "' --out . --frames 4 --buffer ";
+    const std::string sleepy = "library --hook-sleep 50 --frames 8"; // the board loses frames
     const std::vector<std::string> pic = {"pic.png"}, toolFiles = {"picture.raw", "log.txt"};
     struct Case {
         const char *name;
@@ -174,6 +175,8 @@ TEST_F(ReplaySession, ReplaysGiveTheRecordedSession)
          "scan ended"},
         {"scan tool, its own buffer re-requested by the hook", "", tool + "program",
          tool + "program", false, toolFiles, "scan ended"},
+        {"scan tool, frames lost while its hook sleeps", "", tool + sleepy, tool + sleepy, false,
+         toolFiles, "scan ended"},
         {"scan tool with another geometry", "", tool + "program",
          tool + "program --lines 128", false, {}, "scan ended"},
     };

@@ -1,14 +1,20 @@
 // One scan session of the program, driven headless (Qt offscreen) through its own dialogs, for
 // recording and replaying board sessions:
 //
-//     scan_session_driver --out DIR [--buffer library|program] [--lines N] [--pixels N]
+//     scan_session_driver --out DIR [--buffer library|program] [--unit frame|line]
+//                         [--requests N] [--hook-sleep MS] [--lines N] [--pixels N]
 //                         [--frames N] [--timeout-ms N]
 //
 // The start-up dialog opens board 0 and runs the main menu, as the program does; the menu opens
-// the rectangle-area scan tool, which is given an 8-bit frame-unit geometry and started with its
-// Start button, requests issued before the start and re-issued by the hook, into the library's
-// buffer ("ドライババッファ") or the tool's own ("ＡＰバッファ"). Once the board has said that the
+// the rectangle-area scan tool, which is given an 8-bit geometry (frame units unless told) and
+// started with its Start button, requests issued before the start (one unless told) and
+// re-issued by the hook, into the library's buffer ("ドライババッファ") or the tool's own
+// ("ＡＰバッファ", shared out among the requests). Once the board has said that the
 // scan ended, the tool and the menu are closed and the start-up dialog closes the board.
+//
+// The tool re-issues a request from its hook before it copies the delivered lines. With line
+// units into its own buffer and one request, the board may write the next run into the bytes
+// being copied, so such a picture need not be the same in two runs (a recording and its replay).
 //
 // Written to DIR: picture.raw, the image buffer's valid bytes after the scan, and log.txt, the
 // tool's transfer log with the time stamps taken out; a line on stdout says that the scan ended.
@@ -42,8 +48,9 @@ namespace {
 
 struct Options {
     std::string out;
-    bool programBuffer = false;
-    unsigned lines = 256, pixels = 512, frames = 3, timeoutMs = 20000;
+    bool programBuffer = false, lineUnits = false;
+    unsigned lines = 256, pixels = 512, frames = 3, requests = 1, hookSleepMs = 0,
+             timeoutMs = 20000;
 };
 
 bool Parse(int argc, char **argv, Options &o)
@@ -60,6 +67,12 @@ bool Parse(int argc, char **argv, Options &o)
             o.out = value;
         else if (key == "--buffer" && (value == "library" || value == "program"))
             o.programBuffer = value == "program";
+        else if (key == "--unit" && (value == "frame" || value == "line"))
+            o.lineUnits = value == "line";
+        else if (key == "--requests")
+            ok = number(o.requests);
+        else if (key == "--hook-sleep")
+            ok = number(o.hookSleepMs);
         else if (key == "--lines")
             ok = number(o.lines);
         else if (key == "--pixels")
@@ -119,8 +132,10 @@ public:
         : thread_([this, ms] { // the guard's own thread
               std::unique_lock<std::mutex> lock(mutex_);
               if (!done_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return over_; })) {
-                  std::fprintf(stderr, "scan_session_driver: the program did not come back within "
-                                       "%u ms\n", ms);
+                  std::fprintf(stderr,
+                               "scan_session_driver: the program did not come back within "
+                               "%u ms\n",
+                               ms);
                   std::fflush(stderr);
                   ::_exit(3);
               }
@@ -162,7 +177,9 @@ int RunScan(fw::Dialog &menu, const Options &o)
     t::Type(*scan, IDC_LINES_PER_FRAME, std::to_string(o.lines));
     t::Type(*scan, IDC_PIXELS_PER_LINE, std::to_string(o.pixels));
     t::Type(*scan, IDC_START_COUNT, std::to_string(o.frames));
-    t::SelectIndex(*scan, IDC_SCAN_UNIT, 0);  // frame units
+    t::Type(*scan, IDC_REQUEST_COUNT, std::to_string(o.requests));
+    t::Type(*scan, IDC_HOOK_SLEEP, std::to_string(o.hookSleepMs));
+    t::SelectIndex(*scan, IDC_SCAN_UNIT, o.lineUnits ? 1 : 0);
     t::SelectIndex(*scan, IDC_PIXEL_SIZE, 0); // 8 bits
     t::Click(*scan, IDC_ISSUE_AUTO);
     t::Click(*scan, IDC_ISSUE_BEFORE_START);
@@ -209,7 +226,9 @@ int main(int argc, char **argv)
     Options o;
     if (!Parse(argc, argv, o)) {
         std::fprintf(stderr, "usage: scan_session_driver --out DIR [--buffer library|program] "
-                             "[--lines N] [--pixels N] [--frames N] [--timeout-ms N]\n");
+                             "[--unit frame|line] [--requests N] [--hook-sleep MS] "
+                             "[--lines N] [--pixels N] "
+                             "[--frames N] [--timeout-ms N]\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
