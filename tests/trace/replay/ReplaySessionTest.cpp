@@ -1,7 +1,9 @@
-// Sessions of pelora2-check recorded with `pelora2-trace record` in front of the simulated board
-// and replayed with `pelora2-trace replay` on a simulated board without a scenario: the same
-// verdicts, the same board calls apart from addresses, the same pictures byte for byte; a run
-// that deviates is told where; a trace cut short replays up to its last complete record.
+// Sessions of pelora2-check, and of the program's scan tool driven through its dialogs
+// (driver/scan_session_driver.cpp), recorded with `pelora2-trace record` in front of the
+// simulated board and replayed with `pelora2-trace replay` on a simulated board without a
+// scenario: the same verdicts, the same board calls apart from addresses, the same pictures
+// byte for byte and the same transfer log; a run that deviates is told where; a trace cut short
+// replays up to its last complete record.
 #include "TraceFile.h"
 #include "common/Watchdog.h"
 
@@ -72,19 +74,17 @@ protected:
         r.err = slurp(err);
         return r;
     }
+    // command: the program and its arguments.
     static std::string record(const std::string &trace, const std::string &env,
-                              const std::string &check, Outcome *recorded)
+                              const std::string &command, Outcome *recorded)
     {
-        *recorded = run(env + " PELORA_SIM_TRACE=1", "record -o " + trace +
-                                                         " --library '" PELORA_SIM_LIBRARY
-                                                         "' -- '" PELORA2_CHECK_PATH "' " +
-                                                         check);
+        *recorded = run(env + " PELORA_SIM_TRACE=1",
+                        "record -o " + trace + " --library '" PELORA_SIM_LIBRARY "' -- " + command);
         return (dir() / trace).string();
     }
-    static Outcome replay(const std::string &trace, const std::string &check)
+    static Outcome replay(const std::string &trace, const std::string &command)
     {
-        return run("PELORA_SIM_TRACE=1",
-                   "replay " + trace + " -- '" PELORA2_CHECK_PATH "' " + check);
+        return run("PELORA_SIM_TRACE=1", "replay " + trace + " -- " + command);
     }
 };
 
@@ -148,35 +148,51 @@ long firstDifference(std::vector<Call> recorded, const std::vector<Call> &replay
 
 TEST_F(ReplaySession, ReplaysGiveTheRecordedSession)
 {
-    const std::string scan = "scan --frames 3 --timeout 1000 --plan plan.json";
+    const std::string check = "'" PELORA2_CHECK_PATH "' ";
+    const std::string scan = check + "scan --frames 3 --timeout 1000 --plan plan.json";
+    // The scan tool's picture and its log without times, written into the test's folder.
+    const std::string tool = "'" PELORA_SCAN_DRIVER_PATH "' --out . --frames 4 --buffer ";
+    const std::string sleepy = "library --hook-sleep 50 --frames 8"; // the board loses frames
+    const std::vector<std::string> pic = {"pic.png"}, toolFiles = {"picture.raw", "log.txt"};
     struct Case {
         const char *name;
         const char *scenario; // while recording
-        std::string check;    // recorded
-        std::string replayed; // replayed (another run deviates)
+        std::string check;    // the command recorded
+        std::string replayed; // the command replayed (another run deviates)
         bool cut;             // the trace is cut in the middle of a block before replaying
+        std::vector<std::string> outputs; // files both runs write, equal byte for byte
+        const char *done = "total "; // the recorded run's output says that it ran to its end
     };
     const Case cases[] = {
         {"frame memory under frame-fault", "frame-fault",
-         "memory --banks 0 --patterns checker-55", "memory --banks 0 --patterns checker-55",
-         false},
+         check + "memory --banks 0 --patterns checker-55",
+         check + "memory --banks 0 --patterns checker-55", false, {}},
         {"scans", "", scan + " --save-reference pic.png", scan + " --save-reference pic.png",
-         false},
-        {"scans with another geometry", "", scan, scan + " --pixels 512", false},
-        {"scans cut mid-write", "", scan, scan, true},
+         false, pic},
+        {"scans with another geometry", "", scan, scan + " --pixels 512", false, {}},
+        {"scans cut mid-write", "", scan, scan, true, {}},
+        {"scan tool, library's buffer", "", tool + "library", tool + "library", false, toolFiles,
+         "scan ended"},
+        {"scan tool, its own buffer re-requested by the hook", "", tool + "program",
+         tool + "program", false, toolFiles, "scan ended"},
+        {"scan tool, frames lost while its hook sleeps", "", tool + sleepy, tool + sleepy, false,
+         toolFiles, "scan ended"},
+        {"scan tool with another geometry", "", tool + "program",
+         tool + "program --lines 128", false, {}, "scan ended"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         // A command that hangs (waiting for a delivery that never comes) ends the test run.
         testing_support::Watchdog watchdog(std::string("recording and replaying ") + c.name, 300);
-        fs::remove(dir() / "pic.png");
+        for (const std::string &f : c.outputs)
+            fs::remove(dir() / f);
         Outcome recorded;
         const std::string trace =
             record("session.ptrace", std::string("PELORA_SIM_SCENARIO=") + c.scenario, c.check,
                    &recorded);
-        ASSERT_NE(recorded.out.find("total "), std::string::npos) << recorded.out << recorded.err;
-        std::error_code noPicture;
-        fs::rename(dir() / "pic.png", dir() / "recorded.png", noPicture);
+        ASSERT_NE(recorded.out.find(c.done), std::string::npos) << recorded.out << recorded.err;
+        for (const std::string &f : c.outputs)
+            fs::rename(dir() / f, dir() / ("recorded-" + f));
 
         // Where the replay must part from the recording: at the first geometry write, or at
         // the end of what a cut trace still holds; nowhere else.
@@ -215,11 +231,10 @@ TEST_F(ReplaySession, ReplaysGiveTheRecordedSession)
             ASSERT_NE(first, std::string::npos) << divergence << "\n" << replayed.err << replayed.out;
             EXPECT_NE(replayed.err.find(divergence, first + 1), std::string::npos);
         }
-        if (fs::exists(dir() / "recorded.png")) {
-            const std::string a = slurp(dir() / "recorded.png"), b = slurp(dir() / "pic.png");
-            EXPECT_FALSE(a.empty());
-            EXPECT_TRUE(a == b) << "the replayed picture differs from the recorded one";
-            fs::remove(dir() / "recorded.png");
+        for (const std::string &f : c.outputs) {
+            const std::string a = slurp(dir() / ("recorded-" + f)), b = slurp(dir() / f);
+            EXPECT_FALSE(a.empty()) << f;
+            EXPECT_TRUE(a == b) << "the replayed " << f << " differs from the recorded one";
         }
     }
 }
