@@ -12,10 +12,6 @@
 // ("ＡＰバッファ", shared out among the requests). Once the board has said that the
 // scan ended, the tool and the menu are closed and the start-up dialog closes the board.
 //
-// The tool re-issues a request from its hook before it copies the delivered lines. With line
-// units into its own buffer and one request, the board may write the next run into the bytes
-// being copied, so such a picture need not be the same in two runs (a recording and its replay).
-//
 // Written to DIR: picture.raw, the image buffer's valid bytes after the scan, and log.txt, the
 // tool's transfer log with the time stamps taken out; a line on stdout says that the scan ended.
 // Exit status 0 when the scan ended; 1 with a line on stderr when it did not end in time, the
