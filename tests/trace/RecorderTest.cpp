@@ -223,7 +223,8 @@ TEST(Recorder, RecordsCheckerRunsAsTheBoardAnsweredThem)
         ++records;
         if (r.dataKind == trace::DataKind::Lines && r.dataKept) {
             ++hooks;
-            EXPECT_EQ(r.data.size(), r.dataSize);
+            EXPECT_EQ(r.data.size(), trace::pixelBytes(r)); // the lines alone, where they lay apart
+            EXPECT_EQ(trace::laidOut(r).size(), r.dataSize);
         }
     }
     EXPECT_TRUE(reader.truncated());

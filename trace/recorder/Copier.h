@@ -39,6 +39,7 @@ struct CopyJob {
     // wait for the copy (it helps instead of waiting for the copy thread to be scheduled).
     std::atomic<size_t> nextChunk{0};
     std::atomic<size_t> chunksDone{0};
+    bool abandoned = false; // the copy was given up (Copier::finishBy); set before done
 
     size_t bytes() const { return lineBytes * lines; }
     size_t chunks() const;
@@ -63,6 +64,16 @@ public:
     void waitStale(uint64_t epoch);
     // Writer thread and callback thread: helps with the job's copy and waits until it is done.
     void waitDone(CopyJob &job);
+    // Callback thread: copies what is left of the job (the copy thread helping) as long as the
+    // next chunk can end by `deadlineNs` (clockNs()). True: the copy is complete. False: it was
+    // abandoned -- no chunk of it is in progress any more, the job is done with `abandoned`
+    // set, and its bytes are incomplete (the caller records them as not kept).
+    bool finishBy(CopyJob &job, uint64_t deadlineNs);
+    // Callback thread: the job's copy given up at once (finishBy with a deadline passed).
+    void abandon(CopyJob &job) { finishBy(job, 0); }
+    // About how long copying `bytes` takes now, from the chunks copied lately (any thread).
+    uint64_t estimateNs(size_t bytes) const;
+    static uint64_t clockNs(); // steady clock, ns
     void release(CopyJob &job);
 
     std::atomic<uint64_t> epoch{0}; // bumped by every clear (see above)
@@ -74,6 +85,9 @@ private:
     void idle(std::unique_lock<std::mutex> &lock); // the copy thread, waiting for work
     // Copies chunks of `job` not yet taken; true when this call finished the last one.
     bool copyChunks(CopyJob &job, bool copyThread);
+    // Copies chunk `c` of `job`; true when it was the last one to end.
+    bool copyChunk(CopyJob &job, size_t c, bool copyThread);
+    void finishedRaw(CopyJob &job); // mutex_ held: finished() for a job known by reference
     void finished(const std::shared_ptr<CopyJob> &job); // mutex_ held
     // Helps with and waits for every pending copy `match` selects.
     template <typename Match> void helpAndWait(Match match);
@@ -96,6 +110,9 @@ private:
     uint64_t lastQueuedNs_ = 0;  // when the last background job was queued
     uint64_t periodNs_ = 0;      // average time between background jobs
     std::atomic<bool> queued_{false}; // queue_ not empty, polled without the lock
+    // Copy speed of the latest chunks, picoseconds per byte (a running average; written by
+    // every copying thread without a lock, a lost update only delays it).
+    std::atomic<uint64_t> psPerByte_{200};
     std::thread thread_;
 };
 
