@@ -318,7 +318,7 @@ void *ReplayPlayer::fillLocked(const trace::Record &record, int &slot)
     }
     if (record.dataKind == trace::DataKind::Lines) {
         if (!record.dataKept)
-            bytesNotKept_ += record.dataSize;
+            bytesNotKept_ += trace::pixelBytes(record);
         else // at the recorded offsets, never past the end of the buffer
             trace::layOut(record, base, capacity);
     }

@@ -357,9 +357,14 @@ void Recorder::shutdown()
         std::fprintf(stderr, "pelora2-trace: the trace is incomplete: %s\n",
                      writer_->error().c_str());
     else if (deliveriesNotKept_.load() != 0)
-        std::fprintf(stderr, "pelora2-trace: pixels of %llu of %llu deliveries not kept\n",
+        std::fprintf(stderr,
+                     "pelora2-trace: pixels of %llu of %llu deliveries not kept (%llu for the "
+                     "hook's time budget, %llu for a full buffer)\n",
                      static_cast<unsigned long long>(deliveriesNotKept_.load()),
-                     static_cast<unsigned long long>(deliveries_.load()));
+                     static_cast<unsigned long long>(deliveries_.load()),
+                     static_cast<unsigned long long>(deliveriesOverBudget_.load()),
+                     static_cast<unsigned long long>(deliveriesNotKept_.load() -
+                                                     deliveriesOverBudget_.load()));
 }
 
 } // namespace rec
