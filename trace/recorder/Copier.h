@@ -9,7 +9,9 @@
 // - the program frees a buffer only after a clear (ImageRequestClear, BoardReset, BoardClose)
 //   and, at the earliest, after a hook call that began after the clear has returned: the clear
 //   wrappers bump the epoch and wait for every pending copy (waitAll), and each hook call, on its
-//   way out, waits for copies begun in an earlier epoch (waitStale).
+//   way out, waits for copies begun in an earlier epoch (waitStale);
+// - a copy given up for the hook's time budget (finishBy) has no chunk in progress once it is
+//   given up, and is no longer pending: the waits above need not wait for it.
 #ifndef PELORA_TRACE_COPIER_H
 #define PELORA_TRACE_COPIER_H
 
