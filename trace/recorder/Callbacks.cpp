@@ -55,7 +55,7 @@ void onHook(ImageTransferHookFn program, uint32_t flags, uint32_t startLine, uin
         // Recorder::overlapCopies). Within a budget, a copy that cannot end in time is not begun:
         // it would only take memory bandwidth from the program and be given up. A copy alongside
         // the hook has the hook's time besides (as long as the hook took lately).
-        const uint64_t room = budget + (overlap ? pace.hookMedian() : 0);
+        const uint64_t room = budget + (overlap && copier.threaded() ? pace.hookMedian() : 0);
         if (budget > 0 && copier.estimateNs(e.lineBytes * e.lines) > room)
             overBudget = true;
         else

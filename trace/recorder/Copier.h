@@ -76,6 +76,7 @@ public:
     // About how long copying `bytes` takes now, from the chunks copied lately (any thread).
     uint64_t estimateNs(size_t bytes) const;
     static uint64_t clockNs(); // steady clock, ns
+    bool threaded() const { return useThread_; } // a copy thread copies alongside the program
     void release(CopyJob &job);
 
     std::atomic<uint64_t> epoch{0}; // bumped by every clear (see above)

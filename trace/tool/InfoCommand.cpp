@@ -31,7 +31,7 @@ void printHookShare(std::vector<uint64_t> &hookNs, const std::vector<uint64_t> &
                 hookMedian / 1e3, hookMean / 1e3, ownMedian / 1e3, share(ownMedian, hookMedian),
                 ownMean / 1e3, share(ownMean, hookMean));
     if (summary.size() >= 12)
-        std::printf("not kept:   %" PRIu64 " deliveries for the hook's time budget (%.2f %%), %" PRIu64
+        std::printf("not kept:   %" PRIu64 " deliveries for the hook's time budget (%g %% of the hook), %" PRIu64
                     " for a full buffer\n",
                     summary[9], double(summary[11]) / 100.0, summary[1] - std::min(summary[1], summary[9]));
 }
