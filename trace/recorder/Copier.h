@@ -54,7 +54,7 @@ public:
     Copier(size_t budgetBytes, bool useThread);
     ~Copier(); // finishes the queued copies, then joins
 
-    // Callback thread: a copy to make; null when the bytes in flight would pass the bound on bytes (the
+    // Callback thread: a copy to make; null when the bytes in flight would pass their bound (the
     // caller records the lines as not kept). `background`: the copy thread starts on it at once;
     // otherwise it is made by whoever waits for it.
     std::shared_ptr<CopyJob> submit(const uint8_t *src, size_t lineBytes, size_t pitch,
