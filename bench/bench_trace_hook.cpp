@@ -133,16 +133,32 @@ void run(const char *self, double fps, uint32_t frames, bool record, bool progra
     trace::Reader reader(out);
     reader.setSkipData(true);
     trace::Record r, note;
-    while (reader.next(&r))
+    std::vector<double> hookUs; // the program's hook as the trace has it
+    while (reader.next(&r)) {
         if (r.kind == trace::Kind::Note)
             note = r;
-    if (note.outputs.size() >= 9 && note.outputs[4] > 0) {
+        else if (r.kind == trace::Kind::Callback && r.op == trace::kImageTransferHook)
+            hookUs.push_back(double(r.durationNs) / 1000);
+    }
+    if (note.outputs.size() >= 12 && note.outputs[4] > 0 && !hookUs.empty()) {
         const auto &o = note.outputs;
+        std::sort(hookUs.begin(), hookUs.end());
+        double sum = 0;
+        for (double v : hookUs)
+            sum += v;
+        const double hookMedian = hookUs[hookUs.size() / 2], hookMean = sum / double(hookUs.size());
+        const double ownMedian = double(o[8]) / 1000, ownMean = double(o[5]) / double(o[4]) / 1000;
         std::printf("    recorder: hook overhead mean %.1f us, median under %.0f us, 99 %% under %.0f us, "
-                    "max %.1f us; pixels of %llu of %llu deliveries not kept\n",
-                    double(o[5]) / double(o[4]) / 1000, double(o[8]) / 1000, double(o[6]) / 1000,
-                    double(o[7]) / 1000,
-                    static_cast<unsigned long long>(o[1]), static_cast<unsigned long long>(o[0]));
+                    "max %.1f us\n",
+                    ownMean, ownMedian, double(o[6]) / 1000, double(o[7]) / 1000);
+        std::printf("    share of the program's hook (median %.1f us, mean %.1f us): median under "
+                    "%.1f %%, mean %.1f %%\n",
+                    hookMedian, hookMean, 100 * ownMedian / hookMedian, 100 * ownMean / hookMean);
+        std::printf("    pixels of %llu of %llu deliveries not kept: %llu for the time budget, %llu "
+                    "for a full buffer\n",
+                    static_cast<unsigned long long>(o[1]), static_cast<unsigned long long>(o[0]),
+                    static_cast<unsigned long long>(o[9]),
+                    static_cast<unsigned long long>(o[1] - std::min(o[1], o[9])));
     } else {
         std::printf("    recorder: no summary (%s)\n", reader.error().c_str());
     }

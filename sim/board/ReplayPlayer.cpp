@@ -318,10 +318,9 @@ void *ReplayPlayer::fillLocked(const trace::Record &record, int &slot)
     }
     if (record.dataKind == trace::DataKind::Lines) {
         if (!record.dataKept)
-            bytesNotKept_ += record.dataSize;
-        else if (record.dataOffset < capacity) // never past the end of the buffer
-            std::memcpy(base + record.dataOffset, record.data.data(),
-                        std::min<size_t>(record.data.size(), capacity - record.dataOffset));
+            bytesNotKept_ += trace::pixelBytes(record);
+        else // at the recorded offsets, never past the end of the buffer
+            trace::layOut(record, base, capacity);
     }
     return base;
 }

@@ -7,6 +7,7 @@
 #include "ops/FrameContent.h"
 #include "simctl.h"
 #include "trace/format/TraceFile.h"
+#include "trace/recorder/HookPace.h"
 
 #include <gtest/gtest.h>
 
@@ -223,7 +224,8 @@ TEST(Recorder, RecordsCheckerRunsAsTheBoardAnsweredThem)
         ++records;
         if (r.dataKind == trace::DataKind::Lines && r.dataKept) {
             ++hooks;
-            EXPECT_EQ(r.data.size(), r.dataSize);
+            EXPECT_EQ(r.data.size(), trace::pixelBytes(r)); // the lines alone, where they lay apart
+            EXPECT_EQ(trace::laidOut(r).size(), r.dataSize);
         }
     }
     EXPECT_TRUE(reader.truncated());
@@ -253,6 +255,84 @@ TEST(Recorder, RecordsCheckerRunsAsTheBoardAnsweredThem)
     }
     EXPECT_EQ(readFile(other), "keep me");
     EXPECT_TRUE(trace::Reader(killedPath).ok());
+    fs::remove_all(dir);
+}
+
+// The time budget on the hook: none while the callback thread has slack between deliveries, a
+// share of the program hook's usual time while they come back to back; and in a recording, the
+// deliveries whose pixels were given up for it are the ones the summary counts, and such a
+// trace still replays.
+TEST(Recorder, HookBudgetFollowsTheCallbackThreadsLoad)
+{
+    constexpr uint64_t us = 1000;
+    const struct {
+        const char *name;
+        double percent;
+        uint64_t hook, gap; // history: calls of `hook` ns, `gap` ns apart (one odd call below)
+        uint64_t oddHook, oddGap, next; // the last call of the history; the gap to the call asked
+        uint64_t budget;
+    } rules[] = {
+        {"nothing to go by", 5, 0, 0, 0, 0, 20 * us, 0},
+        {"30 fps", 5, 200 * us, 33000 * us, 200 * us, 33000 * us, 33000 * us, 0},
+        {"full rate", 5, 100 * us, 20 * us, 100 * us, 20 * us, 20 * us, 5 * us},
+        {"full rate, no budget", 0, 100 * us, 20 * us, 100 * us, 20 * us, 20 * us, 0},
+        {"full rate, one slow hook", 10, 100 * us, 20 * us, 9000 * us, 20 * us, 20 * us, 10 * us},
+        {"full rate, a scheduler delay", 5, 100 * us, 20 * us, 100 * us, 20 * us, 1000 * us, 5 * us},
+        {"full rate, then a pause", 5, 100 * us, 20 * us, 100 * us, 20 * us, 5000 * us, 0},
+        {"30 fps, then back to back", 5, 200 * us, 33000 * us, 200 * us, 33000 * us, 50 * us, 10 * us},
+        {"full rate, then 30 fps", 5, 100 * us, 20 * us, 100 * us, 20 * us, 33000 * us, 0},
+        {"a tiny share is never none", 1e-9, 100 * us, 20 * us, 100 * us, 20 * us, 20 * us, 1},
+    };
+    for (const auto &c : rules) {
+        SCOPED_TRACE(c.name);
+        rec::HookPace pace;
+        uint64_t t = 1'000'000'000;
+        for (int i = 0; c.hook != 0 && i < 40; ++i) {
+            const uint64_t hook = i == 39 ? c.oddHook : c.hook;
+            pace.add(t, hook, t + hook + 3 * us);
+            t += hook + 3 * us + (i == 38 ? c.oddGap : c.gap);
+        }
+        EXPECT_EQ(pace.budgetNs(t - (c.hook ? c.gap : 0) + c.next, c.percent), c.budget);
+    }
+
+    // Frames as fast as the hook takes them: with no budget every pixel is kept; with a budget
+    // too small for any copy, the deliveries not kept are the summary's, all for the budget.
+    const std::string dir = fs::temp_directory_path() / ("trace-budget-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string tracePath = dir + "/fast.trace";
+    const std::vector<std::string> check = {"scan", "--frames", "30", "--pixels", "256", "--lines", "128"};
+    for (const char *budget : {"0", "0.000001"}) {
+        SCOPED_TRACE(std::string("budget ") + budget);
+        std::vector<std::string> argv = {PELORA2_TRACE_PATH, "record", "-o", tracePath, "--", PELORA2_CHECK_PATH};
+        argv.insert(argv.end(), check.begin(), check.end());
+        const Ran rec = run(argv, {"PELORA_SIM_SCENARIO=fast-scan", std::string("PELORA_TRACE_HOOK_BUDGET=") + budget});
+        ASSERT_EQ(rec.status, 0) << rec.out << rec.err;
+        trace::Reader reader(tracePath);
+        trace::Record r;
+        std::vector<uint64_t> summary;
+        uint64_t notKept = 0;
+        while (reader.next(&r)) {
+            notKept += r.dataKind == trace::DataKind::Lines && !r.dataKept ? 1 : 0;
+            if (r.kind == trace::Kind::Note)
+                summary = r.outputs;
+        }
+        ASSERT_EQ(summary.size(), 12u);
+        EXPECT_EQ(summary[1], notKept);
+        EXPECT_EQ(summary[9], notKept); // none for a full buffer
+        if (std::string(budget) == "0") {
+            EXPECT_EQ(notKept, 0u);
+        }
+        const Ran info = run({PELORA2_TRACE_PATH, "info", tracePath}, {});
+        EXPECT_NE(info.out.find("not kept:   " + std::to_string(notKept) + " deliveries for the hook's time budget"),
+                  std::string::npos) << info.out;
+        // The lines not kept are not written; the replayed program may then see another picture
+        // and part from the recording, but the replay runs to its end.
+        argv = {PELORA2_TRACE_PATH, "replay", tracePath, "--", PELORA2_CHECK_PATH};
+        argv.insert(argv.end(), check.begin(), check.end());
+        const Ran replayed = run(argv, {});
+        EXPECT_LT(replayed.status, 128) << replayed.err;
+        EXPECT_NE(replayed.out.find("total "), std::string::npos) << replayed.out << replayed.err;
+    }
     fs::remove_all(dir);
 }
 

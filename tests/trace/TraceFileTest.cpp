@@ -46,8 +46,16 @@ Record sample(uint64_t i) {
         r.dataKept = i % 8 != 5;
         r.dataSize = 100 + i;
         r.dataOffset = i * 8192;
+        uint64_t stored = r.dataSize;
+        if (i % 8 == 1) { // lines stored without the bytes between them
+            r.lineBytes = 3 + i % 5;
+            r.linePitch = 64;
+            const uint64_t lines = 1 + i % 4;
+            r.dataSize = (lines - 1) * r.linePitch + r.lineBytes;
+            stored = lines * r.lineBytes;
+        }
         if (r.dataKept)
-            for (uint64_t k = 0; k < r.dataSize; ++k) r.data.push_back(uint8_t(k * i));
+            for (uint64_t k = 0; k < stored; ++k) r.data.push_back(uint8_t(k * i));
     }
     if (i % 9 == 2) r.text = "/tmp/dsp program " + std::to_string(i) + ".bin";
     return r;
@@ -67,6 +75,8 @@ void expectSame(const Record &a, const Record &b, bool withData) {
     EXPECT_EQ(a.dataKept, b.dataKept);
     EXPECT_EQ(a.dataSize, b.dataSize);
     EXPECT_EQ(a.dataOffset, b.dataOffset);
+    EXPECT_EQ(a.lineBytes, b.lineBytes);
+    EXPECT_EQ(a.linePitch, b.linePitch);
     EXPECT_EQ(withData ? a.data : std::vector<uint8_t>(), b.data);
     EXPECT_EQ(a.text, b.text);
 }
@@ -173,6 +183,59 @@ TEST(TraceFile, CutOrDamagedFileReadsUpToLastCompleteBlock) {
     }
     std::filesystem::remove(path);
     std::filesystem::remove(cutPath);
+}
+
+// A trace of the first format (lines stored with the bytes between them, no layout fields),
+// as its writer left it: a call, then two 4-byte lines 8 bytes apart delivered at offset 8.
+const std::vector<uint8_t> kVersionOne = {
+    0x50, 0x45, 0x4c, 0x54, 0x52, 0x41, 0x43, 0x45, 0x01, 0x00, 0x00, 0x00, 0x11, 0x00, 0x00, 0x00,
+    0x07, 0x09, 0x2f, 0x6c, 0x69, 0x62, 0x2f, 0x78, 0x2e, 0x73, 0x6f, 0x03, 0x6f, 0x6c, 0x64, 0x01,
+    0x68, 0x44, 0xd6, 0xdd, 0x85, 0x50, 0x54, 0x52, 0x42, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x23, 0x00, 0x00, 0x00, 0x2c, 0x00, 0x00,
+    0x00, 0x0c, 0x00, 0x00, 0x00, 0x15, 0x00, 0x00, 0x00, 0xef, 0x78, 0x63, 0xc1, 0x3f, 0xd6, 0xf3,
+    0x75, 0x28, 0xb5, 0x2f, 0xfd, 0x20, 0x23, 0x19, 0x01, 0x00, 0x01, 0x12, 0x01, 0x05, 0x02, 0x02,
+    0x00, 0x10, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x02, 0x02, 0x02, 0x09, 0x03, 0x05,
+    0x01, 0x00, 0x02, 0x01, 0x00, 0x00, 0x00, 0x01, 0x01, 0x0c, 0x08, 0x0c, 0x00, 0x28, 0xb5, 0x2f,
+    0xfd, 0x20, 0x0c, 0x61, 0x00, 0x00, 0x01, 0x02, 0x03, 0x04, 0x00, 0x00, 0x00, 0x00, 0x05, 0x06,
+    0x07, 0x08, 0x50, 0x54, 0x52, 0x42, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xe1, 0x0c, 0xa5, 0x0f};
+
+// The same delivery read from the first format and stored packed lays out alike (replay, frames
+// and diff use that); into a buffer only as far as the buffer goes, leaving the bytes between
+// lines alone.
+TEST(TraceFile, ReadsTheFirstFormatAndLaysOutPackedLinesAlike) {
+    const std::string path = tempPath("v1.trace");
+    writeBytes(path, kVersionOne, kVersionOne.size());
+    trace::Reader reader(path);
+    ASSERT_TRUE(reader.ok()) << reader.error();
+    EXPECT_EQ(reader.header().version, 1u);
+    EXPECT_EQ(reader.header().command, "old");
+    Record call, old, end;
+    ASSERT_TRUE(reader.next(&call));
+    EXPECT_EQ(call.args, (std::vector<uint64_t>{0, 16}));
+    ASSERT_TRUE(reader.next(&old));
+    EXPECT_FALSE(reader.next(&end));
+    EXPECT_FALSE(reader.truncated()) << reader.error();
+    EXPECT_FALSE(trace::packedLines(old));
+    EXPECT_EQ(trace::pixelBytes(old), 12u);
+
+    Record packed = old;
+    packed.lineBytes = 4;
+    packed.linePitch = 8;
+    packed.data = {1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(trace::pixelBytes(packed), 8u);
+    EXPECT_EQ(trace::laidOut(packed), old.data);
+    for (size_t capacity : {size_t(0), size_t(8), size_t(13), size_t(18), size_t(32)}) {
+        std::vector<uint8_t> got(capacity, 0xee), want(capacity, 0xee);
+        for (size_t k = 0; k < 4; ++k) { // the bytes between the lines stay as they were
+            if (8 + k < capacity) want[8 + k] = uint8_t(1 + k);
+            if (16 + k < capacity) want[16 + k] = uint8_t(5 + k);
+        }
+        trace::layOut(packed, got.data(), capacity);
+        EXPECT_EQ(got, want) << "capacity " << capacity;
+    }
+    std::filesystem::remove(path);
 }
 
 } // namespace

@@ -16,7 +16,8 @@
 namespace trace::fmt {
 
 inline constexpr char kFileMagic[8] = {'P', 'E', 'L', 'T', 'R', 'A', 'C', 'E'};
-inline constexpr uint32_t kVersion = 1;
+inline constexpr uint32_t kVersion = 2;        // written; version 1 (no line layout) is read too
+inline constexpr uint32_t kOldestVersion = 1;
 inline constexpr uint32_t kBlockMagic = 0x42525450; // "PTRB"
 inline constexpr uint32_t kBlockEnd = 1;            // flags: the trace was finished here
 

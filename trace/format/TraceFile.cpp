@@ -66,6 +66,8 @@ void encodeRecord(std::vector<uint8_t> &meta, const Record &r, size_t stored) {
     meta.push_back(r.dataKept ? kFlagDataKept : 0);
     putVar(meta, r.dataSize);
     putVar(meta, r.dataOffset);
+    putVar(meta, r.lineBytes); // version 2: the lines' layout (0 0: stored as laid out)
+    putVar(meta, r.linePitch);
     putVar(meta, stored); // the bytes themselves follow in the data section
     putBytes(meta, r.text.data(), r.text.size());
 }
@@ -306,9 +308,24 @@ struct Reader::Impl {
         r->dataKept = (c.byte() & kFlagDataKept) != 0;
         r->dataSize = c.var();
         r->dataOffset = c.var();
+        r->lineBytes = r->linePitch = 0;
+        if (header.version >= 2) {
+            r->lineBytes = c.var();
+            r->linePitch = c.var();
+            // A layout is only ever lines apart from each other, within the span they cover.
+            if ((r->lineBytes | r->linePitch) != 0 &&
+                (r->dataKind != DataKind::Lines || r->lineBytes == 0 ||
+                 r->linePitch <= r->lineBytes || r->linePitch > kMaxSection ||
+                 r->dataSize < r->lineBytes))
+                return false;
+        }
         const uint64_t stored = c.var();
         r->text = c.string();
         if (c.bad()) return false;
+        // Packed lines never lie past the span the record names.
+        if (packedLines(*r) && stored != 0 &&
+            ((stored - 1) / r->lineBytes) * r->linePitch >= r->dataSize)
+            return false;
         r->data.clear();
         if (!skipData) {
             if (stored > data.size() - dataPos) return false;
@@ -336,9 +353,10 @@ Reader::Reader(const std::string &path) : impl_(std::make_unique<Impl>()) {
         return;
     }
     d.header.version = getU32(fixed + 8);
-    if (d.header.version != kVersion) {
+    if (d.header.version < kOldestVersion || d.header.version > kVersion) {
         d.error = path + ": trace version " + std::to_string(d.header.version) +
-                  " is not one this program reads (it reads " + std::to_string(kVersion) + ")";
+                  " is not one this program reads (it reads " + std::to_string(kOldestVersion) +
+                  " to " + std::to_string(kVersion) + ")";
         d.ended = true;
         return;
     }

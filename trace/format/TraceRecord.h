@@ -54,18 +54,38 @@ struct Record {
     bool dataKept = true;      // false: the recorder could not keep the bytes (queue full)
     uint64_t dataSize = 0;     // bytes that crossed, kept or not
     uint64_t dataOffset = 0;   // Lines: offset of the first byte in the named buffer
+    // Lines whose layout is kept apart from their bytes: the bytes are the lines back to back,
+    // `lineBytes` each, which lay `linePitch` apart in the buffer (dataSize spans them there).
+    // 0: the bytes are stored as they lay in the buffer (every record of a version 1 trace).
+    uint64_t lineBytes = 0;
+    uint64_t linePitch = 0;
     std::vector<uint8_t> data; // the bytes, when kept (uncompressed once read)
     std::string text;          // DspDownload: the path as given; Note: the recorder's words
 };
 
 // Written once at the start of a trace.
 struct Header {
-    uint32_t version = 1;
+    uint32_t version = 2; // of the file read; a writer always writes the newest
     std::string libraryPath; // the board library the recorder forwarded to
     std::string command;     // the command line that was recorded, space-separated
     uint64_t startUnixNs = 0;
     std::string host;
 };
+
+// Lines stored without the bytes between them (see Record::lineBytes).
+inline bool packedLines(const Record &r)
+{
+    return r.dataKind == DataKind::Lines && r.lineBytes > 0 && r.linePitch > r.lineBytes;
+}
+// The bytes of pixels a record holds or would have held: the lines alone when their layout is
+// known, else the span they cover.
+uint64_t pixelBytes(const Record &r);
+// Puts the record's stored bytes where they lay in a buffer of `capacity` bytes: from
+// dataOffset, each line at its pitch, never past the end; the bytes between lines are left as
+// they are.
+void layOut(const Record &r, uint8_t *buffer, size_t capacity);
+// The stored bytes as they lay in the buffer from dataOffset on, zeros between lines.
+std::vector<uint8_t> laidOut(const Record &r);
 
 } // namespace trace
 

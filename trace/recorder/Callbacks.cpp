@@ -1,7 +1,9 @@
 // The recorder's stand-ins for the four callbacks the program registers with BoardOpen: each one
 // calls the program's own and records the call. Run on the library's callback threads.
 #include "Callbacks.h"
+#include "HookPace.h"
 
+#include <algorithm>
 #include <array>
 #include <mutex>
 
@@ -18,6 +20,8 @@ struct Slot {
 std::array<Slot, kSlots> g_slots;
 std::mutex g_slotMutex; // guards Slot::used and the choice of a slot
 
+thread_local HookPace t_pace; // the callback thread's own
+
 // Library callback thread: one hook call, its lines copied on the copy thread meanwhile.
 void onHook(ImageTransferHookFn program, uint32_t flags, uint32_t startLine, uint32_t lineCount,
             uint32_t bufferKind, void *data)
@@ -27,22 +31,42 @@ void onHook(ImageTransferHookFn program, uint32_t flags, uint32_t startLine, uin
         program(flags, startLine, lineCount, bufferKind, data);
         return;
     }
-    const uint64_t tIn = r.now();
+    const uint64_t tIn = r.now(), clockIn = Copier::clockNs();
+    HookPace &pace = t_pace;
+    const uint64_t budget = pace.budgetNs(tIn, r.hookBudgetPercent());
     Copier &copier = r.copier();
     const uint64_t epoch = copier.epoch.load(std::memory_order_acquire);
     Extent e;
     const bool lines = r.hookExtent(flags, startLine, lineCount, bufferKind, data, &e);
+    const bool overlap = r.overlapCopies(bufferKind);
     std::shared_ptr<CopyJob> job;
+    bool overBudget = false;
+    // A copy given up for the budget: its bytes are not kept, none of them is recorded.
+    auto giveUp = [&] {
+        copier.release(*job);
+        job.reset();
+        overBudget = true;
+    };
     if (lines) {
-        job = copier.submit(static_cast<const uint8_t *>(data) + e.offset, e.lineBytes, e.pitch,
-                            e.lines, epoch, true);
         // The program may write into the lines it was handed (the checker puts a canary at the
         // end of each line it has read, to tell later which lines the board did not write): the
         // bytes the board delivered are copied before the program sees them, this thread and the
         // copy thread sharing the chunks, unless the copy overlaps the program's hook (see
-        // Recorder::overlapCopies).
-        if (job && !r.overlapCopies(bufferKind))
-            copier.waitDone(*job);
+        // Recorder::overlapCopies). Within a budget, a copy that cannot end in time is not begun:
+        // it would only take memory bandwidth from the program and be given up. A copy alongside
+        // the hook has the hook's time besides (as long as the hook took lately).
+        const uint64_t room = budget + (overlap && copier.threaded() ? pace.hookMedian() : 0);
+        if (budget > 0 && copier.estimateNs(e.lineBytes * e.lines) > room)
+            overBudget = true;
+        else
+            job = copier.submit(static_cast<const uint8_t *>(data) + e.offset, e.lineBytes,
+                                e.pitch, e.lines, epoch, true);
+        if (job && !overlap) {
+            if (budget == 0)
+                copier.waitDone(*job);
+            else if (!copier.finishBy(*job, clockIn + budget))
+                giveUp();
+        }
     }
     Recorder::nestedNs = 0;
     Recorder::inHook = true;
@@ -50,9 +74,14 @@ void onHook(ImageTransferHookFn program, uint32_t flags, uint32_t startLine, uin
     program(flags, startLine, lineCount, bufferKind, data);
     const uint64_t t1 = r.now();
     Recorder::inHook = false;
-    // The library's own buffer is the library's again once this call returns.
-    if (job && bufferKind == HOOK_BUFFER_LIBRARY)
-        copier.waitDone(*job);
+    // The library's own buffer is the library's again once this call returns: what the copy
+    // thread has not done yet is finished here, or, within a budget, given up in time.
+    if (job && bufferKind == HOOK_BUFFER_LIBRARY) {
+        if (budget == 0)
+            copier.waitDone(*job);
+        else if (!copier.finishBy(*job, clockIn + budget + (t1 - t0)))
+            giveUp();
+    }
     // A clear since an earlier delivery began: the program may free that buffer as soon as this
     // call returns, so no copy out of it may still run.
     copier.waitStale(copier.epoch.load(std::memory_order_acquire));
@@ -69,10 +98,16 @@ void onHook(ImageTransferHookFn program, uint32_t flags, uint32_t startLine, uin
         rec.dataKept = job != nullptr;
         rec.dataSize = e.span();
         rec.dataOffset = e.offset;
-        r.countHook(rec.dataKept, rec.dataSize);
+        if (e.pitch != e.lineBytes) { // the lines are stored without the bytes between them
+            rec.lineBytes = e.lineBytes;
+            rec.linePitch = e.pitch;
+        }
+        r.countHook(rec.dataKept, e.lineBytes * e.lines, overBudget);
     }
-    r.submitHook(std::move(rec), std::move(job), e.pitch);
-    r.countOverhead(r.now() - tIn - (t1 - t0) + Recorder::nestedNs);
+    r.submitHook(std::move(rec), std::move(job));
+    const uint64_t out = r.now();
+    pace.add(tIn, t1 - t0, out);
+    r.countOverhead(out - tIn - (t1 - t0) + Recorder::nestedNs);
 }
 
 void onEvent(int op, BoardEventFn program, int32_t value)

@@ -8,7 +8,7 @@ namespace rec {
 
 namespace {
 constexpr size_t kPoolKeepBytes = size_t(64) << 20; // idle buffers kept for reuse
-constexpr size_t kChunkBytes = 64 * 1024;           // a chunk: lines worth about this much
+constexpr size_t kChunkBytes = 16 * 1024;           // a chunk: lines worth about this much
 constexpr uint64_t kMaxPacedNs = 200'000'000;       // slower paces: no polling
 constexpr uint64_t kPollEarlyNs = 1'000'000;        // polling starts this long before a job is due
 constexpr uint64_t kPollLateNs = 2'000'000;         // and ends this long after
@@ -34,26 +34,79 @@ size_t CopyJob::chunks() const
     return (lines + perChunk - 1) / perChunk;
 }
 
-bool Copier::copyChunks(CopyJob &job, bool copyThread)
+bool Copier::copyChunk(CopyJob &job, size_t c, bool copyThread)
 {
     const size_t perChunk = std::max<size_t>(1, kChunkBytes / std::max<size_t>(1, job.lineBytes));
+    const size_t first = c * perChunk, end = std::min(job.lines, first + perChunk);
+    uint8_t *out = job.buffer.get() + first * job.lineBytes;
+    const uint64_t t0 = steadyNs();
+    if (job.pitch == job.lineBytes) {
+        std::memcpy(out, job.src + first * job.pitch, (end - first) * job.lineBytes);
+    } else {
+        for (size_t i = first; i < end; ++i, out += job.lineBytes)
+            std::memcpy(out, job.src + i * job.pitch, job.lineBytes);
+    }
+    const size_t bytes = (end - first) * job.lineBytes;
+    if (bytes >= 4096) {
+        // A chunk whose thread lost the processor meanwhile counts as a slow one, not as a stall.
+        const uint64_t ps = std::min<uint64_t>((steadyNs() - t0) * 1000 / bytes, 2000);
+        psPerByte_.store((psPerByte_.load(std::memory_order_relaxed) * 7 + ps) / 8,
+                         std::memory_order_relaxed);
+    }
+    (copyThread ? chunksByThread : chunksByWaiters).fetch_add(1, std::memory_order_relaxed);
+    return job.chunksDone.fetch_add(1, std::memory_order_acq_rel) + 1 == job.chunks();
+}
+
+bool Copier::copyChunks(CopyJob &job, bool copyThread)
+{
     const size_t total = job.chunks();
     bool last = false;
     for (;;) {
         const size_t c = job.nextChunk.fetch_add(1, std::memory_order_acq_rel);
         if (c >= total)
             return last;
-        const size_t first = c * perChunk, end = std::min(job.lines, first + perChunk);
-        uint8_t *out = job.buffer.get() + first * job.lineBytes;
-        if (job.pitch == job.lineBytes) {
-            std::memcpy(out, job.src + first * job.pitch, (end - first) * job.lineBytes);
-        } else {
-            for (size_t i = first; i < end; ++i, out += job.lineBytes)
-                std::memcpy(out, job.src + i * job.pitch, job.lineBytes);
-        }
-        (copyThread ? chunksByThread : chunksByWaiters).fetch_add(1, std::memory_order_relaxed);
-        last = job.chunksDone.fetch_add(1, std::memory_order_acq_rel) + 1 == total;
+        last = copyChunk(job, c, copyThread);
     }
+}
+
+uint64_t Copier::clockNs() { return steadyNs(); }
+
+uint64_t Copier::estimateNs(size_t bytes) const
+{
+    return uint64_t(bytes) * psPerByte_.load(std::memory_order_relaxed) / 1000;
+}
+
+bool Copier::finishBy(CopyJob &job, uint64_t deadlineNs)
+{
+    const size_t total = job.chunks();
+    const size_t perChunk = std::max<size_t>(1, kChunkBytes / std::max<size_t>(1, job.lineBytes));
+    const uint64_t chunkNs = estimateNs(std::min(job.lines, perChunk) * job.lineBytes);
+    while (steadyNs() + chunkNs <= deadlineNs) {
+        const size_t c = job.nextChunk.fetch_add(1, std::memory_order_acq_rel);
+        if (c >= total)
+            break; // every chunk taken: the ones in progress end soon
+        if (copyChunk(job, c, false)) {
+            std::lock_guard lock(mutex_);
+            finishedRaw(job);
+            return true;
+        }
+    }
+    // No more chunks may start. The ones taken before are waited for (a chunk each at most);
+    // when every chunk had been taken the copy completes after all.
+    const size_t taken = std::min(total, job.nextChunk.exchange(total + (size_t(1) << 40),
+                                                                std::memory_order_acq_rel));
+    // A chunk is a few microseconds; a thread that lost the processor in the middle of one gets
+    // it back sooner when this one gives its own up.
+    for (unsigned spins = 0; job.chunksDone.load(std::memory_order_acquire) < taken; ++spins) {
+        if (spins < 4096)
+            cpuRelax();
+        else
+            std::this_thread::yield();
+    }
+    std::lock_guard lock(mutex_);
+    job.abandoned = taken < total;
+    finishedRaw(job); // (the thread of the last chunk may be about to say so too)
+    return !job.abandoned;
 }
 
 void Copier::finished(const std::shared_ptr<CopyJob> &job)
@@ -222,15 +275,20 @@ void Copier::waitStale(uint64_t current)
     helpAndWait([&](const CopyJob &j) { return j.epoch < current; });
 }
 
+void Copier::finishedRaw(CopyJob &job)
+{
+    for (const auto &j : pending_)
+        if (j.get() == &job) {
+            finished(j);
+            return;
+        }
+}
+
 void Copier::waitDone(CopyJob &job)
 {
     if (job.chunks() > 0 && copyChunks(job, false)) {
         std::lock_guard lock(mutex_);
-        for (const auto &j : pending_)
-            if (j.get() == &job) {
-                finished(j);
-                break;
-            }
+        finishedRaw(job);
     }
     std::unique_lock lock(mutex_);
     done_.wait(lock, [&] { return job.done; });

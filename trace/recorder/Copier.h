@@ -9,7 +9,9 @@
 // - the program frees a buffer only after a clear (ImageRequestClear, BoardReset, BoardClose)
 //   and, at the earliest, after a hook call that began after the clear has returned: the clear
 //   wrappers bump the epoch and wait for every pending copy (waitAll), and each hook call, on its
-//   way out, waits for copies begun in an earlier epoch (waitStale).
+//   way out, waits for copies begun in an earlier epoch (waitStale);
+// - a copy given up for the hook's time budget (finishBy) has no chunk in progress once it is
+//   given up, and is no longer pending: the waits above need not wait for it.
 #ifndef PELORA_TRACE_COPIER_H
 #define PELORA_TRACE_COPIER_H
 
@@ -39,6 +41,7 @@ struct CopyJob {
     // wait for the copy (it helps instead of waiting for the copy thread to be scheduled).
     std::atomic<size_t> nextChunk{0};
     std::atomic<size_t> chunksDone{0};
+    bool abandoned = false; // the copy was given up (Copier::finishBy); set before done
 
     size_t bytes() const { return lineBytes * lines; }
     size_t chunks() const;
@@ -51,7 +54,7 @@ public:
     Copier(size_t budgetBytes, bool useThread);
     ~Copier(); // finishes the queued copies, then joins
 
-    // Callback thread: a copy to make; null when the bytes in flight would pass the budget (the
+    // Callback thread: a copy to make; null when the bytes in flight would pass their bound (the
     // caller records the lines as not kept). `background`: the copy thread starts on it at once;
     // otherwise it is made by whoever waits for it.
     std::shared_ptr<CopyJob> submit(const uint8_t *src, size_t lineBytes, size_t pitch,
@@ -63,6 +66,17 @@ public:
     void waitStale(uint64_t epoch);
     // Writer thread and callback thread: helps with the job's copy and waits until it is done.
     void waitDone(CopyJob &job);
+    // Callback thread: copies what is left of the job (the copy thread helping) as long as the
+    // next chunk can end by `deadlineNs` (clockNs()). True: the copy is complete. False: it was
+    // abandoned -- no chunk of it is in progress any more, the job is done with `abandoned`
+    // set, and its bytes are incomplete (the caller records them as not kept).
+    bool finishBy(CopyJob &job, uint64_t deadlineNs);
+    // Callback thread: the job's copy given up at once (finishBy with a deadline passed).
+    void abandon(CopyJob &job) { finishBy(job, 0); }
+    // About how long copying `bytes` takes now, from the chunks copied lately (any thread).
+    uint64_t estimateNs(size_t bytes) const;
+    static uint64_t clockNs(); // steady clock, ns
+    bool threaded() const { return useThread_; } // a copy thread copies alongside the program
     void release(CopyJob &job);
 
     std::atomic<uint64_t> epoch{0}; // bumped by every clear (see above)
@@ -74,6 +88,9 @@ private:
     void idle(std::unique_lock<std::mutex> &lock); // the copy thread, waiting for work
     // Copies chunks of `job` not yet taken; true when this call finished the last one.
     bool copyChunks(CopyJob &job, bool copyThread);
+    // Copies chunk `c` of `job`; true when it was the last one to end.
+    bool copyChunk(CopyJob &job, size_t c, bool copyThread);
+    void finishedRaw(CopyJob &job); // mutex_ held: finished() for a job known by reference
     void finished(const std::shared_ptr<CopyJob> &job); // mutex_ held
     // Helps with and waits for every pending copy `match` selects.
     template <typename Match> void helpAndWait(Match match);
@@ -96,6 +113,9 @@ private:
     uint64_t lastQueuedNs_ = 0;  // when the last background job was queued
     uint64_t periodNs_ = 0;      // average time between background jobs
     std::atomic<bool> queued_{false}; // queue_ not empty, polled without the lock
+    // Copy speed of the latest chunks, picoseconds per byte (a running average; written by
+    // every copying thread without a lock, a lost update only delays it).
+    std::atomic<uint64_t> psPerByte_{200};
     std::thread thread_;
 };
 

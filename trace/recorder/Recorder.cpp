@@ -166,6 +166,7 @@ void Recorder::start()
     const std::string overlap = envOr("PELORA_TRACE_OVERLAP", "library");
     overlapLibrary_ = overlap != "none";
     overlapProgram_ = overlap == "all";
+    hookBudgetPercent_ = std::max(0.0, std::atof(envOr("PELORA_TRACE_HOOK_BUDGET", "5")));
     copier_ = std::make_unique<Copier>(budget_, std::atoi(envOr("PELORA_TRACE_COPY_THREAD", "1")) != 0);
     writerThread_ = std::thread([this] { writerMain(); });
     pthread_atfork(nullptr, nullptr, [] { Recorder::get().forgetAfterFork(); });
@@ -209,7 +210,7 @@ void Recorder::submit(trace::Record &&record, std::vector<uint8_t> &&bytes)
     // Not woken either (see submitHook): callbacks come here too.
 }
 
-void Recorder::submitHook(trace::Record &&record, std::shared_ptr<CopyJob> copy, size_t pitch)
+void Recorder::submitHook(trace::Record &&record, std::shared_ptr<CopyJob> copy)
 {
     {
         std::lock_guard lock(queueMutex_);
@@ -223,7 +224,6 @@ void Recorder::submitHook(trace::Record &&record, std::shared_ptr<CopyJob> copy,
         Event &e = queue_.emplace_back();
         e.record = std::move(record);
         e.copy = std::move(copy);
-        e.copyPitch = pitch;
     }
     // No wake-up from the callback thread: a woken writer could take the processor from it.
     // The writer looks at the queue every few milliseconds.
@@ -232,10 +232,6 @@ void Recorder::submitHook(trace::Record &&record, std::shared_ptr<CopyJob> copy,
 // The writer thread: records in the order they were handed over, compressed into blocks.
 void Recorder::writerMain()
 {
-    // A pitched delivery laid out as it was in the buffer. The bytes between lines stay zero:
-    // only the lines are written while the layout stays the same.
-    std::vector<uint8_t> pitched;
-    size_t pitchedPitch = 0, pitchedLineBytes = 0;
     uint64_t lastFlush = steadyNs();
     std::unique_lock lock(queueMutex_);
     for (;;) {
@@ -258,22 +254,8 @@ void Recorder::writerMain()
         if (e.copy) {
             CopyJob &job = *e.copy;
             copier_->waitDone(job);
-            const uint8_t *bytes = job.buffer.get();
-            size_t size = job.bytes();
-            if (e.copyPitch != job.lineBytes && job.lines > 1) {
-                size = (job.lines - 1) * e.copyPitch + job.lineBytes;
-                if (e.copyPitch != pitchedPitch || job.lineBytes != pitchedLineBytes ||
-                    pitched.size() < size) {
-                    pitched.assign(std::max(size, pitched.size()), 0);
-                    pitchedPitch = e.copyPitch;
-                    pitchedLineBytes = job.lineBytes;
-                }
-                for (size_t i = 0; i < job.lines; ++i)
-                    std::memcpy(pitched.data() + i * e.copyPitch, bytes + i * job.lineBytes,
-                                job.lineBytes);
-                bytes = pitched.data();
-            }
-            writer_->append(e.record, bytes, size);
+            // The lines back to back; the record says how they lay in the buffer.
+            writer_->append(e.record, job.buffer.get(), job.bytes());
             copier_->release(job);
         } else {
             writer_->append(e.record, e.bytes.data(), e.bytes.size());
@@ -290,9 +272,13 @@ void Recorder::writerMain()
     }
 }
 
-void Recorder::countHook(bool kept, uint64_t bytes)
+void Recorder::countHook(bool kept, uint64_t bytes, bool overBudget)
 {
     deliveries_.fetch_add(1, std::memory_order_relaxed);
+    if (!kept && overBudget) {
+        deliveriesOverBudget_.fetch_add(1, std::memory_order_relaxed);
+        bytesOverBudget_.fetch_add(bytes, std::memory_order_relaxed);
+    }
     if (!kept) {
         deliveriesNotKept_.fetch_add(1, std::memory_order_relaxed);
         bytesNotKept_.fetch_add(bytes, std::memory_order_relaxed);
@@ -333,8 +319,10 @@ void Recorder::shutdown()
     note.timeNs = now();
     note.text = "summary: deliveries " + std::to_string(deliveries_.load()) +
                 ", pixels not kept for " + std::to_string(deliveriesNotKept_.load()) + " (" +
-                std::to_string(bytesNotKept_.load()) + " bytes), other data not kept " +
-                std::to_string(otherNotKept_.load());
+                std::to_string(bytesNotKept_.load()) + " bytes): for the hook's time budget " +
+                std::to_string(deliveriesOverBudget_.load()) + ", for a full buffer " +
+                std::to_string(deliveriesNotKept_.load() - deliveriesOverBudget_.load()) +
+                "; other data not kept " + std::to_string(otherNotKept_.load());
     const uint64_t calls = overheadCount_.load();
     if (calls > 0) {
         char figures[160];
@@ -351,10 +339,12 @@ void Recorder::shutdown()
         note.text += "; copied by the copy thread " +
                      std::to_string(byThread * 100 / (byThread + byWaiters)) + " %";
     // Figures for programs: deliveries, not kept, bytes not kept, other data not kept, hook
-    // calls timed, their overhead in ns (sum, 99 % bound, max, median bound).
+    // calls timed, their overhead in ns (sum, 99 % bound, max, median bound), then deliveries
+    // and bytes not kept for the hook's time budget, and the budget in hundredths of a percent.
     note.outputs = {deliveries_.load(), deliveriesNotKept_.load(), bytesNotKept_.load(),
                     otherNotKept_.load(), calls, overheadSumNs_.load(), overheadQuantile(99),
-                    overheadMaxNs_.load(), overheadQuantile(50)};
+                    overheadMaxNs_.load(), overheadQuantile(50), deliveriesOverBudget_.load(),
+                    bytesOverBudget_.load(), uint64_t(hookBudgetPercent_ * 100 + 0.5)};
     submit(std::move(note));
     {
         std::lock_guard lock(queueMutex_);
@@ -367,9 +357,14 @@ void Recorder::shutdown()
         std::fprintf(stderr, "pelora2-trace: the trace is incomplete: %s\n",
                      writer_->error().c_str());
     else if (deliveriesNotKept_.load() != 0)
-        std::fprintf(stderr, "pelora2-trace: pixels of %llu of %llu deliveries not kept\n",
+        std::fprintf(stderr,
+                     "pelora2-trace: pixels of %llu of %llu deliveries not kept (%llu for the "
+                     "hook's time budget, %llu for a full buffer)\n",
                      static_cast<unsigned long long>(deliveriesNotKept_.load()),
-                     static_cast<unsigned long long>(deliveries_.load()));
+                     static_cast<unsigned long long>(deliveries_.load()),
+                     static_cast<unsigned long long>(deliveriesOverBudget_.load()),
+                     static_cast<unsigned long long>(deliveriesNotKept_.load() -
+                                                     deliveriesOverBudget_.load()));
 }
 
 } // namespace rec

@@ -57,8 +57,7 @@ struct Extent {
 // One record on its way to the writer thread.
 struct Event {
     trace::Record record;            // without its bytes
-    std::shared_ptr<CopyJob> copy;   // hook lines being copied, or null
-    size_t copyPitch = 0;            // the lines' pitch in the trace (the delivery's own)
+    std::shared_ptr<CopyJob> copy;   // hook lines being copied (packed), or null
     std::vector<uint8_t> bytes;      // data copied on the caller's thread
 };
 
@@ -80,7 +79,7 @@ public:
     // Any thread: hands a finished record to the writer thread. `bytes` (moved) are the
     // record's data when it has some copied already.
     void submit(trace::Record &&record, std::vector<uint8_t> &&bytes = {});
-    void submitHook(trace::Record &&record, std::shared_ptr<CopyJob> copy, size_t pitch);
+    void submitHook(trace::Record &&record, std::shared_ptr<CopyJob> copy);
     // Bytes copied on a caller's thread (frame memory, histories, DSP files) have a budget of
     // their own, as large as the hook copies'; off the callback thread the call waits up to 5 s
     // for room. False: no room (the record keeps dataKept = false).
@@ -114,7 +113,12 @@ public:
     bool hookExtent(uint32_t flags, uint32_t startLine, uint32_t lineCount, uint32_t bufferKind,
                     const void *data, Extent *out);
 
-    void countHook(bool kept, uint64_t bytes); // summary figures
+    // Share of the program hook's time the recorder may take on a hook call when deliveries
+    // come back to back (PELORA_TRACE_HOOK_BUDGET, percent; 0: no limit).
+    double hookBudgetPercent() const { return hookBudgetPercent_; }
+    // Summary figures: a delivery, whether its pixels were kept, their bytes, and whether they
+    // were given up for the hook's time budget (else, when not kept, for a full buffer).
+    void countHook(bool kept, uint64_t bytes, bool overBudget);
     // Callback thread: time a hook call spent in the recorder rather than in the program.
     void countOverhead(uint64_t ns);
     uint64_t overheadQuantile(int percent) const; // ns, to 1 us
@@ -131,6 +135,7 @@ private:
     uint64_t startNs_ = 0; // steady clock at start
     std::unique_ptr<Copier> copier_;
     bool overlapLibrary_ = true, overlapProgram_ = false;
+    double hookBudgetPercent_ = 5;
     std::unique_ptr<trace::Writer> writer_; // used by the writer thread only, after start()
     std::thread writerThread_;
 
@@ -154,6 +159,7 @@ private:
 
     std::atomic<uint64_t> deliveries_{0}, deliveriesNotKept_{0}, bytesNotKept_{0};
     std::atomic<uint64_t> otherNotKept_{0};
+    std::atomic<uint64_t> deliveriesOverBudget_{0}, bytesOverBudget_{0}; // part of the not kept
     std::atomic<uint64_t> overheadCount_{0}, overheadSumNs_{0}, overheadMaxNs_{0};
     static constexpr int kBuckets = 2048;            // 1 us each; the last one: everything above
     std::atomic<uint64_t> overheadBuckets_[kBuckets] = {};

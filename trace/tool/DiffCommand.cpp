@@ -53,7 +53,11 @@ std::string keyOf(const trace::Record &r)
              std::to_string(r.dataOffset);
         if (r.dataKept) {
             char crc[16];
-            std::snprintf(crc, sizeof crc, " crc %08x", trace::enc::crc32c(r.data.data(), r.data.size()));
+            // Over the bytes as they lay in the buffer: a trace that stores lines packed compares
+            // equal to one that stored them with the bytes between them.
+            const std::vector<uint8_t> bytes = trace::laidOut(r);
+            const uint32_t sum = trace::enc::crc32c(bytes.data(), bytes.size());
+            std::snprintf(crc, sizeof crc, " crc %08x", sum);
             k += crc;
         }
     }

@@ -86,7 +86,10 @@ struct Exporter {
             return;
         }
         const bool pitched = kind == HOOK_BUFFER_LIBRARY || ps.frameUnit;
-        const size_t pitch = pitched ? BOARD_LINE_PITCH : lineBytes;
+        // Lines stored packed lie lineBytes apart in the record, whatever their pitch was.
+        const size_t pitch = trace::packedLines(r) ? size_t(r.lineBytes)
+                             : pitched                ? BOARD_LINE_PITCH
+                                                      : lineBytes;
         if (canvas.size() < size_t(start + count) * lineBytes)
             canvas.resize(size_t(start + count) * lineBytes, 0);
         for (uint32_t i = 0; i < count; ++i) {

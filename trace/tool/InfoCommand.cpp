@@ -4,6 +4,7 @@
 
 #include "pel2ctl.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <ctime>
@@ -11,6 +12,29 @@
 
 namespace tool {
 namespace {
+
+// The recorder's time on the hook against the program's own time in it, from the same trace,
+// and why pixels were not kept. `summary`: the outputs of the recorder's closing note.
+void printHookShare(std::vector<uint64_t> &hookNs, const std::vector<uint64_t> &summary)
+{
+    if (hookNs.empty() || summary.size() < 9 || summary[4] == 0)
+        return;
+    std::sort(hookNs.begin(), hookNs.end());
+    double sum = 0;
+    for (uint64_t ns : hookNs)
+        sum += double(ns);
+    const double hookMedian = double(hookNs[hookNs.size() / 2]), hookMean = sum / double(hookNs.size());
+    const double ownMedian = double(summary[8]), ownMean = double(summary[5]) / double(summary[4]);
+    auto share = [](double part, double whole) { return whole > 0 ? 100.0 * part / whole : 0.0; };
+    std::printf("hook time:  program's hook median %.1f us, mean %.1f us; recorder's time median "
+                "under %.0f us (%.1f %%), mean %.1f us (%.1f %%)\n",
+                hookMedian / 1e3, hookMean / 1e3, ownMedian / 1e3, share(ownMedian, hookMedian),
+                ownMean / 1e3, share(ownMean, hookMean));
+    if (summary.size() >= 12)
+        std::printf("not kept:   %" PRIu64 " deliveries for the hook's time budget (%g %% of the hook), %" PRIu64
+                    " for a full buffer\n",
+                    summary[9], double(summary[11]) / 100.0, summary[1] - std::min(summary[1], summary[9]));
+}
 
 int info(const std::vector<std::string> &args)
 {
@@ -28,6 +52,8 @@ int info(const std::vector<std::string> &args)
     std::map<std::pair<std::string, int32_t>, uint64_t> errors;
     std::map<uint32_t, uint64_t> threads;
     std::vector<std::string> summaries;
+    std::vector<uint64_t> hookNs; // the program's time in each hook call
+    std::vector<uint64_t> summary; // the recorder's figures (its last note that has them)
     trace::Record r;
     while (reader->next(&r)) {
         ++records;
@@ -36,6 +62,8 @@ int info(const std::vector<std::string> &args)
         if (r.kind == trace::Kind::Note) {
             ++notes;
             summaries.push_back(r.text);
+            if (r.outputs.size() >= 9)
+                summary = r.outputs;
             continue;
         }
         if (r.kind == trace::Kind::Call) {
@@ -51,6 +79,7 @@ int info(const std::vector<std::string> &args)
         ++callbacks[opName(r)];
         if (r.op != trace::kImageTransferHook || r.args.empty())
             continue;
+        hookNs.push_back(r.durationNs);
         const uint64_t flags = r.args[0];
         if (flags & HOOK_FLAG_AREA_SIZE)
             ++sizeReports;
@@ -60,7 +89,7 @@ int info(const std::vector<std::string> &args)
             ++framesEnded;
         if (r.dataKind == trace::DataKind::Lines) {
             (r.dataKept ? kept : notKept) += 1;
-            (r.dataKept ? bytesKept : bytesNotKept) += r.dataSize;
+            (r.dataKept ? bytesKept : bytesNotKept) += trace::pixelBytes(r);
         }
     }
     std::printf("trace:      %s\n", args[0].c_str());
@@ -94,6 +123,7 @@ int info(const std::vector<std::string> &args)
     std::printf("\n");
     for (const std::string &s : summaries)
         std::printf("recorder:   %s\n", s.c_str());
+    printHookShare(hookNs, summary);
     const int status = endOfTrace("info", *reader);
     if (reader->truncated())
         std::printf("truncated:  %s\n", reader->error().c_str());

@@ -139,18 +139,21 @@ int record(const std::vector<std::string> &args)
     }
     reader.setSkipData(true);
     trace::Record r;
-    uint64_t records = 0, deliveries = 0, notKept = 0;
+    uint64_t records = 0, deliveries = 0, notKept = 0, overBudget = 0;
     while (reader.next(&r)) {
         ++records;
+        if (r.kind == trace::Kind::Note && r.outputs.size() >= 12)
+            overBudget = r.outputs[9];
         if (r.kind == trace::Kind::Callback && r.dataKind == trace::DataKind::Lines) {
             ++deliveries;
             notKept += r.dataKept ? 0 : 1;
         }
     }
-    std::fprintf(stderr, "pelora2-trace: %s: %llu records, %llu deliveries, pixels of %llu not kept%s\n",
+    std::fprintf(stderr, "pelora2-trace: %s: %llu records, %llu deliveries, pixels of %llu not kept "
+                         "(%llu for the hook's time budget)%s\n",
                  outPath.c_str(), static_cast<unsigned long long>(records),
                  static_cast<unsigned long long>(deliveries),
-                 static_cast<unsigned long long>(notKept),
+                 static_cast<unsigned long long>(notKept), static_cast<unsigned long long>(overBudget),
                  reader.truncated() ? " (truncated: the command ended without finishing it)" : "");
     return code;
 }

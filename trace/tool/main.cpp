@@ -184,6 +184,10 @@ void formatRecord(const trace::Record &r, std::string &line)
         const unsigned k = unsigned(r.dataKind) <= 5 ? unsigned(r.dataKind) : 0;
         p += std::snprintf(p, 96, " %s %" PRIu64 " bytes at +%" PRIu64 "%s", kinds[k], r.dataSize,
                            r.dataOffset, r.dataKept ? "" : " NOT KEPT");
+        if (trace::packedLines(r))
+            p += std::snprintf(p, 96, " (%" PRIu64 " bytes of pixels: lines of %" PRIu64
+                               " at a pitch of %" PRIu64 ")",
+                               trace::pixelBytes(r), r.lineBytes, r.linePitch);
     }
     line.append(buf, size_t(p - buf));
     if (!r.text.empty()) {
