@@ -151,10 +151,11 @@ TEST(ReplayScript, FrameMemoryWritesMatchByTheirBytesWhereKept)
                                   sim::ReplayScript::Written{bytes, 4})
                       .has_value(),
                   matches);
-        if (!matches)
+        if (!matches) {
             EXPECT_EQ(d.text(), "first divergence at record 0: the program called "
                                 "FrameMemoryWrite(0x0, 0x10, 0x4, *) writing other bytes, the "
                                 "recording has FrameMemoryWrite(0x0, 0x10, 0x4, *)");
+        }
     }
 }
 
