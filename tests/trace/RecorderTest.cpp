@@ -303,9 +303,10 @@ TEST(Recorder, HookBudgetFollowsTheCallbackThreadsLoad)
     const std::vector<std::string> check = {"scan", "--frames", "30", "--pixels", "256", "--lines", "128"};
     for (const char *budget : {"0", "0.000001"}) {
         SCOPED_TRACE(std::string("budget ") + budget);
-        std::vector<std::string> argv = {PELORA2_TRACE_PATH, "record", "-o", tracePath, "--", PELORA2_CHECK_PATH};
+        std::vector<std::string> argv = {PELORA2_TRACE_PATH, "record", "-o", tracePath, "--hook-budget",
+                                         budget, "--", PELORA2_CHECK_PATH};
         argv.insert(argv.end(), check.begin(), check.end());
-        const Ran rec = run(argv, {"PELORA_SIM_SCENARIO=fast-scan", std::string("PELORA_TRACE_HOOK_BUDGET=") + budget});
+        const Ran rec = run(argv, {"PELORA_SIM_SCENARIO=fast-scan", "PELORA_TRACE_HOOK_BUDGET=5"});
         ASSERT_EQ(rec.status, 0) << rec.out << rec.err;
         trace::Reader reader(tracePath);
         trace::Record r;

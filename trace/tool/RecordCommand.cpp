@@ -1,4 +1,4 @@
-// pelora2-trace record -o FILE [--library PATH] -- COMMAND [ARGS...]
+// pelora2-trace record -o FILE [--library PATH] [--hook-budget PERCENT] -- COMMAND [ARGS...]
 // Runs COMMAND with the recording board library in front of the board library it would load
 // (or the one --library names) and leaves the session in FILE. The exit status is COMMAND's.
 #include "Tool.h"
@@ -42,6 +42,16 @@ std::string prepend(const char *variable, const std::string &value)
 
 pid_t g_child = 0; // the recorded command, for the signal forwarder
 
+// A share of the program hook's time from 0 to 100 % (fractions allowed), as the recorder reads
+// PELORA_TRACE_HOOK_BUDGET.
+bool budgetOk(const std::string &text)
+{
+    char *end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    return !text.empty() && end == text.c_str() + text.size() && errno == 0 && v >= 0 && v <= 100;
+}
+
 void forward(int sig)
 {
     if (g_child > 0)
@@ -50,7 +60,7 @@ void forward(int sig)
 
 int record(const std::vector<std::string> &args)
 {
-    std::string out, library;
+    std::string out, library, budget;
     size_t i = 0;
     for (; i < args.size(); ++i) {
         if (args[i] == "--")
@@ -58,6 +68,11 @@ int record(const std::vector<std::string> &args)
         if ((args[i] == "-o" || args[i] == "--library") && i + 1 < args.size()) {
             (args[i] == "-o" ? out : library) = args[i + 1];
             ++i;
+        } else if (args[i] == "--hook-budget" && i + 1 < args.size()) {
+            budget = args[++i];
+            if (!budgetOk(budget))
+                return usageError("record", "--hook-budget takes a percentage from 0 to 100, not " +
+                                                budget);
         } else {
             return usageError("record", "unknown argument " + args[i]);
         }
@@ -84,6 +99,8 @@ int record(const std::vector<std::string> &args)
         return kCannotRun;
     }
     setenv("PELORA_TRACE_OUT", outPath.c_str(), 1);
+    if (!budget.empty())
+        setenv("PELORA_TRACE_HOOK_BUDGET", budget.c_str(), 1);
     setenv("LD_PRELOAD", prepend("LD_PRELOAD", recorder).c_str(), 1);
     // An AddressSanitizer build of the command would refuse a preloaded library that comes
     // before its runtime; the runtime is loaded with the command all the same.
@@ -155,10 +172,14 @@ int record(const std::vector<std::string> &args)
                  static_cast<unsigned long long>(deliveries),
                  static_cast<unsigned long long>(notKept), static_cast<unsigned long long>(overBudget),
                  reader.truncated() ? " (truncated: the command ended without finishing it)" : "");
+    if (overBudget > 0)
+        std::fprintf(stderr, "pelora2-trace: deliveries came back to back faster than their pixels "
+                             "could be copied within the hook's time budget; --hook-budget 0 keeps "
+                             "every pixel, at the cost of the callback thread's time\n");
     return code;
 }
 
-const Registration reg({"record", "-o FILE [--library PATH] -- COMMAND [ARGS...]",
+const Registration reg({"record", "-o FILE [--library PATH] [--hook-budget PERCENT] -- COMMAND [ARGS...]",
                         "run COMMAND with the recorder in front of its board library", record});
 
 } // namespace
