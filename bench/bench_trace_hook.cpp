@@ -148,7 +148,7 @@ void run(const char *self, double fps, uint32_t frames, bool record, bool progra
             sum += v;
         const double hookMedian = hookUs[hookUs.size() / 2], hookMean = sum / double(hookUs.size());
         const double ownMedian = double(o[8]) / 1000, ownMean = double(o[5]) / double(o[4]) / 1000;
-        std::printf("    recorder: hook overhead mean %.1f us, median under %.0f us, 99 %% under %.0f us, "
+        std::printf("    recorder: hook overhead mean %.1f us, median under %.1f us, 99 %% under %.1f us, "
                     "max %.1f us\n",
                     ownMean, ownMedian, double(o[6]) / 1000, double(o[7]) / 1000);
         std::printf("    share of the program's hook (median %.1f us, mean %.1f us): median under "
@@ -178,7 +178,7 @@ int main(int, char **argv)
                     "the next request\n",
                     program ? "three program buffers" : "the library's buffer");
         for (bool record : {false, true})
-            run(argv[0], 0, 600, record, program);
+            run(argv[0], 0, 3000, record, program);
         for (bool record : {false, true})
             run(argv[0], 30, 150, record, program);
     }

@@ -292,10 +292,23 @@ void Recorder::countOverhead(uint64_t ns)
     uint64_t max = overheadMaxNs_.load(std::memory_order_relaxed);
     while (ns > max && !overheadMaxNs_.compare_exchange_weak(max, ns, std::memory_order_relaxed)) {
     }
-    overheadBuckets_[std::min<uint64_t>(kBuckets - 1, ns / 1000)].fetch_add(1, std::memory_order_relaxed);
+    overheadBuckets_[bucketOf(ns)].fetch_add(1, std::memory_order_relaxed);
 }
 
-// The overhead below which `percent` % of the hook calls stayed (the upper end of its 1 us bucket).
+int Recorder::bucketOf(uint64_t ns)
+{
+    if (ns < uint64_t(kFineBuckets) * 100)
+        return int(ns / 100);
+    return int(std::min<uint64_t>(kBuckets - 1, kFineBuckets + (ns - kFineBuckets * 100) / 1000));
+}
+
+uint64_t Recorder::bucketEnd(int bucket)
+{
+    return bucket < kFineBuckets ? uint64_t(bucket + 1) * 100
+                                 : uint64_t(kFineBuckets) * 100 + uint64_t(bucket - kFineBuckets + 1) * 1000;
+}
+
+// The overhead below which `percent` % of the hook calls stayed (the upper end of its bucket).
 uint64_t Recorder::overheadQuantile(int percent) const
 {
     const uint64_t total = overheadCount_.load();
@@ -303,7 +316,7 @@ uint64_t Recorder::overheadQuantile(int percent) const
     for (int b = 0; b < kBuckets; ++b) {
         seen += overheadBuckets_[b].load();
         if (total > 0 && seen * 100 >= total * uint64_t(percent))
-            return uint64_t(b + 1) * 1000;
+            return bucketEnd(b);
     }
     return 0;
 }
@@ -327,7 +340,7 @@ void Recorder::shutdown()
     if (calls > 0) {
         char figures[160];
         std::snprintf(figures, sizeof figures,
-                      "; hook overhead mean %.1f us, median under %.0f us, 99 %% under %.0f us, "
+                      "; hook overhead mean %.1f us, median under %.1f us, 99 %% under %.1f us, "
                       "max %.1f us",
                       double(overheadSumNs_.load()) / double(calls) / 1000.0,
                       double(overheadQuantile(50)) / 1000.0, double(overheadQuantile(99)) / 1000.0,

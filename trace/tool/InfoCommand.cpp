@@ -27,7 +27,7 @@ void printHookShare(std::vector<uint64_t> &hookNs, const std::vector<uint64_t> &
     const double ownMedian = double(summary[8]), ownMean = double(summary[5]) / double(summary[4]);
     auto share = [](double part, double whole) { return whole > 0 ? 100.0 * part / whole : 0.0; };
     std::printf("hook time:  program's hook median %.1f us, mean %.1f us; recorder's time median "
-                "under %.0f us (%.1f %%), mean %.1f us (%.1f %%)\n",
+                "under %.1f us (%.1f %%), mean %.1f us (%.1f %%)\n",
                 hookMedian / 1e3, hookMean / 1e3, ownMedian / 1e3, share(ownMedian, hookMedian),
                 ownMean / 1e3, share(ownMean, hookMean));
     if (summary.size() >= 12)
