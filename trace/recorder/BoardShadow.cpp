@@ -61,6 +61,17 @@ void Recorder::clearRequests()
     requests_.clear();
 }
 
+size_t Recorder::frameBytes()
+{
+    std::lock_guard lock(shadowMutex_);
+    if (shadow_.getMode == kLiveMode)
+        return size_t(kLiveLineBytes) * 480;
+    const size_t lineBytes = size_t(shadow_.geometry & 0xFFFF) * shadow_.bytesPerPixel;
+    if (lineBytes == 0 || lineBytes > BOARD_LINE_PITCH)
+        return 0;
+    return lineBytes * std::min<size_t>(shadow_.geometry >> 16, kLibraryBufferBytes / BOARD_LINE_PITCH);
+}
+
 // Callback thread. The library's delivery rules: a frame-unit delivery and every delivery into
 // the library's buffer put line n at n x 8192 bytes from the named address; line units into a
 // program buffer put the run's lines back to back; live video is 640 x 480 x 3 bytes packed.

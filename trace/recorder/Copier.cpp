@@ -294,6 +294,29 @@ void Copier::waitDone(CopyJob &job)
     done_.wait(lock, [&] { return job.done; });
 }
 
+void Copier::warm(size_t bytes, size_t count)
+{
+    if (bytes == 0 || count == 0 || bytes > kPoolKeepBytes / count)
+        return;
+    size_t have = 0;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto &b : pool_)
+            have += b.second >= bytes ? 1 : 0;
+    }
+    for (; have < count; ++have) {
+        std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[bytes]);
+        if (!buffer)
+            return;
+        std::memset(buffer.get(), 0, bytes); // the pages are taken here, not on a hook call
+        std::lock_guard lock(mutex_);
+        if (poolBytes_ + bytes > kPoolKeepBytes)
+            return;
+        poolBytes_ += bytes;
+        pool_.emplace_back(std::move(buffer), bytes);
+    }
+}
+
 void Copier::release(CopyJob &job)
 {
     std::lock_guard lock(mutex_);

@@ -78,6 +78,10 @@ public:
     static uint64_t clockNs(); // steady clock, ns
     bool threaded() const { return useThread_; } // a copy thread copies alongside the program
     void release(CopyJob &job);
+    // Program's thread, before deliveries of about `bytes` each are due: at least `count` idle
+    // buffers that large wait in the pool, their pages touched, so that the callback thread's
+    // first copies do not pay for fresh memory.
+    void warm(size_t bytes, size_t count);
 
     std::atomic<uint64_t> epoch{0}; // bumped by every clear (see above)
     // Chunks copied by the copy thread and by threads that waited for a copy (figures).

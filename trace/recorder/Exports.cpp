@@ -18,6 +18,7 @@ using namespace rec;
 namespace {
 
 constexpr size_t kMaxDspFileBytes = size_t(64) << 20;
+constexpr size_t kWarmBuffers = 3; // copy buffers ready before deliveries come (see ImageRequest)
 
 // One call being recorded: the entry time at construction, the rest when it has returned.
 struct Call {
@@ -180,6 +181,10 @@ int32_t ImageRequest(BoardHandle h, void *buffer, uint32_t size)
         if (buffer != nullptr)
             c.r.copier().waitRange(addr(buffer), addr(buffer) + size);
         id = c.r.pushRequest(buffer, size);
+        // Buffers for the first deliveries' copies, made on this thread rather than the
+        // callback thread's (a request from inside the hook comes when they exist already).
+        if (!Recorder::inHook)
+            c.r.copier().warm(c.r.frameBytes(), kWarmBuffers);
     }
     const uint64_t w1 = c.on ? c.r.now() : 0;
     const int32_t result = c.r.real().ImageRequest(h, buffer, size);

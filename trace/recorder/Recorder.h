@@ -109,6 +109,8 @@ public:
     uint64_t pushRequest(void *buffer, uint32_t size); // before the call; an id
     void dropRequest(uint64_t id);                     // the call failed
     void clearRequests();
+    // The bytes a frame delivery of the board as set up now writes (0: not known).
+    size_t frameBytes();
     // Callback thread: the extent of a hook call's bytes; false when it wrote none.
     bool hookExtent(uint32_t flags, uint32_t startLine, uint32_t lineCount, uint32_t bufferKind,
                     const void *data, Extent *out);
