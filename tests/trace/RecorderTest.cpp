@@ -332,6 +332,8 @@ TEST(Recorder, HookBudgetFollowsTheCallbackThreadsLoad)
         argv.insert(argv.end(), check.begin(), check.end());
         const Ran replayed = run(argv, {});
         EXPECT_LT(replayed.status, 128) << replayed.err;
+        EXPECT_EQ(replayed.err.find("deliveries were not kept when") != std::string::npos, notKept > 0)
+            << replayed.err;
         EXPECT_NE(replayed.out.find("total "), std::string::npos) << replayed.out << replayed.err;
     }
     fs::remove_all(dir);

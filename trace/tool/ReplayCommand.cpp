@@ -90,8 +90,28 @@ int replayCommand(const std::vector<std::string> &args)
     if (i + 1 >= args.size())
         return usage("no command given after --");
 
-    if (!openTrace("replay", file))
-        return kUsage;
+    {
+        const auto reader = openTrace("replay", file);
+        if (!reader)
+            return kUsage;
+        // Pixels the recorder did not keep cannot be replayed: said before the program runs, so
+        // that verdicts on those pictures are read for what they are.
+        reader->setSkipData(true);
+        trace::Record r;
+        unsigned long long deliveries = 0, notKept = 0;
+        while (reader->next(&r))
+            if (r.kind == trace::Kind::Callback && r.dataKind == trace::DataKind::Lines) {
+                ++deliveries;
+                notKept += r.dataKept ? 0 : 1;
+            }
+        if (notKept > 0)
+            std::fprintf(stderr,
+                         "pelora2-trace replay: the pixels of %llu of %llu deliveries were not kept "
+                         "when %s was recorded: their lines are not written, and the program finds "
+                         "them as its buffers held them (record with --hook-budget 0 to keep every "
+                         "pixel)\n",
+                         notKept, deliveries, file.c_str());
+    }
     const std::string folder = simulatorFolder();
     if (folder.empty()) {
         std::fprintf(stderr, "pelora2-trace replay: the simulated board (libPEL2CTL.so) is not "
