@@ -306,8 +306,12 @@ TEST(Recorder, HookBudgetFollowsTheCallbackThreadsLoad)
         std::vector<std::string> argv = {PELORA2_TRACE_PATH, "record", "-o", tracePath, "--hook-budget",
                                          budget, "--", PELORA2_CHECK_PATH};
         argv.insert(argv.end(), check.begin(), check.end());
-        const Ran rec = run(argv, {"PELORA_SIM_SCENARIO=fast-scan", "PELORA_TRACE_HOOK_BUDGET=5"});
+        // A mistyped buffer size is said and the default used (taken as 0 MB, no pixel was kept).
+        const bool mistyped = std::string(budget) == "0";
+        const Ran rec = run(argv, {"PELORA_SIM_SCENARIO=fast-scan", "PELORA_TRACE_HOOK_BUDGET=5",
+                                   std::string("PELORA_TRACE_BUFFER_MB=") + (mistyped ? "lots" : "")});
         ASSERT_EQ(rec.status, 0) << rec.out << rec.err;
+        EXPECT_EQ(rec.err.find("PELORA_TRACE_BUFFER_MB=lots is not a number") != std::string::npos, mistyped);
         trace::Reader reader(tracePath);
         trace::Record r;
         std::vector<uint64_t> summary;

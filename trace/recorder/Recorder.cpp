@@ -29,6 +29,23 @@ const char *envOr(const char *name, const char *fallback)
     return v != nullptr && *v != '\0' ? v : fallback;
 }
 
+// A number from the environment within [lo, hi]; anything else is said on stderr and `fallback`
+// is used, so that a mistyped setting is not taken silently for another one (a buffer of 0 MB
+// would keep no pixels at all).
+double envNumber(const char *name, double fallback, double lo, double hi)
+{
+    const char *v = std::getenv(name);
+    if (v == nullptr || *v == '\0')
+        return fallback;
+    char *end = nullptr;
+    const double value = std::strtod(v, &end);
+    if (*end == '\0' && value >= lo && value <= hi)
+        return value;
+    std::fprintf(stderr, "pelora2-trace: %s=%s is not a number from %.15g to %.15g; %.15g is used\n", name, v,
+                 lo, hi, fallback);
+    return fallback;
+}
+
 std::string commandLine()
 {
     std::ifstream in("/proc/self/cmdline", std::ios::binary);
@@ -161,13 +178,18 @@ void Recorder::start()
         writer_.reset();
         return;
     }
-    writer_->setCompressionLevel(std::atoi(envOr("PELORA_TRACE_LEVEL", "1")));
-    budget_ = size_t(std::strtoull(envOr("PELORA_TRACE_BUFFER_MB", "256"), nullptr, 10)) << 20;
-    const std::string overlap = envOr("PELORA_TRACE_OVERLAP", "library");
+    writer_->setCompressionLevel(int(envNumber("PELORA_TRACE_LEVEL", 1, 1, 19)));
+    budget_ = size_t(envNumber("PELORA_TRACE_BUFFER_MB", 256, 0, 1 << 20)) << 20;
+    std::string overlap = envOr("PELORA_TRACE_OVERLAP", "library");
+    if (overlap != "library" && overlap != "all" && overlap != "none") {
+        std::fprintf(stderr, "pelora2-trace: PELORA_TRACE_OVERLAP=%s is not library, all or none; "
+                             "library is used\n", overlap.c_str());
+        overlap = "library";
+    }
     overlapLibrary_ = overlap != "none";
     overlapProgram_ = overlap == "all";
-    hookBudgetPercent_ = std::max(0.0, std::atof(envOr("PELORA_TRACE_HOOK_BUDGET", "5")));
-    copier_ = std::make_unique<Copier>(budget_, std::atoi(envOr("PELORA_TRACE_COPY_THREAD", "1")) != 0);
+    hookBudgetPercent_ = envNumber("PELORA_TRACE_HOOK_BUDGET", 5, 0, 100);
+    copier_ = std::make_unique<Copier>(budget_, envNumber("PELORA_TRACE_COPY_THREAD", 1, 0, 1) != 0);
     writerThread_ = std::thread([this] { writerMain(); });
     pthread_atfork(nullptr, nullptr, [] { Recorder::get().forgetAfterFork(); });
     recording_.store(true, std::memory_order_release);
