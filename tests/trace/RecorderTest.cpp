@@ -2,7 +2,7 @@
 // every call the simulated board journalled (PELORA_SIM_TRACE) with the same arguments and
 // results apart from addresses, the pixels it kept are the board's, and a run killed mid-way
 // leaves a trace that reads up to its last complete block.
-#include "common/Watchdog.h"
+#include "TraceTestSupport.h"
 #include "board/pel2ctl.h"
 #include "ops/FrameContent.h"
 #include "simctl.h"
@@ -12,120 +12,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <csignal>
-#include <filesystem>
-#include <fstream>
-#include <regex>
-#include <sstream>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Ran {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Runs argv with extra environment; killed after `killAfterMs` (0: never) or at 60 s.
-Ran run(const std::vector<std::string> &argv, const std::vector<std::string> &env, int killAfterMs = 0)
-{
-    const std::string base = fs::temp_directory_path() / ("trace-run-" + std::to_string(getpid()));
-    const pid_t pid = fork();
-    if (pid == 0) {
-        freopen((base + ".out").c_str(), "w", stdout);
-        freopen((base + ".err").c_str(), "w", stderr);
-        for (const std::string &e : env)
-            putenv(strdup(e.c_str()));
-        std::vector<char *> args;
-        for (const std::string &a : argv)
-            args.push_back(const_cast<char *>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    testing_support::Watchdog watchdog("a recorded run of " + argv[0], 90);
-    const auto start = std::chrono::steady_clock::now();
-    int status = 0;
-    for (;;) {
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            break;
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::steady_clock::now() - start).count();
-        if ((killAfterMs > 0 && ms > killAfterMs) || ms > 60000) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    Ran r;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = readFile(base + ".out");
-    r.err = readFile(base + ".err");
-    fs::remove(base + ".out");
-    fs::remove(base + ".err");
-    return r;
-}
-
-// "Name(0x1, 0x7ffd...) = 0" with every address (a value no 32-bit argument can have) as "addr".
-std::string normalised(const std::string &call)
-{
-    static const std::regex hex("0x[0-9a-f]+");
-    std::string out;
-    std::sregex_iterator it(call.begin(), call.end(), hex), end;
-    size_t at = 0;
-    for (; it != end; ++it) {
-        out += call.substr(at, size_t(it->position()) - at);
-        const unsigned long long v = std::stoull(it->str(), nullptr, 16);
-        out += v > 0xFFFFFFFFull ? "addr" : it->str();
-        at = size_t(it->position() + it->length());
-    }
-    return out + call.substr(at);
-}
-
-// The calls the simulated board printed, and the calls `pelora2-trace dump` lists. The board
-// prints a line in pieces, so two threads' lines can come out mixed: such lines are counted in
-// `mixed`, not compared.
-std::vector<std::string> simCalls(const std::string &err, size_t &mixed)
-{
-    static const std::regex whole(R"(^\[sim\] ([A-Za-z]+\((0x[0-9a-f]+(, 0x[0-9a-f]+)*)?\) = -?\d+)$)");
-    std::vector<std::string> calls;
-    std::istringstream in(err);
-    std::smatch m;
-    mixed = 0;
-    for (std::string line; std::getline(in, line);) {
-        if (std::regex_match(line, m, whole))
-            calls.push_back(normalised(m[1]));
-        else if (line.find("[sim] ") != std::string::npos)
-            ++mixed;
-    }
-    return calls;
-}
-
-std::vector<std::string> tracedCalls(const std::string &dump)
-{
-    static const std::regex call(R"(^#\d+ \S+ t\d+ ([A-Za-z]+\(.*\) = -?\d+))");
-    std::vector<std::string> calls;
-    std::istringstream in(dump);
-    std::smatch m;
-    for (std::string line; std::getline(in, line);)
-        if (std::regex_search(line, m, call))
-            calls.push_back(normalised(m[1]));
-    return calls;
-}
+using tracetest::Ran;
+using tracetest::readFile;
+using tracetest::run;
 
 struct Case {
     const char *name;
@@ -155,19 +48,24 @@ TEST(Recorder, RecordsCheckerRunsAsTheBoardAnsweredThem)
 
         const Ran dump = run({PELORA2_TRACE_PATH, "dump", tracePath}, {});
         ASSERT_EQ(dump.status, 0) << dump.err;
+        // Lines two threads of the board printed mixed are not compared.
         size_t mixed = 0;
-        std::vector<std::string> board = simCalls(rec.err, mixed), traced = tracedCalls(dump.out);
+        std::vector<tracetest::Call> board = tracetest::callsIn(rec.err, R"(\[sim\] )", &mixed),
+                                     traced = tracetest::callsIn(dump.out, R"(#\d+ \S+ t\d+ )");
         ASSERT_FALSE(board.empty());
         // Same calls, arguments and results; the order between threads may differ by a hair
         // (the board journals a call before the recorder does).
-        std::sort(board.begin(), board.end());
-        std::sort(traced.begin(), traced.end());
-        std::vector<std::string> onlyBoard, onlyTrace;
+        for (auto *calls : {&board, &traced}) {
+            std::transform(calls->begin(), calls->end(), calls->begin(), tracetest::withoutAddresses);
+            std::sort(calls->begin(), calls->end());
+        }
+        std::vector<tracetest::Call> onlyBoard, onlyTrace;
         std::set_difference(board.begin(), board.end(), traced.begin(), traced.end(), std::back_inserter(onlyBoard));
         std::set_difference(traced.begin(), traced.end(), board.begin(), board.end(), std::back_inserter(onlyTrace));
         EXPECT_TRUE(onlyBoard.empty() && onlyTrace.size() <= 2 * mixed)
-            << onlyBoard.size() << " calls only on the board, first: " << (onlyBoard.empty() ? "" : onlyBoard[0])
-            << "; " << onlyTrace.size() << " only in the trace, first: " << (onlyTrace.empty() ? "" : onlyTrace[0]);
+            << onlyBoard.size() << " calls only on the board, first: "
+            << (onlyBoard.empty() ? "" : std::get<0>(onlyBoard[0])) << "; " << onlyTrace.size()
+            << " only in the trace, first: " << (onlyTrace.empty() ? "" : std::get<0>(onlyTrace[0]));
 
         // Everything kept: info finds nothing to report. A trace equals itself; a cut of it
         // lacks the rest, which diff names.
@@ -232,8 +130,9 @@ TEST(Recorder, RecordsCheckerRunsAsTheBoardAnsweredThem)
     EXPECT_GT(records, 0u);
     EXPECT_GT(hooks, 0u);
 
-    // Destinations that are not a new name in a writable folder or an earlier trace are refused
-    // before the command runs or anything is written; the file there is left as it was.
+    // Destinations that are not a new name in a writable folder or an earlier trace, and a budget
+    // that is not a percentage, are refused before the command runs or anything is written; the
+    // file there is left as it was.
     const std::string other = dir + "/notes.txt";
     std::ofstream(other) << "keep me";
     const struct {
@@ -243,6 +142,7 @@ TEST(Recorder, RecordsCheckerRunsAsTheBoardAnsweredThem)
         {{"record", "-o", other, "--", "/bin/true"}, "exists and is not a trace file"},
         {{"record", "-o", dir, "--", "/bin/true"}, "is not a regular file"},
         {{"record", "-o", dir + "/none/x.trace", "--", "/bin/true"}, "in a folder that does not exist"},
+        {{"record", "-o", dir + "/x.trace", "--hook-budget", "5%", "--", "/bin/true"}, "a percentage from 0 to 100"},
         {{"cut", killedPath, "--from", "0", "-o", killedPath}, "is also the trace read"},
         {{"cut", killedPath, "--from", "0", "-o", other}, "exists and is not a trace file"},
     };

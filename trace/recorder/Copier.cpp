@@ -104,9 +104,8 @@ bool Copier::finishBy(CopyJob &job, uint64_t deadlineNs)
             std::this_thread::yield();
     }
     std::lock_guard lock(mutex_);
-    job.abandoned = taken < total;
     finishedRaw(job); // (the thread of the last chunk may be about to say so too)
-    return !job.abandoned;
+    return taken == total;
 }
 
 void Copier::finished(const std::shared_ptr<CopyJob> &job)

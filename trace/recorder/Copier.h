@@ -41,7 +41,6 @@ struct CopyJob {
     // wait for the copy (it helps instead of waiting for the copy thread to be scheduled).
     std::atomic<size_t> nextChunk{0};
     std::atomic<size_t> chunksDone{0};
-    bool abandoned = false; // the copy was given up (Copier::finishBy); set before done
 
     size_t bytes() const { return lineBytes * lines; }
     size_t chunks() const;
@@ -68,11 +67,9 @@ public:
     void waitDone(CopyJob &job);
     // Callback thread: copies what is left of the job (the copy thread helping) as long as the
     // next chunk can end by `deadlineNs` (clockNs()). True: the copy is complete. False: it was
-    // abandoned -- no chunk of it is in progress any more, the job is done with `abandoned`
-    // set, and its bytes are incomplete (the caller records them as not kept).
+    // abandoned -- no chunk of it is in progress any more, the job is done, and its bytes are
+    // incomplete (the caller records them as not kept).
     bool finishBy(CopyJob &job, uint64_t deadlineNs);
-    // Callback thread: the job's copy given up at once (finishBy with a deadline passed).
-    void abandon(CopyJob &job) { finishBy(job, 0); }
     // About how long copying `bytes` takes now, from the chunks copied lately (any thread).
     uint64_t estimateNs(size_t bytes) const;
     static uint64_t clockNs(); // steady clock, ns

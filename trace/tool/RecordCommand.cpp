@@ -34,12 +34,6 @@ std::string findRecorder()
     return {};
 }
 
-std::string prepend(const char *variable, const std::string &value)
-{
-    const char *old = std::getenv(variable);
-    return old && *old ? value + ":" + old : value;
-}
-
 pid_t g_child = 0; // the recorded command, for the signal forwarder
 
 // A share of the program hook's time from 0 to 100 % (fractions allowed), as the recorder reads
@@ -101,7 +95,7 @@ int record(const std::vector<std::string> &args)
     setenv("PELORA_TRACE_OUT", outPath.c_str(), 1);
     if (!budget.empty())
         setenv("PELORA_TRACE_HOOK_BUDGET", budget.c_str(), 1);
-    setenv("LD_PRELOAD", prepend("LD_PRELOAD", recorder).c_str(), 1);
+    prependToList("LD_PRELOAD", recorder);
     // An AddressSanitizer build of the command would refuse a preloaded library that comes
     // before its runtime; the runtime is loaded with the command all the same.
     const char *asan = std::getenv("ASAN_OPTIONS");
@@ -115,7 +109,7 @@ int record(const std::vector<std::string> &args)
         const fs::path lib = fs::canonical(library, ec);
         setenv("PELORA_TRACE_LIBRARY", lib.c_str(), 1);
         // The command's own link to the board library finds the same file: one copy loaded.
-        setenv("LD_LIBRARY_PATH", prepend("LD_LIBRARY_PATH", lib.parent_path().string()).c_str(), 1);
+        prependToList("LD_LIBRARY_PATH", lib.parent_path().string());
     } else {
         unsetenv("PELORA_TRACE_LIBRARY");
     }

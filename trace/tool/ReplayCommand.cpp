@@ -124,9 +124,7 @@ int replayCommand(const std::vector<std::string> &args)
     if (reportFd >= 0)
         ::close(reportFd);
 
-    const char *inherited = std::getenv("LD_LIBRARY_PATH");
-    const std::string previous = inherited != nullptr ? inherited : "";
-    ::setenv("LD_LIBRARY_PATH", (previous.empty() ? folder : folder + ":" + previous).c_str(), 1);
+    prependToList("LD_LIBRARY_PATH", folder);
     ::setenv("PELORA_SIM_REPLAY", fs::absolute(file, ec).c_str(), 1);
     if (!speed.empty())
         ::setenv("PELORA_SIM_REPLAY_SPEED", speed.c_str(), 1);

@@ -37,6 +37,9 @@ std::unique_ptr<trace::Reader> openTrace(const std::string &subcommand, const st
 // with a message on stderr before anything is run or written, so no other file is lost.
 bool traceDestinationOk(const std::string &subcommand, const std::string &path,
                         const std::vector<std::string> &inputs = {});
+// Puts `value` first in the colon-separated list an environment variable holds (LD_PRELOAD,
+// LD_LIBRARY_PATH), for the command this process starts.
+void prependToList(const char *variable, const std::string &value);
 // The status after reading a trace to its end: kFinding (and a message) when it was truncated.
 int endOfTrace(const std::string &subcommand, const trace::Reader &reader);
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <unistd.h>
@@ -99,6 +100,12 @@ bool traceDestinationOk(const std::string &subcommand, const std::string &path,
         return true;
     std::fprintf(stderr, "pelora2-trace %s: %s %s\n", subcommand.c_str(), path.c_str(), why.c_str());
     return false;
+}
+
+void prependToList(const char *variable, const std::string &value)
+{
+    const char *old = std::getenv(variable);
+    ::setenv(variable, (old && *old ? value + ":" + old : value).c_str(), 1);
 }
 
 int endOfTrace(const std::string &subcommand, const trace::Reader &reader)

@@ -4,38 +4,38 @@
 // scenario: the same verdicts, the same board calls apart from addresses, the same pictures
 // byte for byte and the same transfer log; a run that deviates is told where; a trace cut short
 // replays up to its last complete record.
+#include "../TraceTestSupport.h"
 #include "TraceFile.h"
 #include "common/Watchdog.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
-
-#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+using tracetest::Call;
+using tracetest::Ran;
+using tracetest::readFile;
+using Command = std::vector<std::string>;
 
-std::string slurp(const fs::path &file)
+// A program and its arguments, written as on a command line (the path stays whole).
+Command command(const std::string &program, const std::string &arguments)
 {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    Command c = {program};
+    std::istringstream words(arguments);
+    for (std::string w; words >> w;)
+        c.push_back(w);
+    return c;
 }
 
 class ReplaySession : public ::testing::Test {
@@ -55,36 +55,28 @@ protected:
         return d;
     }
 
-    // Runs `tool args` in the test's folder with the environment given (and no scenario, no
+    // Runs pelora2-trace in the test's folder with the environment given (and no scenario, no
     // replay, no panel otherwise).
-    static Outcome run(const std::string &env, const std::string &args)
+    static Ran run(const std::string &scenario, Command args)
     {
-        static int n = 0;
-        const fs::path out = dir() / ("out" + std::to_string(++n)),
-                       err = dir() / ("err" + std::to_string(n));
-        const std::string command = "cd '" + dir().string() +
-                                    "' && env PELORA_SIM_SCENARIO= PELORA_SIM_REPLAY= "
-                                    "PELORA_SIM_PANEL= " +
-                                    env + " '" PELORA2_TRACE_PATH "' " + args + " >'" +
-                                    out.string() + "' 2>'" + err.string() + "'";
-        Outcome r;
-        const int status = std::system(command.c_str());
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = slurp(out);
-        r.err = slurp(err);
-        return r;
+        args.insert(args.begin(), PELORA2_TRACE_PATH);
+        return tracetest::run(args, {"PELORA_SIM_SCENARIO=" + scenario, "PELORA_SIM_REPLAY=",
+                                     "PELORA_SIM_PANEL=", "PELORA_SIM_TRACE=1"},
+                              240000, dir());
     }
-    // command: the program and its arguments.
-    static std::string record(const std::string &trace, const std::string &env,
-                              const std::string &command, Outcome *recorded)
+    static std::string record(const std::string &trace, const std::string &scenario,
+                              const Command &program, Ran *recorded)
     {
-        *recorded = run(env + " PELORA_SIM_TRACE=1",
-                        "record -o " + trace + " --library '" PELORA_SIM_LIBRARY "' -- " + command);
+        Command args = {"record", "-o", trace, "--library", PELORA_SIM_LIBRARY, "--"};
+        args.insert(args.end(), program.begin(), program.end());
+        *recorded = run(scenario, args);
         return (dir() / trace).string();
     }
-    static Outcome replay(const std::string &trace, const std::string &command)
+    static Ran replay(const std::string &trace, const Command &program)
     {
-        return run("PELORA_SIM_TRACE=1", "replay " + trace + " -- " + command);
+        Command args = {"replay", trace, "--"};
+        args.insert(args.end(), program.begin(), program.end());
+        return run("", args);
     }
 };
 
@@ -99,34 +91,12 @@ std::map<std::string, std::string> failures(const std::string &out)
     return v;
 }
 
-// The simulator's journal as PELORA_SIM_TRACE prints it: (operation, arguments, result).
-using Call = std::tuple<std::string, std::vector<uint64_t>, long>;
+// The simulator's journal as PELORA_SIM_TRACE prints it, addresses marked alike.
 std::vector<Call> journal(const std::string &err)
 {
-    std::vector<Call> calls;
-    static const std::regex line(R"(\[sim\] (\w+)\(([^)]*)\) = (-?\d+))");
-    for (std::sregex_iterator it(err.begin(), err.end(), line), end; it != end; ++it) {
-        std::vector<uint64_t> args;
-        std::stringstream list((*it)[2].str());
-        for (std::string a; std::getline(list, a, ',');)
-            args.push_back(std::stoull(a, nullptr, 16));
-        calls.emplace_back((*it)[1], args, std::stol((*it)[3]));
-    }
+    std::vector<Call> calls = tracetest::callsIn(err, R"(\[sim\] )");
+    std::transform(calls.begin(), calls.end(), calls.begin(), tracetest::withoutAddresses);
     return calls;
-}
-
-// Equal apart from addresses: an address (a 64-bit pointer of the process) may differ from
-// another address, but not from null or from a value.
-bool sameApartFromAddresses(const Call &a, const Call &b)
-{
-    const auto &[opA, argsA, resultA] = a;
-    const auto &[opB, argsB, resultB] = b;
-    if (opA != opB || resultA != resultB || argsA.size() != argsB.size())
-        return false;
-    for (size_t i = 0; i < argsA.size(); ++i)
-        if (argsA[i] != argsB[i] && (argsA[i] <= 0xFFFFFFFFu || argsB[i] <= 0xFFFFFFFFu))
-            return false;
-    return true;
 }
 
 // The index of the first replayed call that is not the recorded one, or -1 when the journals
@@ -137,7 +107,7 @@ long firstDifference(std::vector<Call> recorded, const std::vector<Call> &replay
     for (size_t i = 0; i < replayed.size(); ++i) {
         const size_t n = std::min<size_t>(8, recorded.size());
         size_t k = 0;
-        while (k < n && !sameApartFromAddresses(recorded[k], replayed[i]))
+        while (k < n && recorded[k] != replayed[i])
             ++k;
         if (k == n)
             return static_cast<long>(i);
@@ -148,37 +118,39 @@ long firstDifference(std::vector<Call> recorded, const std::vector<Call> &replay
 
 TEST_F(ReplaySession, ReplaysGiveTheRecordedSession)
 {
-    const std::string check = "'" PELORA2_CHECK_PATH "' ";
-    const std::string scan = check + "scan --frames 3 --timeout 1000 --plan plan.json";
+    auto check = [](const std::string &args) { return command(PELORA2_CHECK_PATH, args); };
+    const std::string scan = "scan --frames 3 --timeout 1000 --plan plan.json";
     // The scan tool's picture and its log without times, written into the test's folder.
-    const std::string tool = "'" PELORA_SCAN_DRIVER_PATH "' --out . --frames 4 --buffer ";
+    auto tool = [](const std::string &args) {
+        return command(PELORA_SCAN_DRIVER_PATH, "--out . --frames 4 --buffer " + args);
+    };
     const std::string sleepy = "library --hook-sleep 50 --frames 8"; // the board loses frames
     const std::vector<std::string> pic = {"pic.png"}, toolFiles = {"picture.raw", "log.txt"};
     struct Case {
         const char *name;
         const char *scenario; // while recording
-        std::string check;    // the command recorded
-        std::string replayed; // the command replayed (another run deviates)
+        Command check;    // the command recorded
+        Command replayed; // the command replayed (another run deviates)
         bool cut;             // the trace is cut in the middle of a block before replaying
         std::vector<std::string> outputs; // files both runs write, equal byte for byte
         const char *done = "total "; // the recorded run's output says that it ran to its end
     };
     const Case cases[] = {
         {"frame memory under frame-fault", "frame-fault",
-         check + "memory --banks 0 --patterns checker-55",
-         check + "memory --banks 0 --patterns checker-55", false, {}},
-        {"scans", "", scan + " --save-reference pic.png", scan + " --save-reference pic.png",
-         false, pic},
-        {"scans with another geometry", "", scan, scan + " --pixels 512", false, {}},
-        {"scans cut mid-write", "", scan, scan, true, {}},
-        {"scan tool, library's buffer", "", tool + "library", tool + "library", false, toolFiles,
+         check("memory --banks 0 --patterns checker-55"),
+         check("memory --banks 0 --patterns checker-55"), false, {}},
+        {"scans", "", check(scan + " --save-reference pic.png"),
+         check(scan + " --save-reference pic.png"), false, pic},
+        {"scans with another geometry", "", check(scan), check(scan + " --pixels 512"), false, {}},
+        {"scans cut mid-write", "", check(scan), check(scan), true, {}},
+        {"scan tool, library's buffer", "", tool("library"), tool("library"), false, toolFiles,
          "scan ended"},
-        {"scan tool, its own buffer re-requested by the hook", "", tool + "program",
-         tool + "program", false, toolFiles, "scan ended"},
-        {"scan tool, frames lost while its hook sleeps", "", tool + sleepy, tool + sleepy, false,
+        {"scan tool, its own buffer re-requested by the hook", "", tool("program"),
+         tool("program"), false, toolFiles, "scan ended"},
+        {"scan tool, frames lost while its hook sleeps", "", tool(sleepy), tool(sleepy), false,
          toolFiles, "scan ended"},
-        {"scan tool with another geometry", "", tool + "program",
-         tool + "program --lines 128", false, {}, "scan ended"},
+        {"scan tool with another geometry", "", tool("program"),
+         tool("program --lines 128"), false, {}, "scan ended"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -186,10 +158,9 @@ TEST_F(ReplaySession, ReplaysGiveTheRecordedSession)
         testing_support::Watchdog watchdog(std::string("recording and replaying ") + c.name, 300);
         for (const std::string &f : c.outputs)
             fs::remove(dir() / f);
-        Outcome recorded;
+        Ran recorded;
         const std::string trace =
-            record("session.ptrace", std::string("PELORA_SIM_SCENARIO=") + c.scenario, c.check,
-                   &recorded);
+            record("session.ptrace", c.scenario, c.check, &recorded);
         ASSERT_NE(recorded.out.find(c.done), std::string::npos) << recorded.out << recorded.err;
         for (const std::string &f : c.outputs)
             fs::rename(dir() / f, dir() / ("recorded-" + f));
@@ -217,7 +188,7 @@ TEST_F(ReplaySession, ReplaysGiveTheRecordedSession)
                 divergence = "first divergence at record " + std::to_string(count) + ":";
         }
 
-        const Outcome replayed = replay("session.ptrace", c.replayed);
+        const Ran replayed = replay("session.ptrace", c.replayed);
         if (divergence.empty()) {
             EXPECT_EQ(replayed.err.find("divergence"), std::string::npos) << replayed.err;
             EXPECT_EQ(replayed.status, recorded.status);
@@ -232,7 +203,7 @@ TEST_F(ReplaySession, ReplaysGiveTheRecordedSession)
             EXPECT_NE(replayed.err.find(divergence, first + 1), std::string::npos);
         }
         for (const std::string &f : c.outputs) {
-            const std::string a = slurp(dir() / ("recorded-" + f)), b = slurp(dir() / f);
+            const std::string a = readFile(dir() / ("recorded-" + f)), b = readFile(dir() / f);
             EXPECT_FALSE(a.empty()) << f;
             EXPECT_TRUE(a == b) << "the replayed " << f << " differs from the recorded one";
         }

@@ -1,16 +1,15 @@
 // One scan session of the program, driven headless (Qt offscreen) through its own dialogs, for
 // recording and replaying board sessions:
 //
-//     scan_session_driver --out DIR [--buffer library|program] [--unit frame|line]
-//                         [--requests N] [--hook-sleep MS] [--lines N] [--pixels N]
-//                         [--frames N] [--timeout-ms N]
+//     scan_session_driver --out DIR [--buffer library|program] [--hook-sleep MS]
+//                         [--lines N] [--frames N]
 //
 // The start-up dialog opens board 0 and runs the main menu, as the program does; the menu opens
-// the rectangle-area scan tool, which is given an 8-bit geometry (frame units unless told) and
-// started with its Start button, requests issued before the start (one unless told) and
-// re-issued by the hook, into the library's buffer ("ドライババッファ") or the tool's own
-// ("ＡＰバッファ", shared out among the requests). Once the board has said that the
-// scan ended, the tool and the menu are closed and the start-up dialog closes the board.
+// the rectangle-area scan tool, which is given an 8-bit geometry in frame units and started with
+// its Start button, one request issued before the start and re-issued by the hook, into the
+// library's buffer ("ドライババッファ") or the tool's own ("ＡＰバッファ"). Once the board has
+// said that the scan ended, the tool and the menu are closed and the start-up dialog closes the
+// board.
 //
 // Written to DIR: picture.raw, the image buffer's valid bytes after the scan, and log.txt, the
 // tool's transfer log with the time stamps taken out; a line on stdout says that the scan ended.
@@ -18,6 +17,7 @@
 // board could not be opened or the program showed a message box; 2 for bad usage; 3 when the
 // program itself did not come back (a hang).
 #include "app/MainMenuDlg.h"
+#include "common/Watchdog.h"
 #include "app/Pelora2Dlg.h"
 #include "framework/Language.h"
 #include "framework/Look.h"
@@ -29,25 +29,20 @@
 
 #include <QApplication>
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
 struct Options {
     std::string out;
-    bool programBuffer = false, lineUnits = false;
-    unsigned lines = 256, pixels = 512, frames = 3, requests = 1, hookSleepMs = 0,
-             timeoutMs = 20000;
+    bool programBuffer = false;
+    unsigned lines = 256, frames = 3, hookSleepMs = 0;
 };
+constexpr unsigned kPixels = 512;
+constexpr int kScanTimeoutMs = 20000; // far beyond a few frames of this size
 
 bool Parse(int argc, char **argv, Options &o)
 {
@@ -63,20 +58,12 @@ bool Parse(int argc, char **argv, Options &o)
             o.out = value;
         else if (key == "--buffer" && (value == "library" || value == "program"))
             o.programBuffer = value == "program";
-        else if (key == "--unit" && (value == "frame" || value == "line"))
-            o.lineUnits = value == "line";
-        else if (key == "--requests")
-            ok = number(o.requests);
         else if (key == "--hook-sleep")
             ok = number(o.hookSleepMs);
         else if (key == "--lines")
             ok = number(o.lines);
-        else if (key == "--pixels")
-            ok = number(o.pixels);
         else if (key == "--frames")
             ok = number(o.frames) && o.frames > 0; // 0 would scan until cancelled
-        else if (key == "--timeout-ms")
-            ok = number(o.timeoutMs);
         else
             ok = false;
         if (!ok)
@@ -120,41 +107,6 @@ bool WriteFile(const std::string &path, const void *data, size_t size)
     return bool(f);
 }
 
-// Ends the process when the program has not come back long after the scan's own time limit:
-// a hang in a close or in the board's close must not hold up whoever runs the driver.
-class HangGuard {
-public:
-    explicit HangGuard(unsigned ms)
-        : thread_([this, ms] { // the guard's own thread
-              std::unique_lock<std::mutex> lock(mutex_);
-              if (!done_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return over_; })) {
-                  std::fprintf(stderr,
-                               "scan_session_driver: the program did not come back within "
-                               "%u ms\n",
-                               ms);
-                  std::fflush(stderr);
-                  ::_exit(3);
-              }
-          })
-    {
-    }
-    ~HangGuard()
-    {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            over_ = true;
-        }
-        done_.notify_one();
-        thread_.join();
-    }
-
-private:
-    std::mutex mutex_; // guards over_
-    std::condition_variable done_;
-    bool over_ = false;
-    std::thread thread_;
-};
-
 // Inside the main menu's modal run: the scan tool opened, set up, started, waited for and
 // closed. Returns the exit status.
 int RunScan(fw::Dialog &menu, const Options &o)
@@ -171,11 +123,11 @@ int RunScan(fw::Dialog &menu, const Options &o)
         return 1;
     }
     t::Type(*scan, IDC_LINES_PER_FRAME, std::to_string(o.lines));
-    t::Type(*scan, IDC_PIXELS_PER_LINE, std::to_string(o.pixels));
+    t::Type(*scan, IDC_PIXELS_PER_LINE, std::to_string(kPixels));
     t::Type(*scan, IDC_START_COUNT, std::to_string(o.frames));
-    t::Type(*scan, IDC_REQUEST_COUNT, std::to_string(o.requests));
+    t::Type(*scan, IDC_REQUEST_COUNT, "1");
     t::Type(*scan, IDC_HOOK_SLEEP, std::to_string(o.hookSleepMs));
-    t::SelectIndex(*scan, IDC_SCAN_UNIT, o.lineUnits ? 1 : 0);
+    t::SelectIndex(*scan, IDC_SCAN_UNIT, 0);  // frame units
     t::SelectIndex(*scan, IDC_PIXEL_SIZE, 0); // 8 bits
     t::Click(*scan, IDC_ISSUE_AUTO);
     t::Click(*scan, IDC_ISSUE_BEFORE_START);
@@ -193,12 +145,12 @@ int RunScan(fw::Dialog &menu, const Options &o)
                 return scan->IsDlgItemEnabled(IDC_START) &&
                        scan->GetDlgItemText(IDC_LOG).find("Scan終了") != std::string::npos;
             },
-            int(o.timeoutMs));
+            kScanTimeoutMs);
         if (!ended) {
             std::fprintf(stderr,
-                         "scan_session_driver: the scan did not end within %u ms (hook calls: "
+                         "scan_session_driver: the scan did not end within %d ms (hook calls: "
                          "%s)\n",
-                         o.timeoutMs, scan->GetDlgItemText(IDC_HOOK_CALLS).c_str());
+                         kScanTimeoutMs, scan->GetDlgItemText(IDC_HOOK_CALLS).c_str());
             t::Click(*scan, IDC_FRAME_STOP);
             status = 1;
         }
@@ -222,9 +174,7 @@ int main(int argc, char **argv)
     Options o;
     if (!Parse(argc, argv, o)) {
         std::fprintf(stderr, "usage: scan_session_driver --out DIR [--buffer library|program] "
-                             "[--unit frame|line] [--requests N] [--hook-sleep MS] "
-                             "[--lines N] [--pixels N] "
-                             "[--frames N] [--timeout-ms N]\n");
+                             "[--hook-sleep MS] [--lines N] [--frames N]\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -241,7 +191,9 @@ int main(int argc, char **argv)
     int status = 1;
     bool menuShown = false;
     {
-        HangGuard guard(o.timeoutMs + 60000);
+        // A hang in a close or in the board's close ends the process (status 3) instead of
+        // holding up whoever runs the driver.
+        testing_support::Watchdog guard("the program's scan session", kScanTimeoutMs / 1000 + 60);
         CPelora2Dlg startup;
         fw::test::WhenShown(res::IDD_PELORA2_DIALOG, [&](fw::Dialog &d) {
             fw::test::Click(d, res::startup::IDC_START); // runs the main menu inside
